@@ -1,0 +1,98 @@
+#include "platform/TRegistry.h"
+
+#include "platform/Exceptions.h"
+#include "platform/Platform.h"
+#include "platform/WinTypes.h"
+
+const char* RootKeyName(RootKey root) {
+    switch (root) {
+        case RootKey::LocalMachine:
+            return "HKEY_LOCAL_MACHINE";
+        case RootKey::ClassesRoot:
+            return "HKEY_CLASSES_ROOT";
+        case RootKey::CurrentUser:
+            return "HKEY_CURRENT_USER";
+    }
+    return "";
+}
+
+TRegistry::TRegistry() = default;
+
+TRegistry::~TRegistry() { CloseKey(); }
+
+void TRegistry::SetRootKey(RootKey root) {
+    CloseKey();
+    root_ = root;
+}
+
+std::string TRegistry::Resolve(const std::string& key) const {
+    std::string path;
+    if (!key.empty() && key.front() == '\\') {
+        path = key.substr(1);
+    } else if (current_ != 0 && !currentPath_.empty()) {
+        path = key.empty() ? currentPath_ : currentPath_ + "\\" + key;
+    } else {
+        path = key;
+    }
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    return path;
+}
+
+bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
+    const std::string path = Resolve(key);
+    IRegistry::Key opened = 0;
+    if (Registry().OpenKey(root_, path, canCreate, opened) != win::ERROR_SUCCESS) return false;
+    CloseKey();
+    current_ = opened;
+    currentPath_ = path;
+    return true;
+}
+
+bool TRegistry::KeyExists(const std::string& key) {
+    IRegistry::Key probe = 0;
+    if (Registry().OpenKey(root_, Resolve(key), false, probe) != win::ERROR_SUCCESS) return false;
+    Registry().CloseKey(probe);
+    return true;
+}
+
+void TRegistry::CloseKey() {
+    if (current_ != 0) Registry().CloseKey(current_);
+    current_ = 0;
+    currentPath_.clear();
+}
+
+bool TRegistry::ValueExists(const std::string& name) {
+    RegValue value;
+    return current_ != 0 && Registry().QueryValue(current_, name, value) == win::ERROR_SUCCESS;
+}
+
+std::string TRegistry::ReadString(const std::string& name) {
+    RegValue value;
+    if (current_ == 0 || Registry().QueryValue(current_, name, value) != win::ERROR_SUCCESS)
+        return "";
+    if (value.type != win::REG_SZ && value.type != win::REG_EXPAND_SZ)
+        throw ERegistryException(Format("Invalid data type for '%s'", {name}));
+    // The stored text ends at its first zero byte.
+    return value.data.substr(0, value.data.find('\0'));
+}
+
+void TRegistry::WriteString(const std::string& name, const std::string& text) {
+    RegValue value{win::REG_SZ, text + '\0'};
+    if (current_ == 0 || Registry().SetValue(current_, name, value) != win::ERROR_SUCCESS)
+        throw ERegistryException(Format("Failed to set data for '%s'", {name}));
+}
+
+bool TRegistry::DeleteValue(const std::string& name) {
+    return current_ != 0 && Registry().DeleteValue(current_, name) == win::ERROR_SUCCESS;
+}
+
+bool TRegistry::DeleteKey(const std::string& key) {
+    return Registry().DeleteKey(root_, Resolve(key)) == win::ERROR_SUCCESS;
+}
+
+bool TRegistry::GetKeyInfo(TRegKeyInfo& info) {
+    info = {};
+    return current_ != 0 &&
+           Registry().QueryInfoKey(current_, info.NumSubKeys, info.NumValues) ==
+               win::ERROR_SUCCESS;
+}

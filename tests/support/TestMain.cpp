@@ -1,0 +1,16 @@
+// The test programs' main: a QApplication on the offscreen platform, so that the
+// forms are real widgets without a display.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    // Listing the tests (CTest's discovery) needs no application and no display.
+    if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Setup");
+    return RUN_ALL_TESTS();
+}
