@@ -2,7 +2,7 @@
 // forms are real widgets without a display.
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include "app/Application.h"
 #include <cstdlib>
 
 int main(int argc, char** argv) {
@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     // Listing the tests (CTest's discovery) needs no application and no display.
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication application(argc, argv);
+    TApplication application(argc, argv);
     QApplication::setApplicationName("Setup");
     return RUN_ALL_TESTS();
 }

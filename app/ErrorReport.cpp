@@ -1,0 +1,80 @@
+#include "app/ErrorReport.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "platform/CodePage.h"
+#include "platform/Exceptions.h"
+
+namespace {
+std::map<int, std::function<void()>>& Cleanups() {
+    static std::map<int, std::function<void()>> cleanups;
+    return cleanups;
+}
+int nextCleanupId = 1;
+std::function<void(const std::string&, const std::string&)> fatalHandler;
+
+QString ToQString(const std::string& ansi) { return QString::fromStdString(AnsiToUtf8(ansi)); }
+
+// As the window framework does: a full stop is added unless the message ends in
+// one (or in a character sorting before it, such as a closing quote).
+std::string WithFullStop(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + '.';
+    return message;
+}
+}  // namespace
+
+std::string ErrorClassName(const std::exception& error) {
+    if (const auto* known = dynamic_cast<const Exception*>(&error)) return known->ClassName();
+    return "Exception";
+}
+
+void ShowException(const std::exception& error) {
+    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(),
+                          ToQString(WithFullStop(error.what())));
+}
+
+std::string FatalErrorText(const std::exception& error, const void* address) {
+    char where[32];
+    std::snprintf(where, sizeof where, "%p", address);
+    // "Exception %s in module %s at %p.\n%s%s"
+    return "Exception " + ErrorClassName(error) + " in module Setup at " + where + ".\n" +
+           WithFullStop(error.what());
+}
+
+int AddFatalErrorCleanup(std::function<void()> cleanup) {
+    const int id = nextCleanupId++;
+    Cleanups()[id] = std::move(cleanup);
+    return id;
+}
+
+void RemoveFatalErrorCleanup(int id) { Cleanups().erase(id); }
+
+void SetFatalErrorHandler(std::function<void(const std::string&, const std::string&)> handler) {
+    fatalHandler = std::move(handler);
+}
+
+void FatalErrorReport(const std::exception& error, const void* address) {
+    const std::string text = FatalErrorText(error, address);
+    // Newest first, each at most once, and none may stop the report.
+    while (!Cleanups().empty()) {
+        auto last = std::prev(Cleanups().end());
+        auto cleanup = std::move(last->second);
+        Cleanups().erase(last);
+        try {
+            cleanup();
+        } catch (...) {
+        }
+    }
+    if (fatalHandler) {
+        fatalHandler("Application Error", text);
+    } else {
+        std::fprintf(stderr, "Application Error: %s\n", text.c_str());
+        if (QApplication::instance() != nullptr)
+            QMessageBox::critical(nullptr, "Application Error", ToQString(text));
+    }
+    std::_Exit(1);
+}
