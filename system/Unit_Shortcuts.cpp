@@ -1,0 +1,56 @@
+#include "system/Unit_Shortcuts.h"
+
+#include <memory>
+
+#include "installlog/Unit_Logfile.h"
+#include "installlog/Unit_Paths.h"
+#include "platform/Exceptions.h"
+#include "platform/Platform.h"
+#include "platform/WinTypes.h"
+
+namespace {
+
+struct ShortcutRow {
+    const char* file;    // the shortcut's file name in the Start-menu folder
+    const char* target;  // the installed file it points at
+};
+
+// In the order of creation, which is also their order in the log.
+constexpr ShortcutRow Shortcuts[] = {
+    {"Lingora.lnk", "Lingora.exe"},
+    {"Lingora Help.lnk", "Lingohlp.hlp"},
+    {"Uninstall Lingora.lnk", "Uninst.exe"},
+};
+
+std::string ProgramsFolder() {
+    return Shell().GetSpecialFolderPath(win::CSIDL_PROGRAMS).value_or("");
+}
+
+}  // namespace
+
+void CreateShortcuts(const std::string& installFolder, const std::string& startMenuFolder,
+                     TLogFile& log) {
+    log.StartProgramFolderFiles();
+
+    // An unknown Programs folder leaves the Start-menu folder name alone, as the
+    // shell's empty answer did; the links then land relative to the current folder.
+    const std::string shortcutFolder = JoinPath(ProgramsFolder(), startMenuFolder);
+
+    // One shell-link object serves all three shortcuts.
+    std::unique_ptr<IShellLinkObject> object = Shell().CreateShellLink();
+    IShellLink* link = object->QueryShellLink();
+    if (link == nullptr) throw EIntfCastError();
+    IPersistFile* persist = object->QueryPersistFile();
+    if (persist == nullptr) throw EIntfCastError();
+
+    for (const ShortcutRow& row : Shortcuts) {
+        // The name is in the log before the file exists, so that a removal
+        // always knows of every shortcut that may have been saved.
+        log.WriteLine(row.file);
+        const std::string linkFile = JoinPath(shortcutFolder, row.file);
+        link->SetPath(JoinPath(installFolder, row.target));
+        link->SetWorkingDirectory(installFolder);
+        Files().MakeSureDirectoryPathExists(linkFile);
+        persist->Save(linkFile);
+    }
+}

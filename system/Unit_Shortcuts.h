@@ -1,0 +1,20 @@
+// The Start-menu shortcuts of the installed program: "Lingora.lnk", "Lingora
+// Help.lnk" and "Uninstall Lingora.lnk" in the chosen folder below the user's
+// Programs folder, each recorded in the install log before its file is saved.
+#pragma once
+
+#include <string>
+
+class TLogFile;
+
+// Writes the "{program folder files}" section of the log and saves the three
+// shortcuts into JoinPath(Programs folder, startMenuFolder), creating the folders
+// on the way. installFolder is the absolute installation folder (no trailing
+// backslash except for a drive root); it is each link's working folder.
+//
+// Raises EOleSysError when the shell-link object cannot be created,
+// EIntfCastError when it lacks one of its interfaces and EInOutError when the
+// log cannot be written; the error ends the operation at once (shortcuts saved
+// before stay). A shortcut that cannot be saved is not reported.
+void CreateShortcuts(const std::string& installFolder, const std::string& startMenuFolder,
+                     TLogFile& log);
