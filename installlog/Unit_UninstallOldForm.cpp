@@ -1,5 +1,6 @@
 #include "installlog/Unit_UninstallOldForm.h"
 
+#include <QFont>
 #include <QLabel>
 #include <QPushButton>
 #include <memory>
@@ -24,6 +25,13 @@ TUninstallOldForm::TUninstallOldForm(QWidget* parent)
     setModal(true);
     setFixedSize(ClientWidth, ClientHeight);
     move(ClientLeft, ClientTop);
+    // The form's own small font: the text fills the label at this size. Where
+    // "MS Sans Serif" is missing, a narrow sans-serif face stands in, as the
+    // wider common faces would push the last line out of the label.
+    QFont font("MS Sans Serif", 8);
+    font.setStyleHint(QFont::SansSerif);
+    font.setStretch(QFont::SemiCondensed);
+    setFont(font);
 
     UninstallOldLabel = new QLabel(this);
     UninstallOldLabel->setObjectName("UninstallOldLabel");
