@@ -1,0 +1,86 @@
+// The reader of one data volume ("Setup.d01" and its successors) and the
+// chunked copy that writes the stored files into the installation folder,
+// logging each one in the install log before it is created.
+//
+// The target file being written lives in the unit (OutFile, OutFileRemaining),
+// not in a TDataFile, because a file's data may run on from one volume into the
+// next: the next volume's TDataFile goes on writing the same file.
+//
+// Errors: "Cannot open file %s" (EFOpenError), "Cannot create file %s"
+// (EFCreateError), "Stream read error" (EReadError), "Stream write error"
+// (EWriteError), and EDamagedVolume for content the format does not allow (a
+// header cut short or crossing the volume's end, a negative size, a stored name
+// that would leave the installation folder).
+//
+// Thread use: the user-interface thread only (the extraction thread hands its
+// steps over); one extraction at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "extract/VolumeFormat.h"
+#include "platform/FileSystem.h"
+
+class TLogFile;
+
+// The file being extracted: open while OutFileRemaining is above 0.
+extern std::unique_ptr<IFileStream> OutFile;
+// Bytes of the current file still to be written; 0 means that the next record's
+// header is read next.
+extern std::int32_t OutFileRemaining;
+// Closes a target file left open by an extraction that ended early, and starts
+// the next extraction from a record header.
+void ResetOutFile();
+
+using volume::VolumeName;
+
+class TDataFile {
+public:
+    // Opens the volume for reading, shared with nobody (mode 0 is the only mode).
+    // Raises EFOpenError when it cannot be opened.
+    TDataFile(const std::string& fileName, int mode, TLogFile* logFile,
+              const std::string& targetFolder);
+    ~TDataFile();
+    TDataFile(const TDataFile&) = delete;
+    TDataFile& operator=(const TDataFile&) = delete;
+
+    // Reads bytes up to a NUL into name (without it). False when the volume
+    // ended first; name then holds what was read.
+    bool ReadName(std::string& name);
+    // Reads four bytes, little-endian. False when fewer were left; value then
+    // holds the bytes read so far.
+    bool ReadInt32(std::int32_t& value);
+    // Reads one byte (0..255). False when none was left.
+    bool ReadByte(int& value);
+    // Copies up to requested bytes of file data into the installation folder,
+    // starting the next file (log line, folders, creation) whenever the current
+    // one is complete. Stops early only when the volume's data part is used up;
+    // copies nothing when it already is. copied = data bytes written.
+    void CopyChunk(std::int32_t requested, std::int32_t& copied);
+    // Creates the empty files whose records follow the last data byte of the set;
+    // a record with data there is more than the total allows (EDamagedVolume).
+    void FinishEmptyFiles();
+
+    // The volume's data part is used up: only the next-volume byte is left.
+    bool DataExhausted();
+    std::int64_t Position();
+    std::int64_t Size() const { return size_; }
+    const std::string& FileName() const { return fileName_; }
+    TLogFile* LogFile() const { return logFile_; }
+    const std::string& TargetFolder() const { return targetFolder_; }
+
+    // Raises EDamagedVolume naming this volume, the offset and the fault.
+    [[noreturn]] void Damaged(const std::string& fault, std::int64_t offset) const;
+
+private:
+    void StartNextFile(std::int64_t largestSize);
+
+    std::string fileName_;
+    std::unique_ptr<IFileStream> stream_;
+    std::int64_t size_ = 0;
+    std::int64_t position_ = 0;
+    TLogFile* logFile_ = nullptr;
+    std::string targetFolder_;
+};

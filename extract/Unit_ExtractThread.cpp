@@ -1,0 +1,297 @@
+#include "extract/Unit_ExtractThread.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+#include <exception>
+#include <set>
+
+#include "app/ErrorReport.h"
+#include "extract/Unit_DataFile.h"
+#include "extract/Unit_ExtractForm.h"
+#include "installlog/Unit_Logfile.h"
+#include "platform/Exceptions.h"
+#include "platform/Platform.h"
+#include "platform/WinTypes.h"
+#include "wizard/Unit_Constants.h"
+#include "wizard/Unit_ExitForm.h"
+#include "wizard/Unit_FormText.h"
+
+#if defined(__SANITIZE_THREAD__) || defined(SETUP_TSAN)
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+// Qt's blocking queued call synchronises inside Qt, which ThreadSanitizer does
+// not see; these mark the hand-over in both directions.
+#define SETUP_TSAN_ACQUIRE(address) __tsan_acquire(address)
+#define SETUP_TSAN_RELEASE(address) __tsan_release(address)
+extern "C" const char* __tsan_default_suppressions() {
+    return "race:libQt6Core.so\nrace:libQt6Gui.so\nrace:libQt6Widgets.so\n"
+           "called_from_lib:libQt6Core.so\ncalled_from_lib:libQt6Gui.so\n"
+           "called_from_lib:libQt6Widgets.so\ndeadlock:libQt6Core.so\n";
+}
+#else
+#define SETUP_TSAN_ACQUIRE(address) ((void)(address))
+#define SETUP_TSAN_RELEASE(address) ((void)(address))
+#endif
+
+std::int32_t TotalSize = 0;
+std::unique_ptr<TDataFile> DataFile;
+std::int32_t StepCopied = 0;
+std::int32_t ChunkLeft = 0;
+int NextDisk = 0;
+bool VolumeFound = false;
+std::string VolumeSuffix;
+std::function<void(const char*)> ExtractStepObserver;
+
+namespace {
+// The volumes read so far in this extraction: a next-volume byte that points
+// back to one of them (or to 0) means the set ends before its total.
+std::set<int> volumesRead;
+char handOver;  // the address the hand-over annotations name
+
+// Ends the extraction of a paused thread that was released.
+struct ExtractionReleased {};
+
+bool OnUserInterfaceThread() {
+    return QCoreApplication::instance() == nullptr ||
+           QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+void ObserveStep(const char* name) {
+    if (ExtractStepObserver) ExtractStepObserver(name);
+}
+
+// Ends the program with the fatal error report, on the user-interface thread.
+void ReportFatalError(std::exception_ptr error) {
+    RunOnUserInterfaceThread([error] {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            FatalErrorReport(e);
+        } catch (...) {
+            FatalErrorReport(Exception("Unknown error in the copying"));
+        }
+    });
+}
+}  // namespace
+
+void RunOnUserInterfaceThread(const std::function<void()>& work) {
+    if (OnUserInterfaceThread()) {
+        work();
+        return;
+    }
+    std::exception_ptr error;
+    SETUP_TSAN_RELEASE(&handOver);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [&work, &error] {
+            SETUP_TSAN_ACQUIRE(&handOver);
+            // Nothing may reach Qt's event loop: the error goes back to the thread.
+            try {
+                work();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            SETUP_TSAN_RELEASE(&handOver);
+        },
+        Qt::BlockingQueuedConnection);
+    SETUP_TSAN_ACQUIRE(&handOver);
+    if (error) std::rethrow_exception(error);
+}
+
+bool AskForDisk(const std::string& text) {
+    QMessageBox box(QMessageBox::Question, FormText(ChangeDiskCaption), FormText(text),
+                    QMessageBox::NoButton, QApplication::activeWindow());
+    QPushButton* ok = box.addButton(FormText(OkButtonCaption), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(FormText(CancelButtonCaption), QMessageBox::RejectRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(cancel);
+    WindowServices().MessageBeep(win::MB_ICONQUESTION);
+    box.exec();
+    return box.clickedButton() == cancel;
+}
+
+TExtractThread::TExtractThread(QObject* parent) : QThread(parent) {}
+
+TExtractThread::~TExtractThread() {
+    if (isRunning()) Release();
+}
+
+void TExtractThread::OpenFirstVolume() {
+    ResetOutFile();
+    DataFile.reset();
+    volumesRead = {1};
+    ExtractPars.LogFile->StartProgramFiles();
+    ExtractPars.LogFile->WriteLine("Lingohlp.GID");
+    DataFile = std::make_unique<TDataFile>(VolumeName(1), 0, ExtractPars.LogFile,
+                                           ExtractPars.TargetFolder);
+    if (!DataFile->ReadInt32(TotalSize) || DataFile->Position() > DataFile->Size() - 1)
+        DataFile->Damaged("the total runs past the end of the volume", 0);
+    if (TotalSize < 0) DataFile->Damaged("the total size is negative", 0);
+}
+
+void TExtractThread::CopyStep() { DataFile->CopyChunk(ChunkLeft, StepCopied); }
+
+void TExtractThread::NextVolume() {
+    const std::int64_t at = DataFile->Position();
+    if (!DataFile->ReadByte(NextDisk)) DataFile->Damaged("the next-volume byte is missing", at);
+    if (NextDisk == 0 || volumesRead.count(NextDisk) != 0)
+        DataFile->Damaged("the set ends before its total of " + std::to_string(TotalSize) +
+                              " bytes (the next volume is given as " + std::to_string(NextDisk) +
+                              ")",
+                          at);
+    volumesRead.insert(NextDisk);
+    DataFile.reset();
+    VolumeSuffix = volume::VolumeSuffix(NextDisk);
+    const std::string name = "Setup." + VolumeSuffix;
+    VolumeFound = Files().FileExists(name);
+    while (!VolumeFound) {
+        std::string text = InsertDiskText;
+        const std::string number = std::to_string(NextDisk);
+        for (std::size_t at = text.find("%dn%"); at != std::string::npos;
+             at = text.find("%dn%", at + number.size()))
+            text.replace(at, 4, number);
+        if (!AskForDisk(text)) {
+            VolumeFound = Files().FileExists(name);
+        } else if (ExitForm->exec() == TExitForm::ExitResult) {
+            ExtractAborted = true;
+            return;
+        }
+    }
+    DataFile = std::make_unique<TDataFile>(name, 0, ExtractPars.LogFile, ExtractPars.TargetFolder);
+}
+
+void TExtractThread::StepProgress() {
+    QProgressBar* bar = ExtractForm->ProgressBar;
+    // The bar stays full rather than start over when a small total takes more
+    // chunks than the bar has steps.
+    bar->setValue(std::min(bar->maximum(), bar->value() + 1));
+}
+
+void TExtractThread::FinishSet() {
+    if (OutFileRemaining > 0)
+        DataFile->Damaged("a file is still " + std::to_string(OutFileRemaining) +
+                              " bytes short when the set's total of " +
+                              std::to_string(TotalSize) + " bytes is reached",
+                          DataFile->Position());
+    // Empty files may follow the last data byte; anything else is more data than
+    // the total allows.
+    DataFile->FinishEmptyFiles();
+}
+
+void TExtractThread::SetDone() {
+    DataFile.reset();
+    ExtractForm->SetModalResult(1);
+}
+
+void TExtractThread::SetAborted() {
+    DataFile.reset();
+    ResetOutFile();
+    ExtractForm->SetModalResult(2);
+}
+
+void TExtractThread::Pause() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    paused_ = true;
+}
+
+void TExtractThread::Resume() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        paused_ = false;
+    }
+    gate_.notify_all();
+}
+
+bool TExtractThread::Paused() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return paused_;
+}
+
+bool TExtractThread::HeldBack() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return paused_ || released_;
+}
+
+void TExtractThread::Release() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+    }
+    gate_.notify_all();
+    if (QThread::currentThread() == this) return;
+    // The thread may be waiting for a step it handed over: deliver it (it is held
+    // back and comes back unrun) until the thread has ended.
+    while (!wait(QDeadlineTimer(10))) QCoreApplication::sendPostedEvents();
+}
+
+void TExtractThread::Synchronize(void (*step)(), const char* name) {
+    if (OnUserInterfaceThread()) {
+        ObserveStep(name);
+        step();
+        return;
+    }
+    while (true) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            gate_.wait(lock, [this] { return !paused_ || released_; });
+            if (released_) throw ExtractionReleased();
+        }
+        bool ran = false;
+        RunOnUserInterfaceThread([&] {
+            if (HeldBack()) return;  // paused after the step was handed over
+            ran = true;
+            ObserveStep(name);
+            step();
+        });
+        if (ran) return;
+    }
+}
+
+void TExtractThread::run() { Execute(); }
+
+void TExtractThread::Execute() {
+    try {
+        Synchronize(OpenFirstVolume, "OpenFirstVolume");
+        // Chunks of at least one byte, so that a total below 100 still progresses.
+        const std::int32_t chunkSize = std::max<std::int32_t>(1, TotalSize / 100);
+        std::int32_t done = 0;
+        while (done < TotalSize) {
+            ChunkLeft = chunkSize;
+            Synchronize(CopyStep, "CopyStep");
+            if (isInterruptionRequested()) {
+                Synchronize(SetAborted, "SetAborted");
+                return;
+            }
+            ChunkLeft -= StepCopied;
+            done += StepCopied;
+            // The volume ran out inside the chunk (or ended exactly with it).
+            while (ChunkLeft > 0 && done < TotalSize) {
+                Synchronize(NextVolume, "NextVolume");
+                if (!VolumeFound) {
+                    Synchronize(SetAborted, "SetAborted");
+                    return;
+                }
+                Synchronize(CopyStep, "CopyStep");
+                if (isInterruptionRequested()) {
+                    Synchronize(SetAborted, "SetAborted");
+                    return;
+                }
+                ChunkLeft -= StepCopied;
+                done += StepCopied;
+            }
+            if (done < TotalSize) Synchronize(StepProgress, "StepProgress");
+        }
+        Synchronize(FinishSet, "FinishSet");
+        Synchronize(SetDone, "SetDone");
+    } catch (const ExtractionReleased&) {
+        // Released while paused at program end: nothing more is done.
+    } catch (...) {
+        if (OnUserInterfaceThread()) throw;
+        ReportFatalError(std::current_exception());
+    }
+}
