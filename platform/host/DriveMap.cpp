@@ -1,0 +1,156 @@
+#include "platform/host/DriveMap.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cctype>
+#include <memory>
+
+#include "platform/CodePage.h"
+#include "platform/WinTypes.h"
+#include "platform/host/WindowsPath.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint32_t kErrorBadNetPath = 53;  // ERROR_BAD_NETPATH
+
+bool IsFolder(const fs::path& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The stored name in folder that equals name case-insensitively; nothing when
+// none does. Host names that the ANSI code page cannot hold never match.
+std::optional<std::string> FindStoredName(const fs::path& folder, const std::string& name) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+    if (!dir) return std::nullopt;
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string stored = entry->d_name;
+        if (stored == "." || stored == "..") continue;
+        const auto ansi = Utf8ToAnsi(stored);
+        if (ansi && SameNameIgnoringCase(*ansi, name)) return stored;
+    }
+    return std::nullopt;
+}
+
+// True when prefix is the whole of path or one of its parent folders.
+bool Covers(const fs::path& prefix, const fs::path& path, fs::path& rest) {
+    auto p = prefix.begin();
+    auto q = path.begin();
+    for (; p != prefix.end(); ++p, ++q) {
+        if (p->empty()) continue;  // a trailing separator
+        if (q == path.end() || *p != *q) return false;
+    }
+    rest.clear();
+    for (; q != path.end(); ++q)
+        if (!q->empty()) rest /= *q;
+    return true;
+}
+
+}  // namespace
+
+DriveMap::DriveMap(fs::path prefixFolder) : prefixFolder_(std::move(prefixFolder)) {}
+
+std::optional<fs::path> DriveMap::DriveRoot(char letter, std::uint32_t& error) const {
+    error = win::ERROR_INVALID_DRIVE;
+    if (!std::isalpha(static_cast<unsigned char>(letter))) return std::nullopt;
+    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    const fs::path link = prefixFolder_ / "dosdevices" / (std::string(1, lower) + ":");
+    std::error_code failed;
+    const fs::path target = fs::read_symlink(link, failed);
+    if (failed) return std::nullopt;
+    const fs::path root = target.is_absolute() ? target : link.parent_path() / target;
+    if (!IsFolder(root)) return std::nullopt;  // a link that points nowhere
+    error = 0;
+    return root.lexically_normal();
+}
+
+HostLocation DriveMap::Resolve(const std::string& fullPath) const {
+    HostLocation location;
+    if (fullPath.rfind("\\\\", 0) == 0) {
+        location.error = kErrorBadNetPath;
+        return location;
+    }
+    const auto split = SplitFullPath(fullPath);
+    if (!split) {
+        location.error = win::ERROR_INVALID_NAME;
+        return location;
+    }
+    for (const std::string& name : split->names) {
+        if (!IsValidWindowsName(name) || name == "." || name == "..") {
+            location.error = win::ERROR_INVALID_NAME;
+            return location;
+        }
+    }
+    const auto root = DriveRoot(split->drive, location.error);
+    if (!root) return location;
+
+    fs::path host = *root;
+    bool present = true;  // every name so far exists
+    for (std::size_t i = 0; i < split->names.size(); ++i) {
+        const std::string& name = split->names[i];
+        if (i + 1 == split->names.size()) location.folderExists = present && IsFolder(host);
+        const std::string utf8 = AnsiToUtf8(name);
+        struct stat info {};
+        if (present && lstat((host / utf8).c_str(), &info) == 0) {
+            host /= utf8;
+            continue;
+        }
+        if (present) {
+            if (const auto stored = FindStoredName(host, name)) {
+                host /= *stored;
+                continue;
+            }
+        }
+        present = false;
+        host /= utf8;  // a new name keeps the case it is given
+    }
+    if (split->names.empty()) location.folderExists = true;
+    struct stat info {};
+    location.exists = present && stat(host.c_str(), &info) == 0;
+    location.host = host;
+    return location;
+}
+
+std::optional<std::string> DriveMap::ToWindows(const fs::path& hostPath) const {
+    if (!hostPath.is_absolute()) return std::nullopt;
+    std::error_code failed;
+    const fs::path target = fs::weakly_canonical(hostPath, failed);
+    if (failed) return std::nullopt;
+
+    // The drive whose folder holds the path most closely wins, so that a folder
+    // inside drive_c is named on C: rather than through Z:.
+    std::optional<std::string> best;
+    std::size_t bestDepth = 0;
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        std::uint32_t error = 0;
+        const auto root = DriveRoot(letter, error);
+        if (!root) continue;
+        const fs::path canonicalRoot = fs::weakly_canonical(*root, failed);
+        if (failed) continue;
+        fs::path rest;
+        if (!Covers(canonicalRoot, target, rest)) continue;
+        const auto depth = static_cast<std::size_t>(std::distance(canonicalRoot.begin(), canonicalRoot.end()));
+        if (best && depth <= bestDepth) continue;
+        std::string windows(1, static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+        windows += ":\\";
+        bool first = true;
+        bool convertible = true;
+        for (const auto& part : rest) {
+            const auto ansi = Utf8ToAnsi(part.string());
+            if (!ansi || !IsValidWindowsName(*ansi)) {
+                convertible = false;
+                break;
+            }
+            if (!first) windows += '\\';
+            windows += *ansi;
+            first = false;
+        }
+        if (!convertible) continue;
+        best = windows;
+        bestDepth = depth;
+    }
+    return best;
+}

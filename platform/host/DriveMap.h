@@ -1,0 +1,42 @@
+// The drives of the Wine prefix: each letter is the symlink
+// dosdevices/<letter>: and names the host folder of the drive's root. Windows
+// names are found case-insensitively, component by component; host names are
+// UTF-8. A host path maps back to the drive whose folder holds it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// Where a Windows path lies on the host.
+struct HostLocation {
+    std::filesystem::path host;   // the host path (existing names in their stored case)
+    bool exists = false;          // the whole path exists
+    bool folderExists = false;    // every folder above the last name exists
+    std::uint32_t error = 0;      // non-zero: the path has no place on the host
+};
+
+class DriveMap {
+public:
+    explicit DriveMap(std::filesystem::path prefixFolder);
+
+    // The host folder of a drive's root. ERROR_INVALID_DRIVE when the letter has
+    // no link, or its link points nowhere.
+    std::optional<std::filesystem::path> DriveRoot(char letter, std::uint32_t& error) const;
+
+    // The host place of a full Windows path (see FullWindowsPath). Refused with
+    // ERROR_INVALID_NAME for a name that Windows cannot hold, ERROR_BAD_NETPATH
+    // for UNC paths, ERROR_INVALID_DRIVE as above.
+    HostLocation Resolve(const std::string& fullPath) const;
+
+    // The Windows path of a host path (absolute), through the drive whose folder
+    // holds it most closely (normally Z: for places outside the prefix).
+    // Nothing when no drive covers it or a name cannot be held in the ANSI code page.
+    std::optional<std::string> ToWindows(const std::filesystem::path& hostPath) const;
+
+    const std::filesystem::path& PrefixFolder() const { return prefixFolder_; }
+
+private:
+    std::filesystem::path prefixFolder_;
+};

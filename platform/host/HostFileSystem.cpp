@@ -1,0 +1,254 @@
+#include "platform/host/HostFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+#include "platform/CodePage.h"
+#include "platform/WinTypes.h"
+#include "platform/host/HostErrors.h"
+#include "platform/host/HostFileStream.h"
+#include "platform/host/WindowsPath.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::uint32_t AttributesOf(const struct stat& info) {
+    std::uint32_t attributes =
+        S_ISDIR(info.st_mode) ? win::FILE_ATTRIBUTE_DIRECTORY : win::FILE_ATTRIBUTE_ARCHIVE;
+    if ((info.st_mode & S_IWUSR) == 0) attributes |= win::FILE_ATTRIBUTE_READONLY;
+    return attributes;
+}
+
+// Opens and locks a file; -1 with the Windows error on failure.
+int OpenLocked(const HostLocation& location, int flags, std::uint32_t& error) {
+    const int descriptor = ::open(location.host.c_str(), flags | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        error = WinErrorFromErrno(errno, location.folderExists);
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(descriptor, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(descriptor);
+        error = win::ERROR_ACCESS_DENIED;
+        return -1;
+    }
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK ? win::ERROR_SHARING_VIOLATION : WinErrorFromErrno(errno);
+        ::close(descriptor);
+        return -1;
+    }
+    error = 0;
+    return descriptor;
+}
+
+// copy_file_range until count bytes are across or it stops. Returns false when
+// the kernel cannot copy between these files at all (nothing was copied), so
+// that the caller falls back to the buffer.
+bool CopyInKernel(HostFileStream& from, HostFileStream& to, std::uint64_t count,
+                  CopyOutcome& outcome) {
+    while (outcome.copied < count) {
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(count - outcome.copied, 1u << 30));
+        const ssize_t done =
+            ::copy_file_range(from.Descriptor(), nullptr, to.Descriptor(), nullptr, want, 0);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            const int failure = errno;
+            if (outcome.copied == 0 && (failure == EXDEV || failure == ENOSYS ||
+                                        failure == EOPNOTSUPP || failure == EINVAL ||
+                                        failure == EBADF)) {
+                return false;
+            }
+            // The kernel does not say which side failed; a full disk or quota is
+            // the writer's, everything else is taken as the reader's.
+            if (failure == ENOSPC || failure == EDQUOT || failure == EFBIG) {
+                to.SetLastError(WinErrorFromErrno(failure));
+                outcome.fault = CopyOutcome::Fault::ShortWrite;
+            } else {
+                from.SetLastError(failure == EIO ? win::ERROR_READ_FAULT
+                                                 : WinErrorFromErrno(failure));
+                outcome.fault = CopyOutcome::Fault::ShortRead;
+            }
+            return true;
+        }
+        if (done == 0) {
+            outcome.fault = CopyOutcome::Fault::ShortRead;  // the source ended
+            return true;
+        }
+        outcome.copied += static_cast<std::uint64_t>(done);
+    }
+    return true;
+}
+
+}  // namespace
+
+HostFileSystem::HostFileSystem(fs::path prefixFolder) : drives_(std::move(prefixFolder)) {}
+
+HostLocation HostFileSystem::Locate(const std::string& path) {
+    bool leftRoot = false;
+    const std::string full = FullWindowsPath(path, GetCurrentDirectory(), &leftRoot);
+    if (leftRoot) {
+        HostLocation refused;
+        refused.error = win::ERROR_INVALID_NAME;
+        return refused;
+    }
+    return drives_.Resolve(full);
+}
+
+std::unique_ptr<IFileStream> HostFileSystem::OpenRead(const std::string& path,
+                                                      std::uint32_t& error) {
+    const HostLocation location = Locate(path);
+    if (location.error != 0) {
+        error = location.error;
+        return nullptr;
+    }
+    const int descriptor = OpenLocked(location, O_RDONLY, error);
+    if (descriptor < 0) return nullptr;
+    return std::make_unique<HostFileStream>(descriptor);
+}
+
+std::unique_ptr<IFileStream> HostFileSystem::CreateAlways(const std::string& path,
+                                                          std::uint32_t& error) {
+    const HostLocation location = Locate(path);
+    if (location.error != 0) {
+        error = location.error;
+        return nullptr;
+    }
+    // Truncate only once the lock is held, so that a file open elsewhere keeps
+    // its content when the create is refused.
+    const int descriptor = OpenLocked(location, O_RDWR | O_CREAT, error);
+    if (descriptor < 0) return nullptr;
+    if (::ftruncate(descriptor, 0) != 0) {
+        error = WinErrorFromErrno(errno);
+        ::close(descriptor);
+        return nullptr;
+    }
+    return std::make_unique<HostFileStream>(descriptor);
+}
+
+CopyOutcome HostFileSystem::Copy(IFileStream& from, IFileStream& to, std::uint64_t count) {
+    auto* hostFrom = dynamic_cast<HostFileStream*>(&from);
+    auto* hostTo = dynamic_cast<HostFileStream*>(&to);
+    if (hostFrom != nullptr && hostTo != nullptr) {
+        CopyOutcome outcome;
+        if (CopyInKernel(*hostFrom, *hostTo, count, outcome)) return outcome;
+    }
+    return CopyThroughBuffer(from, to, count);
+}
+
+std::uint32_t HostFileSystem::GetFileAttributes(const std::string& path) {
+    const HostLocation location = Locate(path);
+    struct stat info {};
+    if (location.error != 0 || ::stat(location.host.c_str(), &info) != 0)
+        return win::INVALID_FILE_ATTRIBUTES;
+    return AttributesOf(info);
+}
+
+bool HostFileSystem::FileExists(const std::string& path) {
+    const std::uint32_t attributes = GetFileAttributes(path);
+    return attributes != win::INVALID_FILE_ATTRIBUTES &&
+           (attributes & win::FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool HostFileSystem::DeleteFile(const std::string& path) {
+    const HostLocation location = Locate(path);
+    if (location.error != 0 || !location.exists) return false;
+    struct stat info {};
+    if (::lstat(location.host.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    return ::unlink(location.host.c_str()) == 0;
+}
+
+bool HostFileSystem::CreateDirectory(const std::string& path) {
+    const HostLocation location = Locate(path);
+    if (location.error != 0 || location.exists || !location.folderExists) return false;
+    return ::mkdir(location.host.c_str(), 0777) == 0;
+}
+
+bool HostFileSystem::RemoveDirectory(const std::string& path) {
+    const HostLocation location = Locate(path);
+    if (location.error != 0 || !location.exists) return false;
+    struct stat info {};
+    // A symlink to a folder is removed as the link, as Windows removes a junction.
+    if (::lstat(location.host.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+        return ::unlink(location.host.c_str()) == 0;
+    return ::rmdir(location.host.c_str()) == 0;
+}
+
+bool HostFileSystem::MakeSureDirectoryPathExists(const std::string& path) {
+    bool leftRoot = false;
+    const std::string full = FullWindowsPath(path, GetCurrentDirectory(), &leftRoot);
+    const auto split = SplitFullPath(full);
+    if (leftRoot || !split) return false;
+    // The names before the last backslash; the last name is not a folder to create.
+    std::vector<std::string> folders = split->names;
+    if (!full.empty() && full.back() != '\\' && !folders.empty()) folders.pop_back();
+    std::string current = std::string(1, split->drive) + ":\\";
+    if (GetFileAttributes(current) == win::INVALID_FILE_ATTRIBUTES) return false;
+    for (const std::string& name : folders) {
+        if (current.back() != '\\') current += '\\';
+        current += name;
+        const std::uint32_t attributes = GetFileAttributes(current);
+        if (attributes == win::INVALID_FILE_ATTRIBUTES) {
+            if (!CreateDirectory(current)) return false;
+        } else if ((attributes & win::FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<FindData> HostFileSystem::FindFiles(const std::string& pattern) {
+    std::vector<FindData> found;
+    bool leftRoot = false;
+    const std::string full = FullWindowsPath(pattern, GetCurrentDirectory(), &leftRoot);
+    if (leftRoot) return found;
+    const std::size_t slash = full.rfind('\\');
+    if (slash == std::string::npos) return found;
+    const std::string folder = full.substr(0, slash + 1);
+    const std::string wanted = full.substr(slash + 1);
+    if (wanted.empty()) return found;
+    const HostLocation location = drives_.Resolve(folder);
+    if (location.error != 0 || !location.exists) return found;
+
+    const bool atRoot = SplitFullPath(folder) && SplitFullPath(folder)->names.empty();
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(location.host.c_str()), closedir);
+    if (!dir) return found;
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string stored = entry->d_name;
+        const bool dots = stored == "." || stored == "..";
+        if (dots && atRoot) continue;
+        const auto ansi = Utf8ToAnsi(stored);
+        if (!ansi || !MatchesPattern(*ansi, wanted)) continue;  // no ANSI name: not listed
+        struct stat info {};
+        if (::stat((location.host / stored).c_str(), &info) != 0) continue;  // dangling link
+        found.push_back(FindData{*ansi, AttributesOf(info)});
+    }
+    // Windows lists "." and ".." first; the rest in the order of the folder.
+    std::stable_partition(found.begin(), found.end(), [](const FindData& data) {
+        return data.name == "." || data.name == "..";
+    });
+    return found;
+}
+
+std::string HostFileSystem::GetCurrentDirectory() {
+    std::string buffer(PATH_MAX, '\0');
+    if (::getcwd(buffer.data(), buffer.size()) == nullptr) return "C:\\";
+    buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+    const auto windows = drives_.ToWindows(buffer);
+    // A folder that no drive covers (Z: removed) is no place on the machine:
+    // relative paths then start at C:'s root.
+    if (!windows) return "C:\\";
+    return *windows;
+}
+
+std::string HostFileSystem::GetFullPathName(const std::string& path) {
+    return FullWindowsPath(path, GetCurrentDirectory());
+}

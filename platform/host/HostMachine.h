@@ -1,0 +1,42 @@
+// The host machine: one Wine prefix with its files, registry, shell and window
+// services, ready to be installed as the platform.
+#pragma once
+
+#include <filesystem>
+
+#include "platform/Platform.h"
+#include "platform/host/HostFileSystem.h"
+#include "platform/host/HostRegistry.h"
+#include "platform/host/HostShell.h"
+#include "platform/host/HostWindowServices.h"
+#include "platform/host/WinePrefix.h"
+
+class HostMachine {
+public:
+    // Lays down the minimal prefix first when the folder holds none (see
+    // WinePrefix::EnsureExists, which may throw). starter starts programs and
+    // the restart (tests give one that records them).
+    explicit HostMachine(std::filesystem::path prefixFolder,
+                         PrefixArch arch = PrefixArch::Win32,
+                         ProcessStarter starter = StartDetached);
+    HostMachine(const HostMachine&) = delete;
+    HostMachine& operator=(const HostMachine&) = delete;
+
+    const WinePrefix& Prefix() const { return prefix_; }
+    HostFileSystem& Files() { return files_; }
+    HostRegistry& Registry() { return registry_; }
+    HostShell& Shell() { return shell_; }
+    HostWindowServices& WindowServices() { return windows_; }
+
+    // The four interfaces, for InstallPlatform or ScopedPlatform.
+    Platform GetPlatform();
+
+private:
+    static WinePrefix Prepared(std::filesystem::path folder, PrefixArch arch);
+
+    WinePrefix prefix_;
+    HostFileSystem files_;
+    HostRegistry registry_;
+    HostShell shell_;
+    HostWindowServices windows_;
+};

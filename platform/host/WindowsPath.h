@@ -1,0 +1,39 @@
+// Windows path strings on the host: the full form of a path (GetFullPathName's
+// rules), its parts, and the case-insensitive comparison of names in the ANSI
+// code page. Pure string work; nothing here touches the machine.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The path in full form: drive, backslashes only, "." and ".." resolved; a
+// relative path is taken from currentDirectory (itself a full path), "\x" from
+// its drive's root, "D:x" from D's root unless D is the current drive. A ".."
+// at a drive root stays there, as on Windows; leftRoot (when given) tells that
+// it happened. A trailing backslash is kept. UNC paths come back unchanged.
+std::string FullWindowsPath(const std::string& path, const std::string& currentDirectory,
+                            bool* leftRoot = nullptr);
+
+// A full path split into its drive letter (upper case) and its names. Nothing
+// when the path has no drive ("\\server\share", "x").
+struct SplitPath {
+    char drive = 0;
+    std::vector<std::string> names;
+};
+std::optional<SplitPath> SplitFullPath(const std::string& fullPath);
+
+// True when the name may be stored as one component of a Windows path: not
+// empty, no control characters and none of < > : " / \ | ? *.
+bool IsValidWindowsName(const std::string& name);
+
+// Case folding of Windows-1252 bytes, as Windows compares file names.
+char FoldCase(char c);
+bool SameNameIgnoringCase(const std::string& a, const std::string& b);
+// FindFirstFile's matching: '*' any run, '?' one character, case-insensitive;
+// "*.*" matches everything.
+bool MatchesPattern(const std::string& name, const std::string& pattern);
+
+// The folder that holds a full path's last name ("C:\a\b" -> "C:\a", "C:\a" ->
+// "C:\"); a drive root is its own parent.
+std::string ParentOfFullPath(const std::string& fullPath);
