@@ -89,7 +89,8 @@ TUninstallCommand SplitUninstallCommand(const std::string& command) {
         split.Parameters = command.substr(start);
     }
     const std::size_t lastBackslash = split.Program.rfind('\\');
-    if (lastBackslash != std::string::npos) split.Folder = split.Program.substr(0, lastBackslash + 1);
+    if (lastBackslash != std::string::npos)
+        split.Folder = split.Program.substr(0, lastBackslash + 1);
     return split;
 }
 

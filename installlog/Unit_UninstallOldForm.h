@@ -11,7 +11,7 @@ class QPushButton;
 
 class TUninstallOldForm : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Modal results.
     static constexpr int YesResult = 1;
     static constexpr int NoResult = 2;

@@ -5,7 +5,8 @@
 
 namespace {
 
-constexpr char UninstallKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
+constexpr char UninstallKey[] =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
 constexpr char ExtensionKey[] = "\\.wdl";
 constexpr char FileTypeKey[] = "\\Lingora.Wordlist";
 constexpr char DefaultIconKey[] = "\\Lingora.Wordlist\\DefaultIcon";
@@ -46,6 +47,5 @@ void WriteRegistryEntries(const std::string& installFolder) {
     registry.OpenKey(OpenKey, true);
     registry.CloseKey();
     // Only the placeholder is quoted; the program path stands as it is.
-    WriteDefaultValue(registry, OpenCommandKey,
-                      JoinPath(installFolder, "Lingora.exe") + " \"%1\"");
+    WriteDefaultValue(registry, OpenCommandKey, JoinPath(installFolder, "Lingora.exe") + " \"%1\"");
 }

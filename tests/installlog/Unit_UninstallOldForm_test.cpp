@@ -18,7 +18,7 @@ namespace {
 
 // A shell that records the programs started and knows nothing else.
 class RecordingShell : public IShell {
-public:
+  public:
     struct Start {
         std::string program, parameters, folder;
     };
@@ -53,7 +53,7 @@ void WhenModal(std::function<void(QWidget*)> answer) {
 }
 
 class UninstallOldFormTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         BuildTexts();
         form_ = new TUninstallOldForm();
