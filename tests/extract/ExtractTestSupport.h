@@ -1,0 +1,93 @@
+// Test support for the extraction: a little volume-set writer of its own (so
+// that the reader is not checked against the tool that shares its code), a
+// temporary Wine prefix with the volumes' folder as the current directory, and
+// answers to modal dialogs.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "installlog/Unit_Logfile.h"
+#include "platform/Platform.h"
+#include "platform/WindowServices.h"
+#include "platform/host/HostFileSystem.h"
+#include "tests/support/TempFolder.h"
+
+namespace testset {
+
+struct Record {
+    std::string name;  // as stored: Windows-1252, backslashes
+    std::string data;
+};
+
+std::string Int32(std::int32_t value);
+// The logical stream: the total (the sum of the data sizes unless given), then the records.
+std::string Stream(const std::vector<Record>& records);
+std::string Stream(std::int32_t total, const std::vector<Record>& records);
+// A record's header bytes (name, NUL, size).
+std::string Header(const std::string& name, std::int32_t size);
+// Cuts the stream into volumes: dataSizes[i] bytes for volume i (the last one
+// takes the rest); numbers[i] is the number of volume i (default 1, 2, 3 ...),
+// and each volume ends with the number of the next one (the last with lastByte).
+void WriteVolumes(const std::filesystem::path& folder, const std::string& stream,
+                  const std::vector<std::size_t>& dataSizes, std::vector<int> numbers = {},
+                  unsigned char lastByte = 0);
+std::string Name(int number);
+// Bytes that differ from file to file, so that a misplaced byte shows.
+std::string Pattern(std::size_t size, unsigned seed);
+
+}  // namespace testset
+
+// Records the message beeps; nothing else is asked of the window services here.
+class RecordingWindowServices : public IWindowServices {
+public:
+    void MessageBeep(std::uint32_t type) override { beeps.push_back(type); }
+    ScreenSize GetScreenSize() override { return {1280, 800}; }
+    bool ExitWindowsEx(std::uint32_t) override { return false; }
+    std::vector<std::uint32_t> beeps;
+};
+
+// A temporary prefix installed as the platform; the current directory is the
+// volumes' folder; the installation folder is C:\Program Files\Lingora with an
+// open install log in ExtractPars. The forms exist.
+class ExtractTest : public testing::Test {
+protected:
+    static constexpr char kTarget[] = "C:\\Program Files\\Lingora";
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // The host path of a file below the installation folder (Windows-1252 name).
+    std::filesystem::path Installed(const std::string& relative) const;
+    std::string InstalledContent(const std::string& relative) const;
+    // Closes the log and returns its bytes.
+    std::string CloseLog();
+    // The log's expected bytes for the given stored names, closed after them.
+    static std::string ExpectedLog(const std::vector<std::string>& names);
+    void Write(const std::string& stream, const std::vector<std::size_t>& dataSizes,
+               std::vector<int> numbers = {}) {
+        testset::WriteVolumes(volumes_, stream, dataSizes, std::move(numbers));
+    }
+
+    TempFolder temp_;
+    std::filesystem::path prefix_;
+    std::filesystem::path volumes_;
+    std::filesystem::path savedDirectory_;
+    std::unique_ptr<HostFileSystem> files_;
+    RecordingWindowServices windows_;
+    std::unique_ptr<ScopedPlatform> platform_;
+    std::unique_ptr<TLogFile> log_;
+};
+
+// Answers the next modal dialog with that title once it is the active modal
+// window (polling from a timer): answer receives it and clicks or types.
+void AnswerModal(const QString& title, std::function<void(QWidget*)> answer,
+                 int timeoutMs = 10000);
+// Clicks the button with the given text in a modal dialog.
+void ClickButton(QWidget* dialog, const QString& text);
