@@ -46,7 +46,11 @@ std::string Name(int number) {
 void WriteVolumes(const std::filesystem::path& folder, const std::string& stream,
                   const std::vector<std::size_t>& dataSizes, std::vector<int> numbers,
                   unsigned char lastByte) {
-    const std::size_t count = dataSizes.empty() ? 1 : dataSizes.size();
+    // A new set replaces every volume of the last one.
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().rfind("Setup.", 0) == 0)
+            std::filesystem::remove(entry.path());
+    const std::size_t count = dataSizes.size() + 1;
     for (std::size_t i = numbers.size(); i < count; ++i) numbers.push_back(static_cast<int>(i + 1));
     std::size_t at = 0;
     for (std::size_t i = 0; i < count; ++i) {

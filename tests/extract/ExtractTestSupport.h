@@ -32,8 +32,8 @@ std::string Stream(const std::vector<Record>& records);
 std::string Stream(std::int32_t total, const std::vector<Record>& records);
 // A record's header bytes (name, NUL, size).
 std::string Header(const std::string& name, std::int32_t size);
-// Cuts the stream into volumes: dataSizes[i] bytes for volume i (the last one
-// takes the rest); numbers[i] is the number of volume i (default 1, 2, 3 ...),
+// Cuts the stream into volumes (replacing any in the folder): dataSizes[i] bytes
+// for volume i, and one more volume with the rest; numbers[i] is the number of volume i (default 1, 2, 3 ...),
 // and each volume ends with the number of the next one (the last with lastByte).
 void WriteVolumes(const std::filesystem::path& folder, const std::string& stream,
                   const std::vector<std::size_t>& dataSizes, std::vector<int> numbers = {},
