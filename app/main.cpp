@@ -1,0 +1,91 @@
+// Setup: the installation wizard of Lingora 2.0. Installs onto the Windows
+// machine kept as a Wine prefix ($WINEPREFIX, else ~/.wine).
+#include <QMessageBox>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+
+#include "app/Application.h"
+#include "extract/Unit_ExtractForm.h"
+#include "extract/Unit_ExtractThread.h"
+#include "installlog/Unit_UninstallOldForm.h"
+#include "platform/CodePage.h"
+#include "platform/Platform.h"
+#include "platform/host/HostMachine.h"
+#include "wizard/Main.h"
+#include "wizard/Unit_Constants.h"
+#include "wizard/Unit_ExitForm.h"
+#include "wizard/Unit_FullScreenForm.h"
+
+namespace {
+
+// The prefix folder as Wine finds it; a WINEPREFIX that Wine would refuse is
+// refused here too, rather than quietly installing somewhere else.
+std::filesystem::path PrefixFolder() {
+    const char* variable = std::getenv("WINEPREFIX");
+    if (variable != nullptr && *variable != '\0' && !std::filesystem::path(variable).is_absolute())
+        throw std::runtime_error(std::string("WINEPREFIX is not an absolute path: ") + variable);
+    return WinePrefix::DefaultFolder();
+}
+
+// The forms of the program, created in their order and destroyed in the reverse one.
+struct Forms {
+    Forms() {
+        MainForm = new TMainForm;
+        ExitForm = new TExitForm;
+        FullScreenForm = new TFullScreenForm;
+        UninstallOldForm = new TUninstallOldForm;
+        ExtractForm = new TExtractForm;
+    }
+    ~Forms() {
+        // The progress window first: it ends a copying thread that may still wait.
+        delete ExtractForm;
+        ExtractForm = nullptr;
+        delete UninstallOldForm;
+        UninstallOldForm = nullptr;
+        delete FullScreenForm;
+        FullScreenForm = nullptr;
+        delete ExitForm;
+        ExitForm = nullptr;
+        delete MainForm;
+        MainForm = nullptr;
+    }
+    Forms(const Forms&) = delete;
+    Forms& operator=(const Forms&) = delete;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    TApplication application(argc, argv);
+    QApplication::setApplicationName(ApplicationTitle);
+    // The backdrop is a window too: the program ends when the wizard closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+    BuildTexts();
+
+    std::unique_ptr<HostMachine> machine;
+    try {
+        machine = std::make_unique<HostMachine>(PrefixFolder());
+    } catch (const std::exception& error) {
+        QMessageBox::critical(nullptr, ApplicationTitle,
+                              QString("Setup cannot use the Windows machine (Wine prefix).\n\n") +
+                                  QString::fromStdString(error.what()));
+        ReleaseTexts();
+        return 2;
+    }
+    const ScopedPlatform platform(machine->GetPlatform());
+
+    int exitCode = 0;
+    {
+        Forms forms;
+        QObject::connect(MainForm, &TMainForm::Closed, &application, &QApplication::quit,
+                         Qt::QueuedConnection);
+        MainForm->show();
+        // The wizard may have closed while it was first shown (version 1.0 removal).
+        if (MainForm->isVisible()) exitCode = application.exec();
+    }
+    ReleaseTexts();
+    return exitCode;
+}

@@ -1,0 +1,642 @@
+#include "wizard/Main.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QGroupBox>
+#include <QIcon>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QShortcutEvent>
+#include <QShowEvent>
+#include <QTreeWidget>
+#include <exception>
+#include <memory>
+
+#include "app/ErrorReport.h"
+#include "extract/Unit_ExtractForm.h"
+#include "extract/Unit_ExtractThread.h"  // completes the progress window's thread pointer
+#include "installlog/Unit_Logfile.h"
+#include "installlog/Unit_Paths.h"
+#include "installlog/Unit_Uninstall.h"
+#include "installlog/Unit_UninstallOldForm.h"
+#include "platform/Exceptions.h"
+#include "platform/Platform.h"
+#include "platform/TRegistry.h"
+#include "platform/TextFile.h"
+#include "platform/WinTypes.h"
+#include "system/Unit_Settings.h"
+#include "system/Unit_Shortcuts.h"
+#include "wizard/Unit_Constants.h"
+#include "wizard/Unit_ExitForm.h"
+#include "wizard/Unit_FolderProbe.h"
+#include "wizard/Unit_FormText.h"
+#include "wizard/Unit_FullScreenForm.h"
+#include "wizard/Unit_JpegImage.h"
+#include "wizard/Unit_ProgramGroups.h"
+
+TSetupPars SetupPars;
+bool OldVersionFound = false;
+std::string OldUninstallCommand;
+TMainForm* MainForm = nullptr;
+
+namespace {
+
+constexpr char UninstallKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
+constexpr char OldVersionKey[] = "\\Software\\Tarnwick\\Lingora\\1.0";
+constexpr char CurrentVersionKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion";
+constexpr char DefaultInstallFolder[] = "C:\\Program Files\\Lingora";
+constexpr char DefaultProgramFolder[] = "Lingora";
+constexpr char ProgramFolderMarker[] = "{program folder}";
+
+// The window: the picture at the left, the page at the right, the button row
+// below a line.
+constexpr int ClientWidth = 560;
+constexpr int ClientHeight = 392;
+constexpr int PictureWidth = 164;
+constexpr int PictureHeight = 340;
+constexpr int PageLeft = 180;
+constexpr int PageTop = 16;
+constexpr int PageWidth = ClientWidth - PageLeft - 12;
+constexpr int BevelTop = PictureHeight;
+constexpr int ButtonTop = 355;
+constexpr int ButtonWidth = 75;
+constexpr int ButtonHeight = 25;
+constexpr int CancelLeft = ClientWidth - 12 - ButtonWidth;
+constexpr int NextLeft = CancelLeft - 10 - ButtonWidth;
+constexpr int BackLeft = NextLeft - ButtonWidth;
+
+constexpr int ImageIndexRole = Qt::UserRole;
+constexpr int SelectedIndexRole = Qt::UserRole + 1;
+
+QLabel* NewLabel(QWidget* parent, const char* name, QRect geometry) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QPushButton* NewButton(QWidget* parent, const char* name, QRect geometry) {
+    auto* button = new QPushButton(parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    // Enter presses the focused button, as in a dialog.
+    button->setAutoDefault(true);
+    return button;
+}
+
+QPlainTextEdit* NewMemo(QWidget* parent, const char* name, QRect geometry) {
+    auto* memo = new QPlainTextEdit(parent);
+    memo->setObjectName(name);
+    memo->setGeometry(geometry);
+    memo->setReadOnly(true);
+    memo->setTabChangesFocus(true);
+    memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    return memo;
+}
+
+// Both radios unchecked: an exclusive group keeps one checked otherwise.
+void UncheckBoth(QRadioButton* a, QRadioButton* b) {
+    for (QRadioButton* radio : {a, b}) {
+        radio->setAutoExclusive(false);
+        radio->setChecked(false);
+        radio->setAutoExclusive(true);
+    }
+}
+
+void SetShown(std::initializer_list<QWidget*> widgets, bool shown) {
+    for (QWidget* widget : widgets) widget->setVisible(shown);
+}
+
+std::string ProgramsFolder() { return Shell().GetSpecialFolderPath(win::CSIDL_PROGRAMS).value_or(""); }
+
+// The picture of the wizard, decoded from our own JPEG.
+QPixmap WizardPicture() {
+    QFile file(":/Wizard.jpg");
+    if (!file.open(QIODevice::ReadOnly)) throw Exception("Cannot open the wizard picture");
+    const QByteArray bytes = file.readAll();
+    const TRgbImage decoded = DecodeJpeg(std::string(bytes.constData(), bytes.size()));
+    const QImage image(decoded.Pixels.data(), decoded.Width, decoded.Height, decoded.Width * 3,
+                       QImage::Format_RGB888);
+    return QPixmap::fromImage(image.copy());  // the copy owns its pixels
+}
+
+QIcon FolderIcon() {
+    QIcon icon;
+    const QPixmap closed(":/FolderClosed.png");
+    const QPixmap open(":/FolderOpen.png");
+    icon.addPixmap(closed, QIcon::Normal);
+    icon.addPixmap(closed, QIcon::Active);
+    icon.addPixmap(open, QIcon::Selected);
+    return icon;
+}
+
+QTreeWidgetItem* NewNode(const std::string& name) {
+    auto* item = new QTreeWidgetItem(QStringList(FormText(name)));
+    item->setData(0, ImageIndexRole, FolderClosedImage);
+    item->setData(0, SelectedIndexRole, FolderOpenImage);
+    item->setIcon(0, FolderIcon());
+    return item;
+}
+
+void AddChildren(QTreeWidgetItem* item, const TFolderNode& node) {
+    for (const TFolderNode& child : node.Children) {
+        QTreeWidgetItem* childItem = NewNode(child.Name);
+        item->addChild(childItem);
+        AddChildren(childItem, child);
+    }
+}
+
+}  // namespace
+
+std::string ConfirmationText(const std::string& installFolder, const std::string& programsName,
+                             const std::string& programFolder) {
+    std::string startMenu;
+    for (const char c : JoinPath(programsName, programFolder)) {
+        if (c == '\\')
+            startMenu += " | ";
+        else
+            startMenu += c;
+    }
+    const std::string lineEnd = "\r\n";
+    return std::string(ConfirmInstallFolderLine) + lineEnd + "   " + installFolder + lineEnd +
+           lineEnd + lineEnd + ConfirmProgramFolderLine + lineEnd + "   " + startMenu;
+}
+
+TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
+    setObjectName("MainForm");
+    CreateControls();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() {
+    if (MainForm == this) MainForm = nullptr;
+}
+
+void TMainForm::CreateControls() {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(ClientWidth, ClientHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - QPoint(ClientWidth / 2, ClientHeight / 2));
+
+    WizardImage = new QLabel(this);
+    WizardImage->setObjectName("WizardImage");
+    WizardImage->setGeometry(0, 0, PictureWidth, PictureHeight);
+    WizardImage->setScaledContents(true);
+
+    ButtonBevel = new QFrame(this);
+    ButtonBevel->setObjectName("ButtonBevel");
+    ButtonBevel->setFrameShape(QFrame::HLine);
+    ButtonBevel->setFrameShadow(QFrame::Sunken);
+    ButtonBevel->setGeometry(0, BevelTop, ClientWidth, 2);
+
+    WelcomeLabel = NewLabel(this, "WelcomeLabel", {PageLeft, PageTop, PageWidth, 316});
+
+    BeforeLicenceLabel = NewLabel(this, "BeforeLicenceLabel", {PageLeft, PageTop, PageWidth, 34});
+    LicenceMemo = NewMemo(this, "LicenceMemo", {PageLeft, 54, PageWidth, 178});
+    AfterLicenceLabel = NewLabel(this, "AfterLicenceLabel", {PageLeft, 240, PageWidth, 34});
+    AgreeRadio = new QRadioButton(this);
+    AgreeRadio->setObjectName("AgreeRadio");
+    AgreeRadio->setGeometry(PageLeft, 280, PageWidth, 22);
+    DisagreeRadio = new QRadioButton(this);
+    DisagreeRadio->setObjectName("DisagreeRadio");
+    DisagreeRadio->setGeometry(PageLeft, 304, PageWidth, 22);
+
+    SelectInstallDirLabel =
+        NewLabel(this, "SelectInstallDirLabel", {PageLeft, PageTop, PageWidth, 150});
+    InstallDirBox = new QGroupBox(this);
+    InstallDirBox->setObjectName("InstallDirBox");
+    InstallDirBox->setGeometry(PageLeft, 258, PageWidth, 66);
+    InstallDirEdit = new QLineEdit(InstallDirBox);
+    InstallDirEdit->setObjectName("InstallDirEdit");
+    InstallDirEdit->setGeometry(12, 28, PageWidth - 12 - 8 - 86 - 10, 25);
+    BrowseButton = NewButton(InstallDirBox, "BrowseButton", {PageWidth - 10 - 86, 28, 86, 25});
+
+    ProgFolderLabel = NewLabel(this, "ProgFolderLabel", {PageLeft, PageTop, PageWidth, 66});
+    ProgFolderEdit = new QLineEdit(this);
+    ProgFolderEdit->setObjectName("ProgFolderEdit");
+    ProgFolderEdit->setGeometry(PageLeft, 88, PageWidth, 25);
+    ProgFoldersTree = new QTreeWidget(this);
+    ProgFoldersTree->setObjectName("ProgFoldersTree");
+    ProgFoldersTree->setGeometry(PageLeft, 120, PageWidth, 206);
+    ProgFoldersTree->setHeaderHidden(true);
+    ProgFoldersTree->setColumnCount(1);
+    ProgFoldersTree->setSelectionMode(QAbstractItemView::SingleSelection);
+    ProgFoldersTree->setIconSize(QSize(16, 16));
+
+    ConfirmSettingsLabel = NewLabel(this, "ConfirmSettingsLabel", {PageLeft, PageTop, PageWidth, 80});
+    ConfirmMemo = NewMemo(this, "ConfirmMemo", {PageLeft, 104, PageWidth, 222});
+    ConfirmMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    FinishedLabel = NewLabel(this, "FinishedLabel", {PageLeft, PageTop, PageWidth, 270});
+    RestartCheckbox = new QCheckBox(this);
+    RestartCheckbox->setObjectName("RestartCheckbox");
+    RestartCheckbox->setGeometry(PageLeft, 296, PageWidth, 22);
+    FinishButton = NewButton(this, "FinishButton", {NextLeft, ButtonTop, ButtonWidth, ButtonHeight});
+
+    BackButton = NewButton(this, "BackButton", {BackLeft, ButtonTop, ButtonWidth, ButtonHeight});
+    NextButton = NewButton(this, "NextButton", {NextLeft, ButtonTop, ButtonWidth, ButtonHeight});
+    CancelButton = NewButton(this, "CancelButton", {CancelLeft, ButtonTop, ButtonWidth, ButtonHeight});
+
+    // The page's controls first, then the button row.
+    QWidget* const order[] = {LicenceMemo,     AgreeRadio,     DisagreeRadio, InstallDirEdit,
+                              BrowseButton,    ProgFolderEdit, ProgFoldersTree, ConfirmMemo,
+                              RestartCheckbox, FinishButton,   BackButton,    NextButton,
+                              CancelButton};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+    // "&No, I do not agree" and "&Next >" share Alt+N on the licence page.
+    NextButton->installEventFilter(this);
+    DisagreeRadio->installEventFilter(this);
+
+    connect(NextButton, &QPushButton::clicked, this, &TMainForm::NextButtonClick);
+    connect(BackButton, &QPushButton::clicked, this, &TMainForm::BackButtonClick);
+    connect(CancelButton, &QPushButton::clicked, this, &TMainForm::CancelButtonClick);
+    connect(FinishButton, &QPushButton::clicked, this, &TMainForm::FinishButtonClick);
+    connect(BrowseButton, &QPushButton::clicked, this, &TMainForm::BrowseButtonClick);
+    connect(AgreeRadio, &QRadioButton::clicked, this, &TMainForm::AgreeRadioClick);
+    connect(DisagreeRadio, &QRadioButton::clicked, this, &TMainForm::DisagreeRadioClick);
+    // Only a selection that the user makes changes the edit: the tree also gets
+    // a current node when it merely receives the focus.
+    connect(ProgFoldersTree, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const QList<QTreeWidgetItem*> selected = ProgFoldersTree->selectedItems();
+        if (!selected.isEmpty()) ProgFoldersTreeChange(selected.front());
+    });
+}
+
+void TMainForm::FormCreate() {
+    SetupPars.Page = TWizardPage::Welcome;
+    SetupPars.PreviousInstallFound = false;
+    SetupPars.NoExitConfirmation = false;
+    OldVersionFound = false;
+
+    // An earlier installation that cannot be read is shown as an error; the
+    // wizard still starts, with the defaults.
+    try {
+        ReadPreviousInstallation();
+    } catch (const std::exception& error) {
+        SetupPars.PreviousInstallFound = false;
+        ShowException(error);
+    }
+    if (!SetupPars.PreviousInstallFound) {
+        SetupPars.InstallFolder = DefaultInstallFolder;
+        try {
+            TRegistry registry;
+            registry.SetRootKey(RootKey::LocalMachine);
+            if (registry.OpenKey(CurrentVersionKey, false) && registry.ValueExists("ProgramFilesDir"))
+                SetupPars.InstallFolder = JoinPath(registry.ReadString("ProgramFilesDir"), "Lingora");
+        } catch (const std::exception& error) {
+            ShowException(error);
+        }
+        SetupPars.ProgramFolder = DefaultProgramFolder;
+    }
+
+    SetCaptions();
+    try {
+        WizardImage->setPixmap(WizardPicture());
+    } catch (const std::exception& error) {
+        ShowException(error);
+    }
+    ShowPage(TWizardPage::Welcome);
+    BackButton->setEnabled(false);
+    NextButton->setEnabled(true);
+}
+
+void TMainForm::ReadPreviousInstallation() {
+    TRegistry registry;
+    registry.SetRootKey(RootKey::LocalMachine);
+    if (!registry.OpenKey(UninstallKey, false) || !registry.ValueExists("UninstallString")) return;
+    const std::string uninstall = registry.ReadString("UninstallString");
+    if (registry.KeyExists(OldVersionKey)) {
+        OldUninstallCommand = uninstall;
+        OldVersionFound = true;
+    }
+    const std::size_t lastBackslash = uninstall.rfind('\\');
+    SetupPars.PreviousInstallFolder = TrimTrailingBackslash(
+        lastBackslash == std::string::npos ? std::string() : uninstall.substr(0, lastBackslash + 1));
+
+    const std::string log = JoinPath(SetupPars.PreviousInstallFolder, "Install.log");
+    if (Files().FileExists(log)) {
+        TextFileReader reader(log);
+        std::string line;
+        bool marker = false;
+        while (!marker && reader.ReadLine(line)) marker = line == ProgramFolderMarker;
+        if (marker && reader.ReadLine(line)) {
+            SetupPars.PreviousProgramFolder = line;
+            SetupPars.PreviousInstallFound = true;
+        }
+        reader.Close();
+    }
+    SetupPars.InstallFolder = SetupPars.PreviousInstallFolder;
+    SetupPars.ProgramFolder = SetupPars.PreviousProgramFolder;
+}
+
+void TMainForm::SetCaptions() {
+    setWindowTitle(FormText(MainFormCaption));
+    WelcomeLabel->setText(FormText(WelcomeText));
+    BeforeLicenceLabel->setText(FormText(BeforeLicenceText));
+    LicenceMemo->setPlainText(FormText(LicenceText));
+    AfterLicenceLabel->setText(FormText(AfterLicenceText));
+    AgreeRadio->setText(FormText(AgreeRadioCaption));
+    DisagreeRadio->setText(FormText(DisagreeRadioCaption));
+    SelectInstallDirLabel->setText(FormText(SelectInstallDirText));
+    InstallDirBox->setTitle(FormText(InstallDirBoxCaption));
+    BrowseButton->setText(FormText(BrowseButtonCaption));
+    ProgFolderLabel->setText(FormText(ProgFolderText));
+    ConfirmSettingsLabel->setText(FormText(ConfirmSettingsText));
+    FinishedLabel->setText(FormText(FinishedText));
+    RestartCheckbox->setText(FormText(RestartCheckboxCaption));
+    FinishButton->setText(FormText(FinishButtonCaption));
+    BackButton->setText(FormText(BackButtonCaption));
+    NextButton->setText(FormText(NextButtonCaption));
+    CancelButton->setText(FormText(CancelButtonCaption));
+}
+
+void TMainForm::ShowPage(TWizardPage page) {
+    SetupPars.Page = page;
+    SetShown({WelcomeLabel}, page == TWizardPage::Welcome);
+    SetShown({BeforeLicenceLabel, LicenceMemo, AfterLicenceLabel, AgreeRadio, DisagreeRadio},
+             page == TWizardPage::Licence);
+    SetShown({SelectInstallDirLabel, InstallDirBox}, page == TWizardPage::InstallFolder);
+    SetShown({ProgFolderLabel, ProgFolderEdit, ProgFoldersTree}, page == TWizardPage::ProgramFolder);
+    SetShown({ConfirmSettingsLabel, ConfirmMemo}, page == TWizardPage::Confirmation);
+    SetShown({FinishedLabel, RestartCheckbox, FinishButton}, page == TWizardPage::Finished);
+    SetShown({BackButton, NextButton, CancelButton}, page != TWizardPage::Finished);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // While both answer Alt+N (Next is enabled once an answer is chosen), the
+    // key goes forward, as the user expects of Next; before that only the
+    // radio answers it.
+    if ((watched == NextButton || watched == DisagreeRadio) && event->type() == QEvent::Shortcut &&
+        static_cast<QShortcutEvent*>(event)->isAmbiguous() && NextButton->isEnabled() &&
+        NextButton->isVisible()) {
+        NextButton->animateClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_ || event->spontaneous()) return;
+    shown_ = true;
+    FormShow();
+}
+
+void TMainForm::FormShow() {
+    NextButton->setFocus(Qt::OtherFocusReason);
+    if (OldVersionFound) {
+        if (OfferOldVersionRemoval(OldUninstallCommand)) {
+            SetupPars.NoExitConfirmation = true;
+            close();
+        }
+        return;
+    }
+    if (FullScreenForm != nullptr) FullScreenForm->ShowBehind(this);
+}
+
+void TMainForm::EnterLicencePage() {
+    ShowPage(TWizardPage::Licence);
+    BackButton->setEnabled(true);
+    NextButton->setEnabled(false);
+    UncheckBoth(AgreeRadio, DisagreeRadio);
+    LicenceMemo->setFocus(Qt::OtherFocusReason);
+}
+
+void TMainForm::EnterInstallFolderPage() {
+    ShowPage(TWizardPage::InstallFolder);
+    InstallDirEdit->setText(FormText(SetupPars.InstallFolder));
+    NextButton->setFocus(Qt::OtherFocusReason);
+}
+
+void TMainForm::EnterProgramFolderPage() {
+    ShowPage(TWizardPage::ProgramFolder);
+    FillProgFoldersTree();
+    ProgFolderEdit->setText(FormText(SetupPars.ProgramFolder));
+    NextButton->setFocus(Qt::OtherFocusReason);
+}
+
+bool TMainForm::ProbeOrComplain(const std::string& folder, QWidget* focusOnFailure) {
+    if (ProbeFolder(folder)) return true;
+    QMessageBox::critical(this, QApplication::applicationName(), FormText(FolderErrorText));
+    focusOnFailure->setFocus(Qt::OtherFocusReason);
+    return false;
+}
+
+void TMainForm::NextButtonClick() {
+    switch (SetupPars.Page) {
+        case TWizardPage::Welcome:
+            EnterLicencePage();
+            break;
+        case TWizardPage::Licence:
+            if (AgreeRadio->isChecked())
+                EnterInstallFolderPage();
+            else
+                close();  // asks the exit question
+            break;
+        case TWizardPage::InstallFolder: {
+            const std::string folder = AnsiFromForm(InstallDirEdit->text());
+            if (!ProbeOrComplain(folder, InstallDirEdit)) break;
+            SetupPars.InstallFolder = TrimTrailingBackslash(Files().GetFullPathName(folder));
+            EnterProgramFolderPage();
+            break;
+        }
+        case TWizardPage::ProgramFolder: {
+            const std::string name = AnsiFromForm(ProgFolderEdit->text());
+            // A name that leads out of the Programs folder cannot be a folder of
+            // the Start menu: the removal of this installation would skip it.
+            if (!IsContainedRelativePath(name)) {
+                QMessageBox::critical(this, QApplication::applicationName(),
+                                      FormText(FolderErrorText));
+                ProgFolderEdit->setFocus(Qt::OtherFocusReason);
+                break;
+            }
+            if (!ProbeOrComplain(JoinPath(ProgramsFolder(), name), ProgFolderEdit)) break;
+            SetupPars.ProgramFolder = TrimTrailingBackslash(name);
+            ShowPage(TWizardPage::Confirmation);
+            ConfirmMemo->setPlainText(FormText(
+                ConfirmationText(SetupPars.InstallFolder, programsName_, SetupPars.ProgramFolder)));
+            NextButton->setFocus(Qt::OtherFocusReason);
+            break;
+        }
+        case TWizardPage::Confirmation:
+            RunInstallation();
+            break;
+        case TWizardPage::Finished:
+            break;
+    }
+}
+
+void TMainForm::BackButtonClick() {
+    switch (SetupPars.Page) {
+        case TWizardPage::Welcome:
+        case TWizardPage::Finished:
+            break;
+        case TWizardPage::Licence:
+            ShowPage(TWizardPage::Welcome);
+            BackButton->setEnabled(false);
+            NextButton->setEnabled(true);
+            NextButton->setFocus(Qt::OtherFocusReason);
+            break;
+        case TWizardPage::InstallFolder:
+            EnterLicencePage();
+            break;
+        case TWizardPage::ProgramFolder:
+            ShowPage(TWizardPage::InstallFolder);
+            InstallDirEdit->setText(FormText(SetupPars.InstallFolder));
+            NextButton->setFocus(Qt::OtherFocusReason);
+            break;
+        case TWizardPage::Confirmation:
+            EnterProgramFolderPage();
+            break;
+    }
+}
+
+void TMainForm::AgreeRadioClick() { NextButton->setEnabled(true); }
+
+void TMainForm::DisagreeRadioClick() { NextButton->setEnabled(true); }
+
+void TMainForm::CancelButtonClick() { close(); }
+
+void TMainForm::FinishButtonClick() {
+    if (!RestartCheckbox->isChecked()) {
+        close();
+        return;
+    }
+    if (FullScreenForm != nullptr) FullScreenForm->HideBackdrop();
+    show();
+    // When the machine restarts, the session ends and the wizard with it; when
+    // it refuses, the wizard stays on the finished page.
+    if (WindowServices().ExitWindowsEx(win::EWX_REBOOT)) close();
+}
+
+void TMainForm::BrowseButtonClick() {
+    QFileDialog dialog(this, FormText(BrowseDialogTitle));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setObjectName("BrowseDialog");
+    // The dialog opens at the nearest existing folder of the edit's path.
+    std::string start = AnsiFromForm(InstallDirEdit->text());
+    start = SplitExistingFolder(start).Existing;
+    if (const std::optional<std::string> host = Shell().WindowsPathToHost(start))
+        dialog.setDirectory(QString::fromStdString(*host));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const std::string chosen = dialog.selectedFiles().front().toStdString();
+    if (const std::optional<std::string> path = Shell().HostPathToWindows(chosen))
+        InstallDirEdit->setText(FormText(*path));
+}
+
+void TMainForm::FillProgFoldersTree() {
+    ProgFoldersTree->clear();
+    const std::string programs = ProgramsFolder();
+    programsName_.clear();
+    if (programs.empty()) return;
+    const TFolderNode root = ReadFolderTree(programs);
+    programsName_ = root.Name;
+    QTreeWidgetItem* rootItem = NewNode(root.Name);
+    ProgFoldersTree->addTopLevelItem(rootItem);
+    AddChildren(rootItem, root);
+    rootItem->setExpanded(true);
+}
+
+void TMainForm::ProgFoldersTreeChange(QTreeWidgetItem* node) {
+    std::string path;
+    for (QTreeWidgetItem* item = node; item != nullptr && item->parent() != nullptr;
+         item = item->parent())
+        path = JoinPath(AnsiFromForm(item->text(0)), path);
+    ProgFolderEdit->setText(FormText(path));
+}
+
+void TMainForm::RunInstallation() {
+    if (SetupPars.PreviousInstallFound)
+        RemovePreviousInstallation(SetupPars.PreviousInstallFolder, SetupPars.PreviousProgramFolder);
+    Files().MakeSureDirectoryPathExists(JoinPath(SetupPars.InstallFolder, "Install.log"));
+
+    auto log = std::make_unique<TLogFile>(SetupPars.InstallFolder, SetupPars.ProgramFolder);
+    // The copying uses the log only while the progress window is up; it must not
+    // keep a pointer to it afterwards, whatever way this handler ends.
+    struct Handover {
+        ~Handover() { ExtractPars.LogFile = nullptr; }
+    } handover;
+    ExtractPars.LogFile = log.get();
+    ExtractPars.TargetFolder = SetupPars.InstallFolder;
+    std::unique_ptr<TExtractForm> ownForm;
+    TExtractForm* progress = ExtractForm;
+    if (progress == nullptr) {
+        ownForm = std::make_unique<TExtractForm>();
+        progress = ownForm.get();
+    }
+    const int result = progress->exec();
+    ExtractPars.LogFile = nullptr;
+
+    if (result == 1) {
+        CreateShortcuts(SetupPars.InstallFolder, SetupPars.ProgramFolder, *log);
+        log->Close();
+        log.reset();
+        WriteRegistryEntries(SetupPars.InstallFolder);
+        ShowFinishedPage();
+        return;
+    }
+    // Copying was abandoned: the wizard closes without the question, also when
+    // the log cannot be closed cleanly (that error is shown afterwards).
+    SetupPars.NoExitConfirmation = true;
+    std::exception_ptr closeError;
+    try {
+        log->Close();
+    } catch (...) {
+        closeError = std::current_exception();
+    }
+    log.reset();
+    close();
+    if (closeError) std::rethrow_exception(closeError);
+}
+
+void TMainForm::ShowFinishedPage() {
+    SetupPars.NoExitConfirmation = true;
+    ShowPage(TWizardPage::Finished);
+    RestartCheckbox->setChecked(true);
+    FinishButton->setFocus(Qt::OtherFocusReason);
+}
+
+void TMainForm::FormCloseQuery(bool& canClose) {
+    if (SetupPars.NoExitConfirmation) {
+        canClose = true;
+        return;
+    }
+    // The program creates the exit question at start; without it one lives for this question.
+    std::unique_ptr<TExitForm> own;
+    TExitForm* question = ExitForm;
+    if (question == nullptr) {
+        own = std::make_unique<TExitForm>();
+        question = own.get();
+    }
+    canClose = question->exec() == TExitForm::ExitResult;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit Closed();
+}
