@@ -126,7 +126,9 @@ std::unique_ptr<IFileStream> HostFileSystem::CreateAlways(const std::string& pat
     // its content when the create is refused.
     const int descriptor = OpenLocked(location, O_RDWR | O_CREAT, error);
     if (descriptor < 0) return nullptr;
-    if (::ftruncate(descriptor, 0) != 0) {
+    struct stat info {};
+    const bool regular = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
+    if (regular && ::ftruncate(descriptor, 0) != 0) {
         error = WinErrorFromErrno(errno);
         ::close(descriptor);
         return nullptr;
