@@ -292,6 +292,10 @@ void TExtractThread::Execute() {
         // Released while paused at program end: nothing more is done.
     } catch (...) {
         if (OnUserInterfaceThread()) throw;
-        ReportFatalError(std::current_exception());
+        try {
+            ReportFatalError(std::current_exception());
+        } catch (...) {
+            // The report ends the program; it comes back only when a test stops it.
+        }
     }
 }
