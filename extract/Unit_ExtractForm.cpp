@@ -81,6 +81,8 @@ void TExtractForm::FormShow() {
     thread->start();
 }
 
+TExtractThread* TExtractForm::ExtractThread() const { return thread_.data(); }
+
 void TExtractForm::DisposeThread() {
     if (!thread_) return;
     TExtractThread* thread = thread_;

@@ -48,7 +48,7 @@ public:
     int ModalResult() const { return result(); }
 
     // The running thread, or null once it has ended.
-    TExtractThread* ExtractThread() const { return thread_; }
+    TExtractThread* ExtractThread() const;
     // Ends a running thread for good (a paused one runs no further step) and joins it.
     void DisposeThread();
 

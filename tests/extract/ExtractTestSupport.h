@@ -45,7 +45,7 @@ std::string Pattern(std::size_t size, unsigned seed);
 }  // namespace testset
 
 // Records the message beeps; nothing else is asked of the window services here.
-class RecordingWindowServices : public IWindowServices {
+class BeepRecorder : public IWindowServices {
 public:
     void MessageBeep(std::uint32_t type) override { beeps.push_back(type); }
     ScreenSize GetScreenSize() override { return {1280, 800}; }
@@ -80,7 +80,7 @@ protected:
     std::filesystem::path volumes_;
     std::filesystem::path savedDirectory_;
     std::unique_ptr<HostFileSystem> files_;
-    RecordingWindowServices windows_;
+    BeepRecorder windows_;
     std::unique_ptr<ScopedPlatform> platform_;
     std::unique_ptr<TLogFile> log_;
 };

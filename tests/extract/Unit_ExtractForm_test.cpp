@@ -249,7 +249,7 @@ TEST_F(ExtractFormTest, ChildExtractsUntilKilled) {
     log_.reset();
     const std::filesystem::path parent = folder;
     static HostFileSystem files(parent / "prefix");
-    static RecordingWindowServices windows;
+    static BeepRecorder windows;
     InstallPlatform(Platform{&files, nullptr, nullptr, &windows});
     std::filesystem::current_path(parent / "volumes");
     static TLogFile log(kTarget, "Lingora");
