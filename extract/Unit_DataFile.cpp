@@ -88,11 +88,10 @@ bool TDataFile::ReadByte(int& value) {
     return got == 1;
 }
 
-void TDataFile::StartNextFile(std::int64_t largestSize) {
+void TDataFile::ReadHeader(std::string& name, std::int32_t& size, std::int64_t largestSize) {
     const std::int64_t headerAt = position_;
     const std::int64_t dataEnd = size_ - volume::kNextVolumeByteSize;
-    std::string name;
-    std::int32_t size = 0;
+    size = 0;
     if (!ReadName(name) || position_ > dataEnd)
         Damaged("the name of a file runs past the end of the volume", headerAt);
     if (!ReadInt32(size) || position_ > dataEnd)
@@ -102,6 +101,20 @@ void TDataFile::StartNextFile(std::int64_t largestSize) {
         Damaged("the file \"" + name + "\" lies beyond the set's total size", headerAt);
     const std::string fault = volume::StoredNameFault(name);
     if (!fault.empty()) Damaged(fault + " (\"" + name + "\")", headerAt);
+}
+
+void TDataFile::SkipData(std::int64_t count) {
+    const std::int64_t target = position_ + count;
+    if (count < 0 || target > size_ - volume::kNextVolumeByteSize ||
+        stream_->Seek(target, SeekOrigin::Begin) != target)
+        throw EReadError();
+    position_ = target;
+}
+
+void TDataFile::StartNextFile(std::int64_t largestSize) {
+    std::string name;
+    std::int32_t size = 0;
+    ReadHeader(name, size, largestSize);
 
     // The log line is in the file before the file it names is created.
     if (logFile_ != nullptr) logFile_->WriteLine(name);

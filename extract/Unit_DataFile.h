@@ -63,6 +63,13 @@ public:
     // a record with data there is more than the total allows (EDamagedVolume).
     void FinishEmptyFiles();
 
+    // Reads the next record header and checks it as the copy does: EDamagedVolume
+    // for a header cut short or crossing the volume's end, a negative size or one
+    // above largestSize, a name that would leave the installation folder.
+    void ReadHeader(std::string& name, std::int32_t& size, std::int64_t largestSize);
+    // Moves over count bytes of file data, which must lie in the data part.
+    void SkipData(std::int64_t count);
+
     // The volume's data part is used up: only the next-volume byte is left.
     bool DataExhausted();
     std::int64_t Position();

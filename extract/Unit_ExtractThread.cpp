@@ -45,6 +45,7 @@ std::int32_t ChunkLeft = 0;
 int NextDisk = 0;
 bool VolumeFound = false;
 std::string VolumeSuffix;
+std::int64_t CopiedSize = 0;
 std::function<void(const char*)> ExtractStepObserver;
 
 namespace {
@@ -173,6 +174,11 @@ void TExtractThread::StepProgress() {
 }
 
 void TExtractThread::FinishSet() {
+    if (CopiedSize > TotalSize)
+        DataFile->Damaged("the set holds " + std::to_string(CopiedSize) +
+                              " bytes of file data, more than its total of " +
+                              std::to_string(TotalSize),
+                          DataFile->Position());
     if (OutFileRemaining > 0)
         DataFile->Damaged("a file is still " + std::to_string(OutFileRemaining) +
                               " bytes short when the set's total of " +
@@ -259,7 +265,8 @@ void TExtractThread::Execute() {
         Synchronize(OpenFirstVolume, "OpenFirstVolume");
         // Chunks of at least one byte, so that a total below 100 still progresses.
         const std::int32_t chunkSize = std::max<std::int32_t>(1, TotalSize / 100);
-        std::int32_t done = 0;
+        std::int64_t done = 0;
+        CopiedSize = 0;
         while (done < TotalSize) {
             ChunkLeft = chunkSize;
             Synchronize(CopyStep, "CopyStep");
@@ -286,6 +293,7 @@ void TExtractThread::Execute() {
             }
             if (done < TotalSize) Synchronize(StepProgress, "StepProgress");
         }
+        CopiedSize = done;
         Synchronize(FinishSet, "FinishSet");
         Synchronize(SetDone, "SetDone");
     } catch (const ExtractionReleased&) {

@@ -32,6 +32,8 @@ extern std::int32_t ChunkLeft;
 extern int NextDisk;
 extern bool VolumeFound;
 extern std::string VolumeSuffix;
+// File data copied so far in this extraction (kept by the thread between steps).
+extern std::int64_t CopiedSize;
 
 // Observes each step as it starts on the user-interface thread ("CopyStep",
 // "StepProgress" ...): for the tests and the benchmark; empty in Setup.

@@ -174,6 +174,9 @@ TEST_F(ExtractThreadTest, SetsThatDoNotMatchTheirTotalAreDamaged) {
         {Stream(300, {{"A.bin", data}}), {}, 0, "still 100 bytes short"},
         // More data than the total.
         {Stream(400, {{"A.bin", data}, {"B.bin", "x"}}), {}, 0, "\"B.bin\" lies beyond"},
+        // More data than the total, ending inside the last chunk.
+        {Stream(301, {{"A.bin", data.substr(0, 300)}, {"B.bin", "xyz"}}), {}, 0,
+         "303 bytes of file data, more than its total of 301"},
         {testset::Int32(-5), {}, 0, "total size is negative"},
         {"\x10\x27", {}, 0, "total runs past the end"},
     };
