@@ -432,10 +432,16 @@ void TMainForm::EnterProgramFolderPage() {
     NextButton->setFocus(Qt::OtherFocusReason);
 }
 
+void TMainForm::ComplainAboutFolder(QWidget* focus) {
+    QMessageBox::critical(this, QApplication::applicationName(), FormText(FolderErrorText));
+    // Without a window manager nobody hands the activation back to the wizard.
+    activateWindow();
+    focus->setFocus(Qt::OtherFocusReason);
+}
+
 bool TMainForm::ProbeOrComplain(const std::string& folder, QWidget* focusOnFailure) {
     if (ProbeFolder(folder)) return true;
-    QMessageBox::critical(this, QApplication::applicationName(), FormText(FolderErrorText));
-    focusOnFailure->setFocus(Qt::OtherFocusReason);
+    ComplainAboutFolder(focusOnFailure);
     return false;
 }
 
@@ -462,9 +468,7 @@ void TMainForm::NextButtonClick() {
             // A name that leads out of the Programs folder cannot be a folder of
             // the Start menu: the removal of this installation would skip it.
             if (!IsContainedRelativePath(name)) {
-                QMessageBox::critical(this, QApplication::applicationName(),
-                                      FormText(FolderErrorText));
-                ProgFolderEdit->setFocus(Qt::OtherFocusReason);
+                ComplainAboutFolder(ProgFolderEdit);
                 break;
             }
             if (!ProbeOrComplain(JoinPath(ProgramsFolder(), name), ProgFolderEdit)) break;
@@ -628,6 +632,7 @@ void TMainForm::FormCloseQuery(bool& canClose) {
         question = own.get();
     }
     canClose = question->exec() == TExitForm::ExitResult;
+    if (!canClose) activateWindow();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -120,6 +120,7 @@ private:
     void EnterProgramFolderPage();
     void RunInstallation();
     void ShowFinishedPage();
+    void ComplainAboutFolder(QWidget* focus);
     bool ProbeOrComplain(const std::string& folder, QWidget* focusOnFailure);
 
     bool shown_ = false;

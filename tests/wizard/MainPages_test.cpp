@@ -1,0 +1,443 @@
+// Walking the wizard's pages: what each Next and Back shows, enables and
+// focuses, the exit question, the folder probes and the finish.
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <filesystem>
+
+#include "tests/wizard/WizardTestSupport.h"
+#include "wizard/Main.h"
+#include "wizard/Unit_ExitForm.h"
+#include "wizard/Unit_FullScreenForm.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class PagesTest : public WizardFixture {
+protected:
+    void SetUp() override {
+        WizardFixture::SetUp();
+        CreateForms();
+        ShowMainForm();
+    }
+
+    TMainForm& Form() { return *MainForm; }
+
+    // The controls of the table that are visible now, by name.
+    std::vector<std::string> VisiblePageControls() {
+        std::vector<std::string> names;
+        for (QWidget* w : {static_cast<QWidget*>(Form().WelcomeLabel),
+                           static_cast<QWidget*>(Form().BeforeLicenceLabel),
+                           static_cast<QWidget*>(Form().LicenceMemo),
+                           static_cast<QWidget*>(Form().AfterLicenceLabel),
+                           static_cast<QWidget*>(Form().AgreeRadio),
+                           static_cast<QWidget*>(Form().DisagreeRadio),
+                           static_cast<QWidget*>(Form().SelectInstallDirLabel),
+                           static_cast<QWidget*>(Form().InstallDirBox),
+                           static_cast<QWidget*>(Form().ProgFolderLabel),
+                           static_cast<QWidget*>(Form().ProgFolderEdit),
+                           static_cast<QWidget*>(Form().ProgFoldersTree),
+                           static_cast<QWidget*>(Form().ConfirmSettingsLabel),
+                           static_cast<QWidget*>(Form().ConfirmMemo),
+                           static_cast<QWidget*>(Form().FinishedLabel),
+                           static_cast<QWidget*>(Form().RestartCheckbox),
+                           static_cast<QWidget*>(Form().FinishButton),
+                           static_cast<QWidget*>(Form().BackButton),
+                           static_cast<QWidget*>(Form().NextButton),
+                           static_cast<QWidget*>(Form().CancelButton)})
+            if (w->isVisible()) names.push_back(w->objectName().toStdString());
+        return names;
+    }
+
+    using Names = std::vector<std::string>;
+
+    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    // Welcome -> licence -> (agree) -> installation folder.
+    void GoToInstallFolderPage() {
+        Click(Form().NextButton);
+        QTest::mouseClick(Form().AgreeRadio, Qt::LeftButton);
+        Click(Form().NextButton);
+        ASSERT_EQ(SetupPars.Page, TWizardPage::InstallFolder);
+    }
+    void GoToConfirmationPage() {
+        GoToInstallFolderPage();
+        Click(Form().NextButton);
+        ASSERT_EQ(SetupPars.Page, TWizardPage::ProgramFolder);
+        Click(Form().NextButton);
+        ASSERT_EQ(SetupPars.Page, TWizardPage::Confirmation);
+    }
+
+    fs::path Host(const std::string& windowsPath) { return prefix_.HostPath(windowsPath); }
+};
+
+TEST_F(PagesTest, NextWalksForwardShowingEachPagesControls) {
+    EXPECT_EQ(VisiblePageControls(), (Names{"WelcomeLabel", "BackButton", "NextButton", "CancelButton"}));
+    EXPECT_FALSE(Form().BackButton->isEnabled());
+    EXPECT_TRUE(Form().NextButton->hasFocus());
+
+    Click(Form().NextButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Licence);
+    EXPECT_EQ(VisiblePageControls(),
+              (Names{"BeforeLicenceLabel", "LicenceMemo", "AfterLicenceLabel", "AgreeRadio",
+                     "DisagreeRadio", "BackButton", "NextButton", "CancelButton"}));
+    EXPECT_TRUE(Form().BackButton->isEnabled());
+    EXPECT_FALSE(Form().NextButton->isEnabled());
+    EXPECT_FALSE(Form().AgreeRadio->isChecked());
+    EXPECT_FALSE(Form().DisagreeRadio->isChecked());
+    EXPECT_TRUE(Form().LicenceMemo->hasFocus());
+    EXPECT_TRUE(Form().LicenceMemo->toPlainText().startsWith("LINGORA"));
+
+    QTest::mouseClick(Form().AgreeRadio, Qt::LeftButton);
+    EXPECT_TRUE(Form().NextButton->isEnabled());
+    Click(Form().NextButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::InstallFolder);
+    EXPECT_EQ(VisiblePageControls(), (Names{"SelectInstallDirLabel", "InstallDirBox", "BackButton",
+                                            "NextButton", "CancelButton"}));
+    EXPECT_TRUE(Form().InstallDirEdit->isVisible());
+    EXPECT_TRUE(Form().BrowseButton->isVisible());
+    EXPECT_EQ(Form().InstallDirEdit->text(), "C:\\Program Files\\Lingora");
+    EXPECT_TRUE(Form().NextButton->hasFocus());
+
+    Click(Form().NextButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::ProgramFolder);
+    EXPECT_EQ(VisiblePageControls(), (Names{"ProgFolderLabel", "ProgFolderEdit", "ProgFoldersTree",
+                                            "BackButton", "NextButton", "CancelButton"}));
+    EXPECT_EQ(Form().ProgFolderEdit->text(), "Lingora");
+    EXPECT_TRUE(Form().NextButton->hasFocus());
+
+    Click(Form().NextButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Confirmation);
+    EXPECT_EQ(VisiblePageControls(), (Names{"ConfirmSettingsLabel", "ConfirmMemo", "BackButton",
+                                            "NextButton", "CancelButton"}));
+    EXPECT_EQ(Form().ConfirmMemo->toPlainText(),
+              "The program will be installed in the folder:\n"
+              "   C:\\Program Files\\Lingora\n\n\n"
+              "The program will be placed in the Start menu at:\n"
+              "   Programs | Lingora");
+    EXPECT_TRUE(Form().NextButton->hasFocus());
+    // The probes left nothing behind: the real folders come with the copying.
+    EXPECT_FALSE(fs::exists(Host("C:\\Program Files") / "Lingora"));
+    EXPECT_FALSE(fs::exists(Host(prefix_.ProgramsFolder()) / "Lingora"));
+}
+
+TEST_F(PagesTest, BackWalksBackwardRestoringEachPage) {
+    GoToConfirmationPage();
+
+    Click(Form().BackButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::ProgramFolder);
+    EXPECT_EQ(Form().ProgFolderEdit->text(), "Lingora");
+    EXPECT_EQ(Form().ProgFoldersTree->topLevelItemCount(), 1);
+    EXPECT_TRUE(Form().NextButton->hasFocus());
+
+    Form().ProgFolderEdit->setText("Typed");
+    Click(Form().BackButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::InstallFolder);
+    EXPECT_EQ(VisiblePageControls(), (Names{"SelectInstallDirLabel", "InstallDirBox", "BackButton",
+                                            "NextButton", "CancelButton"}));
+    EXPECT_TRUE(Form().NextButton->hasFocus());
+
+    Form().InstallDirEdit->setText("C:\\Elsewhere");
+    Click(Form().BackButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Licence);
+    EXPECT_FALSE(Form().NextButton->isEnabled());
+    EXPECT_FALSE(Form().AgreeRadio->isChecked());
+    EXPECT_TRUE(Form().LicenceMemo->hasFocus());
+
+    // Coming forward again shows what was accepted, not what was typed.
+    QTest::mouseClick(Form().AgreeRadio, Qt::LeftButton);
+    Click(Form().NextButton);
+    EXPECT_EQ(Form().InstallDirEdit->text(), "C:\\Program Files\\Lingora");
+    Click(Form().BackButton);
+
+    Click(Form().BackButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Welcome);
+    EXPECT_EQ(VisiblePageControls(), (Names{"WelcomeLabel", "BackButton", "NextButton", "CancelButton"}));
+    EXPECT_FALSE(Form().BackButton->isEnabled());
+    EXPECT_TRUE(Form().NextButton->isEnabled());
+    EXPECT_TRUE(Form().NextButton->hasFocus());
+}
+
+TEST_F(PagesTest, DisagreeAndNextAsksTheExitQuestion) {
+    Click(Form().NextButton);
+    QTest::mouseClick(Form().DisagreeRadio, Qt::LeftButton);
+    EXPECT_TRUE(Form().NextButton->isEnabled());
+
+    ModalAnswer resume([](QWidget* w) { QTest::mouseClick(ExitForm->ResumeButton, Qt::LeftButton); (void)w; });
+    Click(Form().NextButton);
+    EXPECT_TRUE(resume.Answered());
+    EXPECT_EQ(resume.Title(), "Exit setup");
+    EXPECT_TRUE(Form().isVisible());
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Licence);
+
+    ModalAnswer exit([](QWidget*) { QTest::mouseClick(ExitForm->ExitButton, Qt::LeftButton); });
+    Click(Form().NextButton);
+    EXPECT_TRUE(exit.Answered());
+    EXPECT_FALSE(Form().isVisible());
+}
+
+TEST_F(PagesTest, CancelAsksAndEscEndsEnterKeeps) {
+    ModalAnswer enter([](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); });
+    Click(Form().CancelButton);
+    EXPECT_TRUE(enter.Answered());
+    EXPECT_TRUE(Form().isVisible());
+
+    ModalAnswer esc([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    Click(Form().CancelButton);
+    EXPECT_TRUE(esc.Answered());
+    EXPECT_FALSE(Form().isVisible());
+}
+
+TEST_F(PagesTest, MnemonicsAndEnterDriveTheWizard) {
+    const auto press = [&](Qt::Key key) {
+        QTest::keyClick(&Form(), key, Qt::AltModifier);
+        QTest::qWait(0);
+    };
+    press(Qt::Key_N);  // Next
+    ASSERT_TRUE(QTest::qWaitFor([] { return SetupPars.Page == TWizardPage::Licence; }));
+    press(Qt::Key_N);  // only the radio answers while Next is disabled
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Form().DisagreeRadio->isChecked(); }));
+    press(Qt::Key_Y);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Form().AgreeRadio->isChecked(); }));
+    press(Qt::Key_N);  // now Next
+    ASSERT_TRUE(QTest::qWaitFor([] { return SetupPars.Page == TWizardPage::InstallFolder; }));
+    press(Qt::Key_B);  // Back
+    ASSERT_TRUE(QTest::qWaitFor([] { return SetupPars.Page == TWizardPage::Licence; }));
+
+    // Enter presses the focused button.
+    QTest::mouseClick(Form().AgreeRadio, Qt::LeftButton);
+    Form().NextButton->setFocus();
+    QTest::keyClick(Form().NextButton, Qt::Key_Return);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::InstallFolder);
+    Form().BackButton->setFocus();
+    QTest::keyClick(Form().BackButton, Qt::Key_Return);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Licence);
+}
+
+TEST_F(PagesTest, TabVisitsThePageThenTheButtons) {
+    GoToInstallFolderPage();
+    Form().InstallDirEdit->setFocus();
+    std::vector<std::string> visited;
+    for (int i = 0; i < 5; ++i) {
+        visited.push_back(QApplication::focusWidget()->objectName().toStdString());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, (Names{"InstallDirEdit", "BrowseButton", "BackButton", "NextButton",
+                              "CancelButton"}));
+    EXPECT_EQ(QApplication::focusWidget(), Form().InstallDirEdit);
+}
+
+TEST_F(PagesTest, NewNestedFolderIsProbedAndRemovedAgain) {
+    GoToInstallFolderPage();
+    Form().InstallDirEdit->setText("C:\\Word lists\\Lingora\\2.0\\");
+    Click(Form().NextButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::ProgramFolder);
+    EXPECT_EQ(SetupPars.InstallFolder, "C:\\Word lists\\Lingora\\2.0");
+    EXPECT_FALSE(fs::exists(Host("C:\\") / "Word lists"));
+
+    // A new Start-menu folder of two levels, likewise.
+    Form().ProgFolderEdit->setText("Education\\Lingora");
+    Click(Form().NextButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Confirmation);
+    EXPECT_EQ(SetupPars.ProgramFolder, "Education\\Lingora");
+    EXPECT_FALSE(fs::exists(Host(prefix_.ProgramsFolder()) / "Education"));
+    EXPECT_TRUE(Form().ConfirmMemo->toPlainText().endsWith("   Programs | Education | Lingora"));
+}
+
+TEST_F(PagesTest, ExistingFolderIsKeptAsItIs) {
+    prefix_.WriteFile("C:\\Tools\\Lingora\\keep.txt", "x");
+    GoToInstallFolderPage();
+    Form().InstallDirEdit->setText("C:\\Tools\\Lingora");
+    Click(Form().NextButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::ProgramFolder);
+    EXPECT_TRUE(fs::exists(Host("C:\\Tools\\Lingora\\keep.txt")));
+}
+
+TEST_F(PagesTest, FolderThatCannotBeCreatedKeepsThePage) {
+    prefix_.WriteFile("C:\\Locked\\readme.txt", "x");
+    DenyingFileSystem files(prefix_.Machine().Files(), "C:\\Locked");
+    Platform platform = CurrentPlatform();
+    platform.files = &files;
+    ScopedPlatform denied(platform);
+
+    GoToInstallFolderPage();
+    Form().InstallDirEdit->setText("C:\\Locked\\Sub\\Lingora");
+    ModalAnswer error(AcceptMessageBox);
+    Click(Form().NextButton);
+    EXPECT_TRUE(error.Answered());
+    EXPECT_EQ(error.Title(), "Setup");
+    EXPECT_EQ(error.Text(),
+              "The folder you have filled in, could not be created.  Choose another folder.");
+    EXPECT_EQ(SetupPars.Page, TWizardPage::InstallFolder);
+    EXPECT_EQ(SetupPars.InstallFolder, "C:\\Program Files\\Lingora");
+    // The focus comes back to the edit once the wizard is active again.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Form().InstallDirEdit->hasFocus(); }));
+    EXPECT_FALSE(fs::exists(Host("C:\\Locked") / "Sub"));
+}
+
+TEST_F(PagesTest, StartMenuFolderOutsideTheProgramsFolderIsRefused) {
+    GoToInstallFolderPage();
+    Click(Form().NextButton);
+    for (const char* name : {"..\\..\\Desktop", "C:\\Windows", "\\Lingora"}) {
+        Form().ProgFolderEdit->setText(name);
+        ModalAnswer error(AcceptMessageBox);
+        Click(Form().NextButton);
+        EXPECT_TRUE(error.Answered()) << name;
+        EXPECT_EQ(SetupPars.Page, TWizardPage::ProgramFolder) << name;
+        EXPECT_EQ(SetupPars.ProgramFolder, "Lingora");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Form().ProgFolderEdit->hasFocus(); }));
+    }
+    // The Programs folder itself (an empty name) is a place for the shortcuts.
+    Form().ProgFolderEdit->setText("");
+    Click(Form().NextButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Confirmation);
+    EXPECT_EQ(SetupPars.ProgramFolder, "");
+}
+
+TEST_F(PagesTest, TreeListsTheProgramGroupsAndFillsTheEdit) {
+    const std::string programs = prefix_.ProgramsFolder();
+    prefix_.WriteFile(programs + "\\zeta\\z.lnk", "");
+    prefix_.WriteFile(programs + "\\Accessories\\System Tools\\x.lnk", "");
+    prefix_.WriteFile(programs + "\\Accessories\\Games\\y.lnk", "");
+    prefix_.WriteFile(programs + "\\Alpha.lnk", "");  // a file: not a group
+    GoToInstallFolderPage();
+    Click(Form().NextButton);
+
+    QTreeWidget* tree = Form().ProgFoldersTree;
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    EXPECT_EQ(root->text(0), "Programs");
+    EXPECT_TRUE(root->isExpanded());
+    ASSERT_EQ(root->childCount(), 2);
+    EXPECT_EQ(root->child(0)->text(0), "Accessories");
+    EXPECT_EQ(root->child(1)->text(0), "zeta");
+    EXPECT_FALSE(root->child(0)->isExpanded());
+    QTreeWidgetItem* accessories = root->child(0);
+    ASSERT_EQ(accessories->childCount(), 2);
+    EXPECT_EQ(accessories->child(0)->text(0), "Games");
+    EXPECT_EQ(accessories->child(1)->text(0), "System Tools");
+    EXPECT_EQ(root->data(0, Qt::UserRole).toInt(), FolderClosedImage);
+    EXPECT_EQ(root->data(0, Qt::UserRole + 1).toInt(), FolderOpenImage);
+
+    // A node that the user selects names the folder below the Programs folder.
+    accessories->setExpanded(true);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(accessories->child(1)).center());
+    EXPECT_EQ(Form().ProgFolderEdit->text(), "Accessories\\System Tools");
+    tree->setCurrentItem(root);
+    EXPECT_EQ(Form().ProgFolderEdit->text(), "");
+    tree->setCurrentItem(root->child(1));
+    EXPECT_EQ(Form().ProgFolderEdit->text(), "zeta");
+
+    // Merely giving the tree the focus changes nothing.
+    tree->clearSelection();
+    Form().ProgFolderEdit->setText("Mine");
+    tree->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(Form().ProgFolderEdit->text(), "Mine");
+}
+
+TEST_F(PagesTest, BrowseTakesTheChosenFolderAndCancelKeepsTheEdit) {
+    prefix_.WriteFile("C:\\Chosen\\Place\\x.txt", "");
+    GoToInstallFolderPage();
+    const QString chosen = QString::fromStdString(Host("C:\\Chosen\\Place").string());
+
+    ModalAnswer cancel([](QWidget* w) {
+        EXPECT_EQ(w->windowTitle(), "Select a folder");
+        // Opens at the host folder of the edit's path (or its nearest existing parent).
+        if (auto* dialog = qobject_cast<QFileDialog*>(w)) {
+            EXPECT_TRUE(dialog->directory().absolutePath().endsWith("Program Files"))
+                << dialog->directory().absolutePath().toStdString();
+        }
+        qobject_cast<QDialog*>(w)->reject();
+    });
+    Click(Form().BrowseButton);
+    EXPECT_TRUE(cancel.Answered());
+    EXPECT_EQ(Form().InstallDirEdit->text(), "C:\\Program Files\\Lingora");
+
+    ModalAnswer choose([chosen](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setDirectory(chosen);
+        dialog->selectFile(chosen);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    Click(Form().BrowseButton);
+    EXPECT_TRUE(choose.Answered());
+    EXPECT_EQ(Form().InstallDirEdit->text(), "C:\\Chosen\\Place");
+}
+
+TEST_F(PagesTest, BackdropCoversTheScreenBehindTheWizard) {
+    windows_.SetScreenSize({800, 600});
+    // The backdrop was stretched when the window was first shown; show it again
+    // with the recorded size.
+    FullScreenForm->ShowBehind(MainForm);
+    EXPECT_TRUE(FullScreenForm->isVisible());
+    EXPECT_EQ(FullScreenForm->geometry(), QRect(0, 0, 800, 600));
+    EXPECT_FALSE(FullScreenForm->isEnabled());
+    EXPECT_EQ(FullScreenForm->windowTitle(), "Lingora Setup");
+    EXPECT_EQ(FullScreenForm->palette().color(QPalette::Window), QColor(0, 128, 128));
+    EXPECT_TRUE(QTest::qWaitForWindowActive(MainForm));
+    // Clicking the backdrop leaves the wizard usable in front.
+    QTest::mouseClick(FullScreenForm, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(QTest::qWaitForWindowActive(MainForm));
+    Click(Form().NextButton);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Licence);
+}
+
+class FinishTest : public PagesTest {
+protected:
+    void GoToFinishedPage() {
+        // The finished page as the installation run leaves it.
+        GoToConfirmationPage();
+        SetupPars.NoExitConfirmation = true;
+        for (QWidget* w : {static_cast<QWidget*>(Form().ConfirmSettingsLabel),
+                           static_cast<QWidget*>(Form().ConfirmMemo),
+                           static_cast<QWidget*>(Form().BackButton),
+                           static_cast<QWidget*>(Form().NextButton),
+                           static_cast<QWidget*>(Form().CancelButton)})
+            w->hide();
+        SetupPars.Page = TWizardPage::Finished;
+        Form().FinishedLabel->show();
+        Form().RestartCheckbox->show();
+        Form().RestartCheckbox->setChecked(true);
+        Form().FinishButton->show();
+    }
+};
+
+TEST_F(FinishTest, FinishWithRestartHidesTheBackdropAndRestarts) {
+    GoToFinishedPage();
+    ASSERT_TRUE(FullScreenForm->isVisible());
+    Click(Form().FinishButton);
+    EXPECT_EQ(windows_.RestartRequests(), (std::vector<std::uint32_t>{2}));
+    EXPECT_FALSE(FullScreenForm->isVisible());
+    EXPECT_FALSE(Form().isVisible());  // the restart ends the session
+}
+
+TEST_F(FinishTest, RefusedRestartStaysOnTheFinishedPage) {
+    RecordingWindowServices refusing(prefix_.Machine().WindowServices(), false);
+    Platform platform = CurrentPlatform();
+    platform.windows = &refusing;
+    ScopedPlatform installed(platform);
+    GoToFinishedPage();
+    Click(Form().FinishButton);
+    EXPECT_EQ(refusing.RestartRequests().size(), 1u);
+    EXPECT_TRUE(Form().isVisible());
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Finished);
+}
+
+TEST_F(FinishTest, FinishWithoutRestartClosesWithoutAsking) {
+    GoToFinishedPage();
+    Form().RestartCheckbox->setChecked(false);
+    Click(Form().FinishButton);
+    EXPECT_TRUE(windows_.RestartRequests().empty());
+    EXPECT_FALSE(Form().isVisible());
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+#include "tests/wizard/WizardTestSupport.h"
+
+#include <QLabel>
+
+#include "extract/Unit_ExtractForm.h"
+#include "extract/Unit_ExtractThread.h"
+#include "installlog/Unit_UninstallOldForm.h"
+#include "platform/TRegistry.h"
+#include "wizard/Main.h"
+#include "wizard/Unit_Constants.h"
+#include "wizard/Unit_ExitForm.h"
+#include "wizard/Unit_FullScreenForm.h"
+
+ModalAnswer::ModalAnswer(std::function<void(QWidget*)> answer, QWidget* except) {
+    auto answered = answered_;
+    auto title = title_;
+    auto text = text_;
+    auto alive = alive_;
+    QTimer::singleShot(0, [=] {
+        QWidget* modal = nullptr;
+        const bool up = QTest::qWaitFor([&] {
+            if (!*alive) return true;
+            modal = QApplication::activeModalWidget();
+            return modal != nullptr && modal != except && modal->isVisible();
+        });
+        if (!*alive || !up || modal == nullptr) return;
+        *title = modal->windowTitle().toStdString();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) *text = box->text().toStdString();
+        *answered = true;
+        answer(modal);
+    });
+}
+
+ModalAnswer::~ModalAnswer() { *alive_ = false; }
+
+void AcceptMessageBox(QWidget* box) {
+    if (auto* message = qobject_cast<QMessageBox*>(box)) {
+        message->accept();
+        return;
+    }
+    ADD_FAILURE() << "not a message box: " << box->metaObject()->className();
+    box->close();
+}
+
+WizardFixture::WizardFixture(PrefixArch arch)
+    : prefix_(arch),
+      windows_(prefix_.Machine().WindowServices()),
+      shell_(prefix_.Machine().Shell()) {}
+
+void WizardFixture::SetUp() {
+    Platform platform = prefix_.Machine().GetPlatform();
+    platform.windows = &windows_;
+    platform.shell = &shell_;
+    platform_ = std::make_unique<ScopedPlatform>(platform);
+    BuildTexts();
+}
+
+void WizardFixture::TearDown() {
+    DestroyForms();
+    ReleaseTexts();
+    platform_.reset();
+}
+
+void WizardFixture::CreateForms() {
+    MainForm = new TMainForm;
+    ExitForm = new TExitForm;
+    FullScreenForm = new TFullScreenForm;
+    UninstallOldForm = new TUninstallOldForm;
+    ExtractForm = new TExtractForm;
+}
+
+void WizardFixture::DestroyForms() {
+    delete ExtractForm;
+    ExtractForm = nullptr;
+    delete UninstallOldForm;
+    UninstallOldForm = nullptr;
+    delete FullScreenForm;
+    FullScreenForm = nullptr;
+    delete ExitForm;
+    ExitForm = nullptr;
+    delete MainForm;
+    MainForm = nullptr;
+}
+
+void WizardFixture::ShowMainForm() {
+    MainForm->show();
+    MainForm->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
+}
+
+void WizardFixture::WriteMachineString(const std::string& key, const std::string& name,
+                                       const std::string& value) {
+    TRegistry registry;
+    registry.SetRootKey(RootKey::LocalMachine);
+    ASSERT_TRUE(registry.OpenKey(key, true)) << key;
+    registry.WriteString(name, value);
+}
