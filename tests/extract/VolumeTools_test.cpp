@@ -1,0 +1,188 @@
+// The volume-set tool: what it builds is read back by Setup's own copy, its
+// bytes are those of the format, and its check finds what the copy would.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <fstream>
+
+#include "extract/Unit_ExtractForm.h"
+#include "extract/Unit_ExtractThread.h"
+#include "platform/Exceptions.h"
+#include "tests/extract/ExtractTestSupport.h"
+#include "tools/PlainFileSystem.h"
+#include "tools/VolumeSetBuilder.h"
+#include "tools/VolumeSetWalker.h"
+
+using testset::Header;
+using testset::Pattern;
+using testset::Record;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class VolumeToolsTest : public ExtractTest {
+protected:
+    fs::path Source() const { return temp_.Path() / "source"; }
+    void Add(const std::string& relativeUtf8, const std::string& content) {
+        temp_.WriteFile("source/" + relativeUtf8, content);
+    }
+    BuildResult Build(std::int64_t volumeSize) {
+        return BuildVolumeSet({Source(), volumes_, volumeSize});
+    }
+    std::string Volume(int number) const {
+        return TempFolder::ReadFile(volumes_ / testset::Name(number));
+    }
+    // Runs setupvol; returns its exit code, with its output in output.
+    int Run(const QStringList& arguments, std::string* output = nullptr) {
+        QProcess tool;
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        tool.start(SETUPVOL_PATH, arguments);
+        EXPECT_TRUE(tool.waitForFinished(60000));
+        if (output != nullptr) *output = tool.readAll().toStdString();
+        return tool.exitCode();
+    }
+    std::vector<Record> SampleFiles() {
+        std::vector<Record> records = {
+            {"Lingora.exe", Pattern(2500, 1)},
+            {"Sub\\Deeper\\File.dat", Pattern(900, 2)},
+            {"Caf\xE9.txt", "caf\xE9"},
+            {"Empty.txt", ""},
+        };
+        Add("Lingora.exe", records[0].data);
+        Add("Sub/Deeper/File.dat", records[1].data);
+        Add("Café.txt", records[2].data);
+        Add("Empty.txt", "");
+        return records;
+    }
+};
+
+TEST_F(VolumeToolsTest, BuiltSetIsTheFormatByteForByteAndSetupCopiesIt) {
+    const auto records = SampleFiles();
+    const BuildResult result = Build(1000);
+    EXPECT_EQ(result.files, 4);
+    EXPECT_EQ(result.total, 2500 + 900 + 4);
+    // Empty files first, then the others in byte order of their stored names.
+    const std::string expected = testset::Stream(
+        {records[3], records[2], records[0], records[1]});
+    std::string stream;
+    for (int number = 1; number <= result.volumes; ++number) {
+        const std::string volume = Volume(number);
+        ASSERT_FALSE(volume.empty());
+        EXPECT_LE(volume.size(), 1000u);
+        EXPECT_EQ(static_cast<unsigned char>(volume.back()), number < result.volumes ? number + 1 : 0);
+        stream += volume.substr(0, volume.size() - 1);
+    }
+    EXPECT_EQ(stream, expected);
+    EXPECT_EQ(result.volumes, 4);
+
+    TExtractThread thread;
+    thread.Execute();
+    EXPECT_EQ(ExtractForm->ModalResult(), 1);
+    for (const Record& record : records) EXPECT_EQ(InstalledContent(record.name), record.data);
+}
+
+TEST_F(VolumeToolsTest, HeaderThatWouldNotFitStartsTheNextVolume) {
+    Add("A.bin", Pattern(40, 3));
+    Add("B.bin", Pattern(10, 4));
+    // Volume data parts of 59 bytes: total (4) + A's header (10) + 40 bytes leave
+    // 5, too few for B's header (10), so volume 1 ends short.
+    const BuildResult result = Build(60);
+    EXPECT_EQ(result.volumes, 2);
+    EXPECT_EQ(Volume(1).size(), 4u + 10 + 40 + 1);
+    EXPECT_EQ(Volume(2), Header("B.bin", 10) + Pattern(10, 4) + '\0');
+}
+
+TEST_F(VolumeToolsTest, ClearErrorsForSourcesThatCannotBeStored) {
+    auto buildError = [this](std::int64_t volumeSize) {
+        try {
+            Build(volumeSize);
+        } catch (const BuildError& error) {
+            return std::string(error.what());
+        }
+        return std::string("no error");
+    };
+    Add("日本.txt", "x");
+    EXPECT_NE(buildError(0).find("cannot be stored in Windows-1252"), std::string::npos);
+    fs::remove_all(Source());
+
+    Add("Lingora.exe", "x");
+    fs::create_symlink(temp_.Path() / "nowhere", Source() / "Broken.lnk");
+    EXPECT_NE(buildError(0).find("Broken.lnk\" is not a regular file"), std::string::npos);
+    fs::remove(Source() / "Broken.lnk");
+
+    // Sparse files: too large for the 32-bit total, found before anything is read.
+    for (const char* name : {"Big1.bin", "Big2.bin"}) {
+        std::ofstream(Source() / name).close();
+        fs::resize_file(Source() / name, 1100000000);
+    }
+    EXPECT_NE(buildError(0).find("too large"), std::string::npos);
+    fs::remove(Source() / "Big1.bin");
+    fs::remove(Source() / "Big2.bin");
+
+    EXPECT_NE(buildError(8).find("too small for the record of \"Lingora.exe\""), std::string::npos);
+    // Nothing of the failed builds is left behind.
+    EXPECT_TRUE(fs::is_empty(volumes_));
+}
+
+TEST_F(VolumeToolsTest, NewSetReplacesAnOldOneWhole) {
+    Add("A.bin", Pattern(5000, 5));
+    ASSERT_EQ(Build(1500).volumes, 4);
+    fs::remove_all(Source());
+    Add("Small.txt", "small");
+    ASSERT_EQ(Build(0).volumes, 1);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(volumes_)) names.push_back(entry.path().filename());
+    EXPECT_EQ(names, std::vector<std::string>{"Setup.d01"});
+}
+
+TEST_F(VolumeToolsTest, CheckAndListThroughTheCommandLine) {
+    SampleFiles();
+    const QString folder = QString::fromStdString(volumes_.string());
+    std::string output;
+    ASSERT_EQ(Run({"build", QString::fromStdString(Source().string()), folder, "--volume-size", "1000"}, &output), 0)
+        << output;
+    EXPECT_EQ(Run({"check", folder}, &output), 0) << output;
+    EXPECT_EQ(output, "whole: 4 files, 3404 bytes in 4 volumes\n");
+    EXPECT_EQ(Run({"list", folder}, &output), 0);
+    EXPECT_NE(output.find("         900  Sub\\Deeper\\File.dat\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("           4  Café.txt\n"), std::string::npos) << output;
+
+    // A negative size in the header of Sub\Deeper\File.dat: the fault with its place.
+    const std::string stored = std::string("Sub\\Deeper\\File.dat") + '\0';
+    int number = 1;
+    std::string volume = Volume(number);
+    while (volume.find(stored) == std::string::npos && number < 4) volume = Volume(++number);
+    const std::size_t at = volume.find(stored);
+    ASSERT_NE(at, std::string::npos);
+    volume.replace(at + stored.size(), 4, testset::Int32(-1));
+    std::ofstream(volumes_ / testset::Name(number), std::ios::binary) << volume;
+    EXPECT_EQ(Run({"check", folder}, &output), 1);
+    EXPECT_EQ(output, "setupvol: The data volume " + testset::Name(number) + " is damaged at offset " +
+                          std::to_string(at) +
+                          ": the file \"Sub\\Deeper\\File.dat\" has a negative size\n");
+    fs::remove(volumes_ / "Setup.d03");
+    EXPECT_EQ(Run({"check", folder}, &output), 1);
+    EXPECT_NE(output.find("Setup.d03"), std::string::npos) << output;
+    EXPECT_EQ(Run({"check", QString::fromStdString((temp_.Path() / "none").string())}), 1);
+    EXPECT_EQ(Run({"build", "only-one"}), 2);
+    EXPECT_EQ(Run({"build", "a", "b", "--volume-size", "huge"}), 2);
+}
+
+TEST_F(VolumeToolsTest, CheckFindsWhatTheCopyRefuses) {
+    // The walker in this process, on hostile and short sets from the test's own writer.
+    PlainFileSystem plain;
+    ScopedPlatform platform(Platform{&plain, nullptr, nullptr, nullptr});
+    testset::WriteVolumes(volumes_, testset::Stream({{"..\\evil.dll", "x"}}), {});
+    EXPECT_THROW(WalkVolumeSet([](const WalkedRecord&) {}), EDamagedVolume);
+    testset::WriteVolumes(volumes_, testset::Stream(900, {{"A.bin", Pattern(400, 1)}}), {});
+    EXPECT_THROW(WalkVolumeSet([](const WalkedRecord&) {}), EDamagedVolume);
+    testset::WriteVolumes(volumes_, testset::Stream(400, {{"A.bin", Pattern(400, 1)}, {"B", "x"}}), {});
+    EXPECT_THROW(WalkVolumeSet([](const WalkedRecord&) {}), EDamagedVolume);
+    testset::WriteVolumes(volumes_, testset::Stream(400, {{"A.bin", Pattern(400, 1)}, {"B", ""}}), {100});
+    int records = 0;
+    EXPECT_EQ(WalkVolumeSet([&records](const WalkedRecord&) { ++records; }).volumes, 2);
+    EXPECT_EQ(records, 2);
+}
+
+}  // namespace

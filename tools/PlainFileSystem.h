@@ -1,0 +1,24 @@
+// The files of the machine the tool runs on, named by host paths (UTF-8, '/'),
+// for the tool's use of the volume reader. Only what reading a set needs is
+// offered: opening, creating, copying and testing files; folder operations fail
+// with ERROR_NOT_SUPPORTED.
+#pragma once
+
+#include "platform/FileSystem.h"
+
+class PlainFileSystem : public IFileSystem {
+public:
+    std::unique_ptr<IFileStream> OpenRead(const std::string& path, std::uint32_t& error) override;
+    std::unique_ptr<IFileStream> CreateAlways(const std::string& path,
+                                              std::uint32_t& error) override;
+    CopyOutcome Copy(IFileStream& from, IFileStream& to, std::uint64_t count) override;
+    std::uint32_t GetFileAttributes(const std::string& path) override;
+    bool FileExists(const std::string& path) override;
+    bool DeleteFile(const std::string& path) override;
+    bool CreateDirectory(const std::string& path) override;
+    bool RemoveDirectory(const std::string& path) override;
+    bool MakeSureDirectoryPathExists(const std::string& path) override;
+    std::vector<FindData> FindFiles(const std::string& pattern) override;
+    std::string GetCurrentDirectory() override;
+    std::string GetFullPathName(const std::string& path) override;
+};

@@ -1,0 +1,80 @@
+#include "tools/VolumeSetWalker.h"
+
+#include <algorithm>
+#include <memory>
+#include <set>
+
+#include "extract/Unit_DataFile.h"
+#include "platform/Exceptions.h"
+#include "platform/Platform.h"
+
+WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord) {
+    WalkedSet set;
+    std::set<int> read = {1};
+    auto volume = std::make_unique<TDataFile>(volume::VolumeName(1), 0, nullptr, "");
+    set.volumes = 1;
+    if (!volume->ReadInt32(set.total) || volume->Position() > volume->Size() - 1)
+        volume->Damaged("the total runs past the end of the volume", 0);
+    if (set.total < 0) volume->Damaged("the total size is negative", 0);
+
+    auto moveOn = [&] {
+        const std::int64_t at = volume->Position();
+        int next = 0;
+        if (!volume->ReadByte(next)) volume->Damaged("the next-volume byte is missing", at);
+        if (next == 0 || read.count(next) != 0)
+            volume->Damaged("the set ends before its total of " + std::to_string(set.total) +
+                                " bytes (the next volume is given as " + std::to_string(next) +
+                                ")",
+                            at);
+        read.insert(next);
+        const std::string name = volume::VolumeName(next);
+        if (!Files().FileExists(name))
+            throw Exception(volume->FileName() + " names " + name + " as the next volume (offset " +
+                            std::to_string(at) + "), but it is missing");
+        volume = std::make_unique<TDataFile>(name, 0, nullptr, "");
+        ++set.volumes;
+    };
+
+    std::int64_t done = 0;
+    std::int64_t remaining = 0;
+    while (done < set.total) {
+        if (volume->DataExhausted()) {
+            moveOn();
+            continue;
+        }
+        if (remaining == 0) {
+            WalkedRecord record;
+            record.volume = volume->FileName();
+            record.offset = volume->Position();
+            volume->ReadHeader(record.name, record.size, INT32_MAX);
+            remaining = record.size;
+            ++set.files;
+            onRecord(record);
+        }
+        const std::int64_t step =
+            std::min(remaining, volume->Size() - 1 - volume->Position());
+        volume->SkipData(step);
+        remaining -= step;
+        done += step;
+    }
+    if (done > set.total)
+        volume->Damaged("the set holds " + std::to_string(done) +
+                            " bytes of file data, more than its total of " +
+                            std::to_string(set.total),
+                        volume->Position());
+    if (remaining > 0)
+        volume->Damaged("a file is still " + std::to_string(remaining) +
+                            " bytes short when the set's total of " + std::to_string(set.total) +
+                            " bytes is reached",
+                        volume->Position());
+    // Empty files may follow the last data byte in the same volume.
+    while (!volume->DataExhausted()) {
+        WalkedRecord record;
+        record.volume = volume->FileName();
+        record.offset = volume->Position();
+        volume->ReadHeader(record.name, record.size, 0);
+        ++set.files;
+        onRecord(record);
+    }
+    return set;
+}

@@ -1,0 +1,110 @@
+// setupvol: the publisher's tool for Setup's data volumes.
+//
+//   setupvol build SOURCE_DIR OUT_DIR [--volume-size BYTES|floppy|cd]
+//   setupvol check DIR
+//   setupvol list DIR
+//
+// Exit codes: 0 done (check: the set is whole), 1 a fault in the set or the
+// build, 2 wrong usage.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "extract/VolumeFormat.h"
+#include "platform/CodePage.h"
+#include "platform/Exceptions.h"
+#include "platform/Platform.h"
+#include "tools/PlainFileSystem.h"
+#include "tools/VolumeSetBuilder.h"
+#include "tools/VolumeSetWalker.h"
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: setupvol build SOURCE_DIR OUT_DIR [--volume-size BYTES|floppy|cd]\n"
+                 "       setupvol check DIR\n"
+                 "       setupvol list DIR\n");
+    return 2;
+}
+
+bool ParseVolumeSize(const std::string& text, std::int64_t& size) {
+    if (text == "floppy") {
+        size = volume::kFloppyVolumeSize;
+        return true;
+    }
+    if (text == "cd") {
+        size = volume::kCdVolumeSize;
+        return true;
+    }
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        text.size() > 15)
+        return false;
+    size = std::stoll(text);
+    return size > 0;
+}
+
+int Build(int argc, char** argv) {
+    if (argc != 4 && argc != 6) return Usage();
+    BuildOptions options;
+    options.source = argv[2];
+    options.output = argv[3];
+    if (argc == 6) {
+        if (std::strcmp(argv[4], "--volume-size") != 0) return Usage();
+        if (!ParseVolumeSize(argv[5], options.volumeSize)) {
+            std::fprintf(stderr, "setupvol: not a volume size: %s\n", argv[5]);
+            return 2;
+        }
+    }
+    try {
+        const BuildResult result = BuildVolumeSet(options);
+        std::printf("%d files, %lld bytes in %d volume%s\n", result.files,
+                    static_cast<long long>(result.total), result.volumes,
+                    result.volumes == 1 ? "" : "s");
+        return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "setupvol: %s\n", error.what());
+        return 1;
+    }
+}
+
+// Reads the set in DIR as Setup does; list prints every record.
+int Walk(const char* folder, bool list) {
+    if (::chdir(folder) != 0) {
+        std::fprintf(stderr, "setupvol: cannot open the folder %s: %s\n", folder,
+                     std::strerror(errno));
+        return 1;
+    }
+    PlainFileSystem files;
+    ScopedPlatform platform(Platform{&files, nullptr, nullptr, nullptr});
+    try {
+        const WalkedSet set = WalkVolumeSet([list](const WalkedRecord& record) {
+            if (list)
+                std::printf("%12d  %s\n", record.size, AnsiToUtf8(record.name).c_str());
+        });
+        if (list)
+            std::printf("%d files, %d bytes in %d volume%s\n", set.files, set.total, set.volumes,
+                        set.volumes == 1 ? "" : "s");
+        else
+            std::printf("whole: %d files, %d bytes in %d volume%s\n", set.files, set.total,
+                        set.volumes, set.volumes == 1 ? "" : "s");
+        return 0;
+    } catch (const std::exception& error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "setupvol: %s\n", AnsiToUtf8(error.what()).c_str());
+        return 1;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    const std::string command = argv[1];
+    if (command == "build") return Build(argc, argv);
+    if (command == "check" && argc == 3) return Walk(argv[2], false);
+    if (command == "list" && argc == 3) return Walk(argv[2], true);
+    return Usage();
+}
