@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "platform/WinTypes.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TempPrefix.h"
+#include "tests/system/RegistryFileReader.h"
 
 namespace {
 
@@ -82,22 +82,6 @@ std::vector<Write> ExpectedWrites(const std::string& exe, const std::string& uni
     };
 }
 
-// The value lines of each key of a Wine registry file, by key name as written.
-std::map<std::string, std::vector<std::string>> RegFileKeys(const std::string& text) {
-    std::map<std::string, std::vector<std::string>> keys;
-    std::istringstream lines(text);
-    std::string line, current;
-    while (std::getline(lines, line)) {
-        if (line.starts_with("[")) {
-            current = line.substr(1, line.rfind(']') - 1);
-            keys[current];
-        } else if (!current.empty() && !line.empty() && line[0] != '#') {
-            keys[current].push_back(line);
-        }
-    }
-    return keys;
-}
-
 class SettingsTest : public TempPrefixTest {
   protected:
     SettingsTest() : recorder_(Registry()) {
@@ -119,7 +103,7 @@ class SettingsTest : public TempPrefixTest {
         return registry.KeyExists(key);
     }
     std::map<std::string, std::vector<std::string>> SystemReg() {
-        return RegFileKeys(TempFolder::ReadFile(prefix_.Folder() / "system.reg"));
+        return RegistryFileKeys(TempFolder::ReadFile(prefix_.Folder() / "system.reg"));
     }
 
     RecordingRegistry recorder_;

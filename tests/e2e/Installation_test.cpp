@@ -1,0 +1,426 @@
+// Whole installations driven through the wizard window, offscreen, from a set
+// of data volumes into a fresh Wine prefix, checked on the prefix afterwards:
+// the files, Install.log, the registry files and the shortcut files.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "extract/Unit_ExtractForm.h"
+#include "installlog/Unit_Paths.h"
+#include "installlog/Unit_UninstallOldForm.h"
+#include "platform/CodePage.h"
+#include "platform/Platform.h"
+#include "platform/TRegistry.h"
+#include "tests/e2e/VolumeSetWriter.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TempPrefix.h"
+#include "tests/system/RegistryFileReader.h"
+#include "tests/system/ShellLinkReader.h"
+#include "wizard/Main.h"
+#include "wizard/Unit_Constants.h"
+#include "wizard/Unit_ExitForm.h"
+#include "wizard/Unit_FullScreenForm.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+constexpr char LogHeader[] = "*** Don't change or delete this file ***\r\n\r\n{program folder}\r\n";
+constexpr char ShortcutSection[] =
+    "\r\n{program folder files}\r\nLingora.lnk\r\nLingora Help.lnk\r\nUninstall Lingora.lnk\r\n";
+
+std::string Bytes(std::size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = char((i * 131 + seed * 7 + i / 251) & 0xFF);
+    return bytes;
+}
+
+// The product's files: stand-ins of the program, its help and its uninstaller,
+// word lists in a folder of their own, an empty file and a Windows-1252 name.
+std::vector<StoredFile> Payload() {
+    return {
+        {"Lingora.exe", Bytes(2500, 1)},
+        {"Lingohlp.hlp", Bytes(1200, 2)},
+        {"Uninst.exe", Bytes(700, 3)},
+        {"Voorbeeld.wdl", "het huis\tthe house\r\nde boom\tthe tree\r\n"},
+        {"Words\\Keuken.wdl", Bytes(900, 4)},
+        {"Words\\Leeg.wdl", ""},
+        {"Words\\Caf\xE9.wdl", "caf\xE9\tcaf\xE9\r\n"},
+    };
+}
+
+// Runs `action` on the first modal window for which `match` holds, once.
+class WhenModal {
+  public:
+    WhenModal(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> action)
+        : match_(std::move(match)), action_(std::move(action)) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible() || !match_(modal)) return;
+            timer_.stop();
+            done_ = true;
+            action_(modal);
+        });
+        timer_.start(10);
+    }
+    bool Done() const { return done_; }
+
+  private:
+    std::function<bool(QWidget*)> match_;
+    std::function<void(QWidget*)> action_;
+    QTimer timer_;
+    bool done_ = false;
+};
+
+bool IsForm(QWidget* widget, const char* name) { return widget->objectName() == name; }
+
+class InstallationTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        BuildTexts();
+        current_ = prefix_.ChangeDirectory(volumes_.Path());
+    }
+    void TearDown() override {
+        DestroyForms();
+        ReleaseTexts();
+    }
+
+    // The forms in the program's order; the wizard reads the machine as it is now.
+    void CreateForms() {
+        MainForm = new TMainForm;
+        ExitForm = new TExitForm;
+        FullScreenForm = new TFullScreenForm;
+        UninstallOldForm = new TUninstallOldForm;
+        ExtractForm = new TExtractForm;
+    }
+    void DestroyForms() {
+        delete ExtractForm;
+        ExtractForm = nullptr;
+        delete UninstallOldForm;
+        UninstallOldForm = nullptr;
+        delete FullScreenForm;
+        FullScreenForm = nullptr;
+        delete ExitForm;
+        ExitForm = nullptr;
+        delete MainForm;
+        MainForm = nullptr;
+    }
+
+    void ClearVolumes() {
+        for (const auto& entry : fs::directory_iterator(volumes_.Path())) fs::remove(entry.path());
+    }
+
+    void Next() {
+        ASSERT_TRUE(MainForm->NextButton->isVisible() && MainForm->NextButton->isEnabled());
+        QTest::mouseClick(MainForm->NextButton, Qt::LeftButton);
+    }
+
+    // Starts the wizard and walks it to the confirmation page, checking the
+    // folders it proposes and typing the ones given.
+    void WalkToConfirmation(const std::string& proposedFolder, const std::string& proposedMenu,
+                            const std::string& folder, const std::string& menu) {
+        CreateForms();
+        MainForm->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(MainForm));
+        Next();
+        QTest::mouseClick(MainForm->AgreeRadio, Qt::LeftButton);
+        Next();
+        ASSERT_EQ(SetupPars.Page, TWizardPage::InstallFolder);
+        EXPECT_EQ(MainForm->InstallDirEdit->text().toStdString(), AnsiToUtf8(proposedFolder));
+        MainForm->InstallDirEdit->setText(QString::fromStdString(AnsiToUtf8(folder)));
+        Next();
+        ASSERT_EQ(SetupPars.Page, TWizardPage::ProgramFolder);
+        EXPECT_EQ(MainForm->ProgFolderEdit->text().toStdString(), AnsiToUtf8(proposedMenu));
+        MainForm->ProgFolderEdit->setText(QString::fromStdString(AnsiToUtf8(menu)));
+        Next();
+        ASSERT_EQ(SetupPars.Page, TWizardPage::Confirmation);
+    }
+
+    // A whole installation that is expected to finish.
+    void Install(const std::string& proposedFolder, const std::string& proposedMenu,
+                 const std::string& folder, const std::string& menu) {
+        WalkToConfirmation(proposedFolder, proposedMenu, folder, menu);
+        if (HasFatalFailure()) return;
+        Next();  // the copying runs in the progress window until it ends
+        ASSERT_EQ(SetupPars.Page, TWizardPage::Finished);
+        EXPECT_TRUE(MainForm->FinishButton->isVisible());
+        EXPECT_TRUE(MainForm->RestartCheckbox->isChecked());
+        MainForm->RestartCheckbox->setChecked(false);
+        QTest::mouseClick(MainForm->FinishButton, Qt::LeftButton);
+        EXPECT_FALSE(MainForm->isVisible());
+        EXPECT_TRUE(prefix_.Started().empty());  // no restart
+        DestroyForms();
+    }
+
+    bool Exists(const std::string& windowsPath) {
+        std::error_code error;
+        return fs::exists(prefix_.HostPath(windowsPath), error);
+    }
+
+    void ExpectFiles(const std::string& folder, const std::vector<StoredFile>& files) {
+        for (const StoredFile& file : files) {
+            const std::string installed = prefix_.ReadFile(JoinPath(folder, file.name));
+            EXPECT_TRUE(installed == file.data) << file.name << ": " << installed.size()
+                                                << " bytes, " << file.data.size() << " expected";
+        }
+    }
+
+    std::string ExpectedLog(const std::string& menu, const std::vector<StoredFile>& files) {
+        std::string log = LogHeader + menu + "\r\n\r\n{program files}\r\nLingohlp.GID\r\n";
+        for (const StoredFile& file : files) log += file.name + "\r\n";
+        return log + ShortcutSection + "\r\n";
+    }
+
+    void ExpectShortcuts(const std::string& folder, const std::string& menu) {
+        const std::string shortcuts = JoinPath(prefix_.ProgramsFolder(), menu);
+        const std::pair<const char*, const char*> links[] = {
+            {"Lingora.lnk", "Lingora.exe"},
+            {"Lingora Help.lnk", "Lingohlp.hlp"},
+            {"Uninstall Lingora.lnk", "Uninst.exe"}};
+        for (const auto& [link, target] : links) {
+            SCOPED_TRACE(link);
+            const std::string file = JoinPath(shortcuts, link);
+            const auto content = ReadShellLink(prefix_.ReadFile(file));
+            ASSERT_TRUE(content.has_value());
+            EXPECT_EQ(content->target, JoinPath(folder, target));
+            EXPECT_EQ(content->workingFolder, folder);
+            ExpectLnkinfoReads(prefix_.HostPath(file), JoinPath(folder, target), folder);
+        }
+    }
+
+    // What lnkinfo (liblnk-utils) reads from a link: "Local path", "Working directory" ...
+    static std::map<std::string, std::string> Lnkinfo(const fs::path& file) {
+        std::map<std::string, std::string> fields;
+        const std::string command = "lnkinfo '" + file.string() + "' 2>&1";
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr) return fields;
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            std::string line = buffer;
+            while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+            const std::size_t colon = line.find(": ");
+            if (line.empty() || line[0] != '\t' || colon == std::string::npos) continue;
+            std::string name = line.substr(1, line.find('\t', 1) - 1);
+            if (name.size() > colon) name = line.substr(1, colon - 1);
+            while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+            fields[name] = line.substr(colon + 2);
+        }
+        fields["exit"] = std::to_string(pclose(pipe));
+        return fields;
+    }
+
+    static void ExpectLnkinfoReads(const fs::path& file, const std::string& target,
+                                   const std::string& folder) {
+        if (std::system("command -v lnkinfo >/dev/null 2>&1") != 0) return;
+        auto fields = Lnkinfo(file);
+        EXPECT_EQ(fields["exit"], "0");
+        EXPECT_EQ(fields["Local path"], AnsiToUtf8(target));
+        EXPECT_EQ(fields["Working directory"], AnsiToUtf8(folder));
+    }
+
+    void ExpectRegistry(const std::string& folder) {
+        auto keys = RegistryFileKeys(TempFolder::ReadFile(prefix_.Folder() / "system.reg"));
+        std::string doubled;
+        for (const char c : AnsiToUtf8(folder))
+            doubled += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        const std::string exe = doubled + "\\\\Lingora.exe";
+        EXPECT_EQ(
+            keys["Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Lingora"],
+            (Lines{"\"DisplayName\"=\"Lingora\"",
+                   "\"UninstallString\"=\"" + doubled + "\\\\Uninst.exe\""}));
+        EXPECT_EQ(keys["Software\\\\Classes\\\\.wdl"], Lines{"@=\"Lingora.Wordlist\""});
+        EXPECT_EQ(keys["Software\\\\Classes\\\\Lingora.Wordlist"], Lines{"@=\"Lingora wordlist\""});
+        EXPECT_EQ(keys["Software\\\\Classes\\\\Lingora.Wordlist\\\\DefaultIcon"],
+                  Lines{"@=\"" + exe + ",1\""});
+        EXPECT_EQ(keys["Software\\\\Classes\\\\Lingora.Wordlist\\\\Shell"], Lines{"@=\"Open\""});
+        EXPECT_EQ(keys.count("Software\\\\Classes\\\\Lingora.Wordlist\\\\Shell\\\\Open"), 1u);
+        EXPECT_EQ(keys["Software\\\\Classes\\\\Lingora.Wordlist\\\\Shell\\\\Open"], Lines{});
+        EXPECT_EQ(keys["Software\\\\Classes\\\\Lingora.Wordlist\\\\Shell\\\\Open\\\\command"],
+                  Lines{"@=\"" + exe + " \\\"%1\\\"\""});
+    }
+
+    static void WriteString(RootKey root, const std::string& key, const std::string& name,
+                            const std::string& text) {
+        TRegistry registry;
+        registry.SetRootKey(root);
+        ASSERT_TRUE(registry.OpenKey(key, true));
+        registry.WriteString(name, text);
+    }
+    static bool KeyExists(RootKey root, const std::string& key) {
+        TRegistry registry;
+        registry.SetRootKey(root);
+        return registry.KeyExists(key);
+    }
+
+    TempPrefix prefix_;
+    TempFolder volumes_;
+    std::unique_ptr<TempPrefix::CurrentDirectory> current_;
+};
+
+TEST_F(InstallationTest, WholeInstallationFromASetOfSeveralVolumes) {
+    const VolumeSet set = WriteVolumeSet(volumes_.Path(), Payload(), 1000);
+    ASSERT_GE(set.volumes.size(), 5u);
+    const std::string folder = "C:\\Program Files\\Lingora";
+
+    Install(folder, "Lingora", folder, "Tarnwick\\Lingora");
+
+    ExpectFiles(folder, Payload());
+    EXPECT_EQ(prefix_.ReadFile(JoinPath(folder, "Install.log")),
+              ExpectedLog("Tarnwick\\Lingora", Payload()));
+    ExpectRegistry(folder);
+    ExpectShortcuts(folder, "Tarnwick\\Lingora");
+}
+
+TEST_F(InstallationTest, SecondInstallationRemovesTheFirst) {
+    WriteVolumeSet(volumes_.Path(), Payload(), 1000);
+    const std::string first = "C:\\Program Files\\Lingora";
+    Install(first, "Lingora", first, "Tarnwick\\Lingora");
+    // A verb of the older layout beside the one written now.
+    WriteString(RootKey::ClassesRoot, "\\Lingora.Wordlist\\Shell\\Openen\\command", "",
+                "C:\\Old\\Lingora.exe \"%1\"");
+    // Something of the user's own in the first folder.
+    prefix_.WriteFile(JoinPath(first, "Words\\Mine.wdl"), "mijn\tmine\r\n");
+
+    ClearVolumes();
+    std::vector<StoredFile> second = Payload();
+    second.erase(second.begin() + 4);  // "Words\Keuken.wdl" is no longer part of the product
+    second.push_back({"Words\\Nieuw.wdl", "nieuw\tnew\r\n"});
+    WriteVolumeSet(volumes_.Path(), second, 800);
+    const std::string again = "C:\\Lingora 2";
+
+    // The earlier folders are proposed; the user picks new ones.
+    Install(first, "Tarnwick\\Lingora", again, "Lingora");
+
+    EXPECT_FALSE(Exists(JoinPath(first, "Lingora.exe")));
+    EXPECT_FALSE(Exists(JoinPath(first, "Words\\Keuken.wdl")));
+    EXPECT_FALSE(Exists(JoinPath(first, "Install.log")));
+    EXPECT_TRUE(Exists(JoinPath(first, "Words\\Mine.wdl")));  // not the setup's to remove
+    EXPECT_FALSE(Exists(JoinPath(prefix_.ProgramsFolder(), "Tarnwick")));
+    EXPECT_FALSE(KeyExists(RootKey::ClassesRoot, "\\Lingora.Wordlist\\Shell\\Openen"));
+
+    ExpectFiles(again, second);
+    EXPECT_EQ(prefix_.ReadFile(JoinPath(again, "Install.log")), ExpectedLog("Lingora", second));
+    ExpectRegistry(again);
+    ExpectShortcuts(again, "Lingora");
+
+    // A third run proposes the second installation and removes it in place.
+    ClearVolumes();
+    WriteVolumeSet(volumes_.Path(), Payload(), 100000);
+    Install(again, "Lingora", again, "Lingora");
+    EXPECT_FALSE(Exists(JoinPath(again, "Words\\Nieuw.wdl")));
+    ExpectFiles(again, Payload());
+    EXPECT_EQ(prefix_.ReadFile(JoinPath(again, "Install.log")), ExpectedLog("Lingora", Payload()));
+    ExpectShortcuts(again, "Lingora");
+    ExpectRegistry(again);
+}
+
+TEST_F(InstallationTest, CopyCancelledAtADiskChangeKeepsWhatWasCopied) {
+    const std::vector<StoredFile> files = Payload();
+    // The program ends in the first volume, the help file runs into the second.
+    const VolumeSet set = WriteVolumeSet(volumes_.Path(), files, 3000);
+    ASSERT_EQ(set.headerVolume[1], 1);
+    ASSERT_EQ(set.headerVolume[2], 2);
+    fs::remove(set.volumes[1]);  // the second disk is not there
+    const std::string folder = "C:\\Program Files\\Lingora";
+
+    WalkToConfirmation(folder, "Lingora", folder, "Lingora");
+    WhenModal changeDisk([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; },
+                         [](QWidget* w) {
+                             auto* box = qobject_cast<QMessageBox*>(w);
+                             EXPECT_EQ(box->text(),
+                                       "Insert disk 2 in the disk drive and click OK.");
+                             QTest::keyClick(box, Qt::Key_Escape);
+                         });
+    WhenModal exitQuestion(
+        [](QWidget* w) { return IsForm(w, "ExitForm"); },
+        [](QWidget*) { QTest::mouseClick(ExitForm->ExitButton, Qt::LeftButton); });
+    Next();
+    EXPECT_TRUE(changeDisk.Done());
+    EXPECT_TRUE(exitQuestion.Done());
+    QTest::qWait(0);
+    EXPECT_FALSE(MainForm->isVisible());  // closed without asking again
+
+    std::string log = std::string(LogHeader) + "Lingora\r\n\r\n{program files}\r\nLingohlp.GID\r\n";
+    for (std::size_t i = 0; i < files.size() && set.headerVolume[i] == 1; ++i)
+        log += files[i].name + "\r\n";
+    EXPECT_EQ(prefix_.ReadFile(JoinPath(folder, "Install.log")), log + "\r\n");
+    ExpectFiles(folder, {files[0]});
+    const std::string help = prefix_.ReadFile(JoinPath(folder, "Lingohlp.hlp"));
+    EXPECT_FALSE(help.empty());
+    EXPECT_TRUE(files[1].data.starts_with(help)) << help.size() << " bytes";
+    EXPECT_FALSE(Exists(JoinPath(folder, "Uninst.exe")));
+    EXPECT_FALSE(Exists(JoinPath(prefix_.ProgramsFolder(), "Lingora")));
+    EXPECT_FALSE(KeyExists(RootKey::LocalMachine,
+                           "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora"));
+    EXPECT_FALSE(KeyExists(RootKey::ClassesRoot, "\\.wdl"));
+}
+
+class VersionOneTest : public InstallationTest {
+  protected:
+    void SetUp() override {
+        InstallationTest::SetUp();
+        WriteString(RootKey::LocalMachine,
+                    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora",
+                    "UninstallString", "C:\\LINGORA\\UNINST.EXE C:\\LINGORA\\INSTALL.LOG");
+        TRegistry registry;
+        registry.SetRootKey(RootKey::LocalMachine);
+        ASSERT_TRUE(registry.OpenKey("\\Software\\Tarnwick\\Lingora\\1.0", true));
+        // A stand-in for the uninstaller of version 1.0.
+        prefix_.WriteFile("C:\\LINGORA\\UNINST.EXE", "stand-in for the version 1.0 uninstaller");
+        prefix_.WriteFile("C:\\LINGORA\\INSTALL.LOG", "version 1.0 log");
+        CreateForms();
+    }
+};
+
+TEST_F(VersionOneTest, YesStartsItsUninstallerAndEndsTheSetup) {
+    if (std::system("command -v wine >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "wine is needed to start a Windows program";
+    WhenModal prompt([](QWidget* w) { return IsForm(w, "UninstallOldForm"); },
+                     [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); });
+    MainForm->show();
+    QTest::qWait(0);
+    EXPECT_TRUE(prompt.Done());
+    EXPECT_FALSE(MainForm->isVisible());
+    EXPECT_FALSE(FullScreenForm->isVisible());
+
+    ASSERT_EQ(prefix_.Started().size(), 1u);
+    const ProcessRequest& start = prefix_.Started()[0];
+    ASSERT_EQ(start.arguments.size(), 3u);
+    EXPECT_EQ(fs::path(start.arguments[0]).filename(), "wine");
+    EXPECT_EQ(fs::path(start.arguments[1]), prefix_.HostPath("C:\\LINGORA\\UNINST.EXE"));
+    EXPECT_EQ(start.arguments[2], "C:\\LINGORA\\INSTALL.LOG");
+    EXPECT_EQ(fs::canonical(start.workingFolder), fs::canonical(prefix_.HostPath("C:\\LINGORA")));
+}
+
+TEST_F(VersionOneTest, NoShowsTheFirstPageWithoutTheBackdrop) {
+    WhenModal prompt([](QWidget* w) { return IsForm(w, "UninstallOldForm"); },
+                     [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    MainForm->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(MainForm));
+    EXPECT_TRUE(prompt.Done());
+    EXPECT_TRUE(MainForm->isVisible());
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Welcome);
+    EXPECT_TRUE(MainForm->WelcomeLabel->isVisible());
+    EXPECT_FALSE(FullScreenForm->isVisible());
+    EXPECT_TRUE(prefix_.Started().empty());
+    SetupPars.NoExitConfirmation = true;
+    MainForm->close();
+}
+
+}  // namespace
