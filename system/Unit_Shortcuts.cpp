@@ -32,8 +32,8 @@ void CreateShortcuts(const std::string& installFolder, const std::string& startM
                      TLogFile& log) {
     log.StartProgramFolderFiles();
 
-    // An unknown Programs folder leaves the Start-menu folder name alone, as the
-    // shell's empty answer did; the links then land relative to the current folder.
+    // When the shell cannot name the Programs folder the path is empty, and the
+    // shortcut folder is the Start-menu folder name alone.
     const std::string shortcutFolder = JoinPath(ProgramsFolder(), startMenuFolder);
 
     // One shell-link object serves all three shortcuts.
