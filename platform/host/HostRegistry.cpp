@@ -185,6 +185,7 @@ std::uint32_t HostRegistry::State::Write(int index, Change&& change) {
     }
     if (const std::uint32_t result = Usable(index)) return result;
     Hive& hive = hives[index];
+    RemoveUnfinishedCopies(hive.file);
     const std::uint32_t result = change(*hive.data);
     if (result != win::ERROR_SUCCESS) return result;
     if (const int error = ReplaceRegistryFile(hive.file, hive.data->Serialize())) {

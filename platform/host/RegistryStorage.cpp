@@ -89,7 +89,7 @@ int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& co
             return EACCES;
         }
     }
-    std::string temporary = file.string() + ".new-XXXXXX";
+    std::string temporary = file.string() + ".new-XXXXXX";  // see RemoveUnfinishedCopies
     Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.Get() < 0) return errno;
     int error = 0;
@@ -113,6 +113,18 @@ int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& co
     Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Get() >= 0) ::fsync(dir.Get());
     return 0;
+}
+
+void RemoveUnfinishedCopies(const std::filesystem::path& file) {
+    const std::string prefix = file.filename().string() + ".new-";
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) {
+            std::filesystem::remove(entry.path(), error);
+        }
+    }
 }
 
 std::uint32_t RegistryErrorFromErrno(int error) {

@@ -27,5 +27,9 @@ int ReadRegistryFile(const std::filesystem::path& file, std::string& content);
 // on failure `file` is as it was.
 int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& content);
 
+// Removes what a writer killed midway left beside `file` (its new, unfinished
+// copies). Only to be called while holding the lock against other writers.
+void RemoveUnfinishedCopies(const std::filesystem::path& file);
+
 // The Windows error code for an errno of the functions above.
 std::uint32_t RegistryErrorFromErrno(int error);
