@@ -21,6 +21,9 @@ win::HRESULT HostShellLink::SetWorkingDirectory(const std::string& folder) {
 
 win::HRESULT HostShellLink::Save(const std::string& fileName) {
     const std::string content = BuildShellLinkFile(path_, workingFolder_);
+    // Only a file that this save created is removed after a failed write; an
+    // existing file of that name (or a device) is never deleted.
+    const bool existed = Files().GetFileAttributes(fileName) != win::INVALID_FILE_ATTRIBUTES;
     std::uint32_t error = 0;
     auto file = Files().CreateAlways(fileName, error);
     if (!file) return win::HResultFromWin32(error != 0 ? error : win::ERROR_ACCESS_DENIED);
@@ -32,7 +35,7 @@ win::HRESULT HostShellLink::Save(const std::string& fileName) {
         failure = file->LastError() != 0 ? file->LastError() : win::ERROR_WRITE_FAULT;
     if (failure != 0) {
         file.reset();
-        Files().DeleteFile(fileName);
+        if (!existed) Files().DeleteFile(fileName);
         return win::HResultFromWin32(failure);
     }
     return win::S_OK;

@@ -11,8 +11,9 @@ public:
 
     win::HRESULT SetPath(const std::string& path) override;
     win::HRESULT SetWorkingDirectory(const std::string& folder) override;
-    // Writes the link file; a file that cannot be written whole is removed again,
-    // so that no damaged link remains. The failure is the Win32 error as HRESULT.
+    // Writes the link file; a new file that cannot be written whole is removed
+    // again, so that no damaged link remains. The failure is the Win32 error as
+    // HRESULT.
     win::HRESULT Save(const std::string& fileName) override;
 
 private:

@@ -13,6 +13,7 @@
 #include "platform/WinTypes.h"
 #include "platform/host/HostProcess.h"
 #include "platform/host/WinePrefix.h"
+#include "tests/support/Doubles.h"
 #include "tests/support/TempPrefix.h"
 
 namespace fs = std::filesystem;
@@ -180,7 +181,25 @@ TEST_F(HostShellTest, AShortcutThatCannotBeSavedLeavesNoFile) {
     object->QueryShellLink()->SetPath("C:\\x.exe");
     const win::HRESULT missingFolder = object->QueryPersistFile()->Save("C:\\No Folder\\x.lnk");
     EXPECT_EQ(missingFolder, win::HResultFromWin32(win::ERROR_PATH_NOT_FOUND));
-    EXPECT_NE(object->QueryPersistFile()->Save("Z:\\dev\\full"), win::S_OK);
+    EXPECT_FALSE(fs::exists(prefix_.Folder() / "drive_c" / "No Folder"));
+
+    // A new file that cannot be written whole is removed; an existing one is not.
+    DiskFullFileSystem full(prefix_.Machine().Files(), 10);
+    Platform platform = prefix_.Machine().GetPlatform();
+    platform.files = &full;
+    {
+        ScopedPlatform installed(platform);
+        EXPECT_EQ(object->QueryPersistFile()->Save("C:\\new.lnk"),
+                  win::HResultFromWin32(win::ERROR_DISK_FULL));
+        prefix_.WriteFile("C:\\old.lnk", "old");
+        EXPECT_NE(object->QueryPersistFile()->Save("C:\\old.lnk"), win::S_OK);
+    }
+    EXPECT_FALSE(Files().FileExists("C:\\new.lnk"));
+    EXPECT_TRUE(Files().FileExists("C:\\old.lnk"));
+    if (fs::is_character_file("/dev/full")) {
+        EXPECT_NE(object->QueryPersistFile()->Save("Z:\\dev\\full"), win::S_OK);
+        EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    }
     EXPECT_EQ(object->QueryShellLink()->SetPath(std::string(300, 'x')),
               win::HResultFromWin32(win::ERROR_FILENAME_EXCED_RANGE));
 }
