@@ -29,13 +29,16 @@ std::uint32_t AttributesOf(const struct stat& info) {
 
 // Opens and locks a file; -1 with the Windows error on failure.
 int OpenLocked(const HostLocation& location, int flags, std::uint32_t& error) {
-    const int descriptor = ::open(location.host.c_str(), flags | O_CLOEXEC, 0666);
+    // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared again below.
+    const int descriptor = ::open(location.host.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (descriptor < 0) {
         error = WinErrorFromErrno(errno, location.folderExists);
         return -1;
     }
     struct stat info {};
-    if (::fstat(descriptor, &info) == 0 && S_ISDIR(info.st_mode)) {
+    const bool opened = ::fstat(descriptor, &info) == 0;
+    if (!opened || S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) ||
+        ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(descriptor);
         error = win::ERROR_ACCESS_DENIED;
         return -1;
@@ -92,9 +95,17 @@ bool CopyInKernel(HostFileStream& from, HostFileStream& to, std::uint64_t count,
 
 HostFileSystem::HostFileSystem(fs::path prefixFolder) : drives_(std::move(prefixFolder)) {}
 
+std::string HostFileSystem::FullPath(const std::string& path, bool* leftRoot) {
+    // Naming the current directory costs a walk over the drives: only paths
+    // that start from it pay for it.
+    const bool rooted = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    const bool unc = path.rfind("\\\\", 0) == 0;
+    return FullWindowsPath(path, rooted || unc ? std::string() : GetCurrentDirectory(), leftRoot);
+}
+
 HostLocation HostFileSystem::Locate(const std::string& path) {
     bool leftRoot = false;
-    const std::string full = FullWindowsPath(path, GetCurrentDirectory(), &leftRoot);
+    const std::string full = FullPath(path, &leftRoot);
     if (leftRoot) {
         HostLocation refused;
         refused.error = win::ERROR_INVALID_NAME;
@@ -186,7 +197,7 @@ bool HostFileSystem::RemoveDirectory(const std::string& path) {
 
 bool HostFileSystem::MakeSureDirectoryPathExists(const std::string& path) {
     bool leftRoot = false;
-    const std::string full = FullWindowsPath(path, GetCurrentDirectory(), &leftRoot);
+    const std::string full = FullPath(path, &leftRoot);
     const auto split = SplitFullPath(full);
     if (leftRoot || !split) return false;
     // The names before the last backslash; the last name is not a folder to create.
@@ -210,7 +221,7 @@ bool HostFileSystem::MakeSureDirectoryPathExists(const std::string& path) {
 std::vector<FindData> HostFileSystem::FindFiles(const std::string& pattern) {
     std::vector<FindData> found;
     bool leftRoot = false;
-    const std::string full = FullWindowsPath(pattern, GetCurrentDirectory(), &leftRoot);
+    const std::string full = FullPath(pattern, &leftRoot);
     if (leftRoot) return found;
     const std::size_t slash = full.rfind('\\');
     if (slash == std::string::npos) return found;
@@ -252,5 +263,5 @@ std::string HostFileSystem::GetCurrentDirectory() {
 }
 
 std::string HostFileSystem::GetFullPathName(const std::string& path) {
-    return FullWindowsPath(path, GetCurrentDirectory());
+    return FullPath(path, nullptr);
 }

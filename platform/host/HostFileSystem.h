@@ -37,5 +37,7 @@ public:
     const DriveMap& Drives() const { return drives_; }
 
 private:
+    std::string FullPath(const std::string& path, bool* leftRoot);
+
     DriveMap drives_;
 };

@@ -131,6 +131,11 @@ TEST_P(FileSystemContract, OpenFailuresNameTheMissingPart) {
     EXPECT_EQ(error, win::ERROR_ACCESS_DENIED);
     EXPECT_EQ(Files().OpenRead("C:\\a|b.txt", error), nullptr);
     EXPECT_EQ(error, win::ERROR_INVALID_NAME);
+    // A FIFO is no file: refused at once instead of waiting for a writer.
+    ASSERT_EQ(mkfifo((DriveC() / "pipe").c_str(), 0666), 0);
+    EXPECT_EQ(Files().OpenRead("C:\\pipe", error), nullptr);
+    EXPECT_EQ(error, win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Files().CreateAlways("C:\\pipe", error), nullptr);
 }
 
 TEST_P(FileSystemContract, AFileOpenForReadingIsSharedWithNobody) {
