@@ -616,6 +616,7 @@ void TMainForm::ShowFinishedPage() {
     SetupPars.NoExitConfirmation = true;
     ShowPage(TWizardPage::Finished);
     RestartCheckbox->setChecked(true);
+    activateWindow();  // back from the progress window
     FinishButton->setFocus(Qt::OtherFocusReason);
 }
 

@@ -22,6 +22,8 @@
 class ModalAnswer {
 public:
     explicit ModalAnswer(std::function<void(QWidget*)> answer, QWidget* except = nullptr);
+    // Waits for the modal window of that title.
+    ModalAnswer(const std::string& title, std::function<void(QWidget*)> answer);
     ~ModalAnswer();
     bool Answered() const { return *answered_; }
     // The modal window's title and text (for message boxes) as it was answered.
@@ -29,6 +31,8 @@ public:
     const std::string& Text() const { return *text_; }
 
 private:
+    void Start(std::function<bool(QWidget*)> wanted, std::function<void(QWidget*)> answer);
+
     std::shared_ptr<bool> answered_ = std::make_shared<bool>(false);
     std::shared_ptr<std::string> title_ = std::make_shared<std::string>();
     std::shared_ptr<std::string> text_ = std::make_shared<std::string>();

@@ -1,0 +1,181 @@
+// The installation run from the confirmation page: removal of an earlier
+// installation, the log, the copying, shortcuts and registry entries, and what
+// an aborted copy or a failing step leaves.
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <filesystem>
+#include <fstream>
+
+#include "extract/Unit_ExtractForm.h"
+#include "extract/VolumeFormat.h"
+#include "platform/Exceptions.h"
+#include "platform/TRegistry.h"
+#include "tests/wizard/WizardTestSupport.h"
+#include "wizard/Main.h"
+#include "wizard/Unit_ExitForm.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char UninstallKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
+
+class RunTest : public WizardFixture {
+protected:
+    void SetUp() override {
+        WizardFixture::SetUp();
+        volumes_ = prefix_.Folder().parent_path() / "volumes";
+        fs::create_directories(volumes_);
+        cwd_ = prefix_.ChangeDirectory(volumes_);
+    }
+    void TearDown() override {
+        WizardFixture::TearDown();
+        cwd_.reset();
+    }
+
+    // Setup.d01 with one record of `size` bytes, of which `data` is in this volume.
+    void WriteVolume(const std::string& name, const std::string& data, std::size_t size,
+                     char nextVolume) {
+        std::string bytes = volume::EncodeInt32(static_cast<std::int32_t>(size)) + name +
+                            std::string(1, '\0') +
+                            volume::EncodeInt32(static_cast<std::int32_t>(size)) + data +
+                            std::string(1, nextVolume);
+        std::ofstream(volumes_ / "Setup.d01", std::ios::binary) << bytes;
+    }
+
+    void StartAndConfirm() {
+        CreateForms();
+        ShowMainForm();
+        MainForm->NextButtonClick();
+        MainForm->AgreeRadio->click();
+        MainForm->NextButtonClick();
+        MainForm->NextButtonClick();
+        MainForm->NextButtonClick();
+        ASSERT_EQ(SetupPars.Page, TWizardPage::Confirmation);
+    }
+
+    std::string Log() { return prefix_.ReadFile(SetupPars.InstallFolder + "\\Install.log"); }
+
+    fs::path volumes_;
+    std::unique_ptr<TempPrefix::CurrentDirectory> cwd_;
+};
+
+TEST_F(RunTest, CompletedCopyShowsTheFinishedPage) {
+    WriteVolume("Lingora.exe", "hello", 5, '\0');
+    StartAndConfirm();
+    QTest::mouseClick(MainForm->NextButton, Qt::LeftButton);
+
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Finished);
+    EXPECT_TRUE(SetupPars.NoExitConfirmation);
+    EXPECT_TRUE(MainForm->RestartCheckbox->isChecked());
+    EXPECT_TRUE(MainForm->FinishButton->isVisible());
+    EXPECT_FALSE(MainForm->NextButton->isVisible());
+    EXPECT_FALSE(MainForm->CancelButton->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([] { return MainForm->FinishButton->hasFocus(); }));
+    EXPECT_EQ(ExtractPars.LogFile, nullptr);
+
+    EXPECT_EQ(prefix_.ReadFile("C:\\Program Files\\Lingora\\Lingora.exe"), "hello");
+    const std::string log = Log();
+    EXPECT_EQ(log.rfind("*** Don't change or delete this file ***\r\n\r\n{program folder}\r\nLingora\r\n"
+                        "\r\n{program files}\r\nLingohlp.GID\r\nLingora.exe\r\n\r\n"
+                        "{program folder files}\r\n",
+                        0),
+              0u)
+        << log;
+    EXPECT_TRUE(log.ends_with(".lnk\r\n\r\n")) << log;  // shortcuts logged, then the final line
+
+    TRegistry registry;
+    registry.SetRootKey(RootKey::LocalMachine);
+    ASSERT_TRUE(registry.OpenKey(UninstallKey, false));
+    EXPECT_EQ(registry.ReadString("UninstallString"), "C:\\Program Files\\Lingora\\Uninst.exe");
+
+    // Finish without the restart closes without the question.
+    MainForm->RestartCheckbox->setChecked(false);
+    QTest::mouseClick(MainForm->FinishButton, Qt::LeftButton);
+    EXPECT_FALSE(MainForm->isVisible());
+}
+
+TEST_F(RunTest, EarlierInstallationIsRemovedBeforeCopying) {
+    WriteMachineString(UninstallKey, "UninstallString", "C:\\Apps\\Lingora\\Uninst.exe");
+    prefix_.WriteFile("C:\\Apps\\Lingora\\Install.log",
+                      "*** Don't change or delete this file ***\r\n\r\n{program folder}\r\nOld\r\n\r\n"
+                      "{program files}\r\nOldFile.txt\r\n\r\n{program folder files}\r\n\r\n");
+    prefix_.WriteFile("C:\\Apps\\Lingora\\OldFile.txt", "old");
+    WriteVolume("Lingora.exe", "new", 3, '\0');
+    StartAndConfirm();
+    EXPECT_EQ(SetupPars.InstallFolder, "C:\\Apps\\Lingora");
+    EXPECT_EQ(SetupPars.ProgramFolder, "Old");
+    QTest::mouseClick(MainForm->NextButton, Qt::LeftButton);
+
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Finished);
+    EXPECT_FALSE(fs::exists(prefix_.HostPath("C:\\Apps\\Lingora") / "OldFile.txt"));
+    EXPECT_EQ(prefix_.ReadFile("C:\\Apps\\Lingora\\Lingora.exe"), "new");
+}
+
+TEST_F(RunTest, AbortedCopyClosesTheWizardWithoutAsking) {
+    // The file goes on in a second volume that is not there.
+    WriteVolume("Lingora.exe", "hel", 5, '\2');
+    StartAndConfirm();
+    // Cancel at the disk request, then Exit at the question that follows.
+    std::unique_ptr<ModalAnswer> exit;
+    ModalAnswer cancelDisk("Change disk", [&exit](QWidget* box) {
+        exit = std::make_unique<ModalAnswer>("Exit setup",
+                                             [](QWidget*) { ExitForm->ExitButton->click(); });
+        qobject_cast<QMessageBox*>(box)->buttons().back()->click();  // Cancel
+    });
+    QTest::mouseClick(MainForm->NextButton, Qt::LeftButton);
+
+    EXPECT_TRUE(cancelDisk.Answered());
+    ASSERT_NE(exit, nullptr);
+    EXPECT_TRUE(exit->Answered());
+    EXPECT_TRUE(SetupPars.NoExitConfirmation);
+    EXPECT_FALSE(MainForm->isVisible());
+    EXPECT_EQ(ExtractPars.LogFile, nullptr);
+    // The log is closed with what was copied, without the shortcuts' section.
+    const std::string log = Log();
+    EXPECT_TRUE(log.ends_with("Lingora.exe\r\n\r\n")) << log;
+    EXPECT_EQ(log.find("{program folder files}"), std::string::npos);
+    TRegistry registry;
+    registry.SetRootKey(RootKey::LocalMachine);
+    EXPECT_FALSE(registry.KeyExists(UninstallKey));
+}
+
+TEST_F(RunTest, FailingStepIsShownAndKeepsTheConfirmationPage) {
+    WriteVolume("Lingora.exe", "hello", 5, '\0');
+    StartAndConfirm();
+    ReadOnlyRegistry readOnly(prefix_.Machine().Registry());
+    Platform platform = CurrentPlatform();
+    platform.registry = &readOnly;
+    ScopedPlatform installed(platform);
+
+    ModalAnswer error(AcceptMessageBox, ExtractForm);
+    QTest::mouseClick(MainForm->NextButton, Qt::LeftButton);
+
+    EXPECT_TRUE(error.Answered());
+    EXPECT_EQ(error.Title(), "Setup");
+    EXPECT_EQ(error.Text().rfind("Failed to set data for", 0), 0u) << error.Text();
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Confirmation);
+    EXPECT_FALSE(SetupPars.NoExitConfirmation);
+    EXPECT_TRUE(MainForm->isVisible());
+    EXPECT_EQ(ExtractPars.LogFile, nullptr);
+    // The log was closed before the registry was written: it is complete.
+    EXPECT_TRUE(Log().ends_with(".lnk\r\n\r\n"));
+}
+
+TEST_F(RunTest, LogThatCannotBeCreatedLeavesNothingOpen) {
+    WriteVolume("Lingora.exe", "hello", 5, '\0');
+    StartAndConfirm();
+    DenyingFileSystem files(prefix_.Machine().Files(), "C:\\Program Files\\Lingora");
+    Platform platform = CurrentPlatform();
+    platform.files = &files;
+    ScopedPlatform installed(platform);
+
+    EXPECT_THROW(MainForm->NextButtonClick(), EInOutError);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Confirmation);
+    EXPECT_FALSE(ExtractForm->isVisible());
+    EXPECT_EQ(ExtractPars.LogFile, nullptr);
+}
+
+}  // namespace
