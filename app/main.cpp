@@ -1,13 +1,14 @@
 // Setup: the installation wizard of Lingora 2.0. Installs onto the Windows
 // machine kept as a Wine prefix ($WINEPREFIX, else ~/.wine).
 #include <QMessageBox>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 
 #include "app/Application.h"
+#include "app/StartUp.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "installlog/Unit_UninstallOldForm.h"
@@ -20,15 +21,6 @@
 #include "wizard/Unit_FullScreenForm.h"
 
 namespace {
-
-// The prefix folder as Wine finds it; a WINEPREFIX that Wine would refuse is
-// refused here too, rather than quietly installing somewhere else.
-std::filesystem::path PrefixFolder() {
-    const char* variable = std::getenv("WINEPREFIX");
-    if (variable != nullptr && *variable != '\0' && !std::filesystem::path(variable).is_absolute())
-        throw std::runtime_error(std::string("WINEPREFIX is not an absolute path: ") + variable);
-    return WinePrefix::DefaultFolder();
-}
 
 // The forms of the program, created in their order and destroyed in the reverse one.
 struct Forms {
@@ -67,8 +59,10 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<HostMachine> machine;
     try {
-        machine = std::make_unique<HostMachine>(PrefixFolder());
+        CheckWinePrefixVariable(std::getenv("WINEPREFIX"));
+        machine = std::make_unique<HostMachine>(WinePrefix::DefaultFolder());
     } catch (const std::exception& error) {
+        std::fprintf(stderr, "Setup: %s\n", error.what());
         QMessageBox::critical(nullptr, ApplicationTitle,
                               QString("Setup cannot use the Windows machine (Wine prefix).\n\n") +
                                   QString::fromStdString(error.what()));

@@ -29,6 +29,8 @@ void RemoveCreatedFolders(const std::string& existing, std::string missing) {
 }  // namespace
 
 bool ProbeFolder(const std::string& path) {
+    // An empty path names no folder (on Windows it cannot even be queried).
+    if (path.empty()) return false;
     if (FolderExists(path)) return true;
     const TFolderSplit split = SplitExistingFolder(path);
     const bool created = Files().MakeSureDirectoryPathExists(path) &&

@@ -1,0 +1,97 @@
+// How errors reach the user: the message box of an event handler's error, the
+// fatal error report, and the checks at start.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/ErrorReport.h"
+#include "app/StartUp.h"
+#include "platform/Exceptions.h"
+#include "platform/WinTypes.h"
+
+namespace {
+
+TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
+    EXPECT_EQ(FatalErrorText(EInOutError(win::ERROR_DISK_FULL), nullptr).rfind("Exception EInOutError in module Setup at ", 0),
+              0u);
+    const std::string text = FatalErrorText(ERegistryException("Failed to set data for 'x'"),
+                                            reinterpret_cast<const void*>(0x1234));
+    EXPECT_NE(text.find("ERegistryException"), std::string::npos);
+    EXPECT_NE(text.find("1234"), std::string::npos);
+    // A message ending in a character that sorts before the full stop (a quote,
+    // or the full stop itself) gets none added; an unknown class is "Exception".
+    EXPECT_TRUE(text.ends_with(".\nFailed to set data for 'x'")) << text;
+    EXPECT_TRUE(FatalErrorText(std::runtime_error("Stop."), nullptr).ends_with("\nStop.")) << "";
+    EXPECT_TRUE(FatalErrorText(std::runtime_error("Go on"), nullptr).ends_with("\nGo on."));
+    EXPECT_EQ(FatalErrorText(std::runtime_error("x"), nullptr).rfind("Exception Exception in", 0), 0u);
+}
+
+struct ReportEnded {};
+
+TEST(FatalErrorReport, RunsCleanUpsNewestFirstThenReports) {
+    std::vector<int> order;
+    const int first = AddFatalErrorCleanup([&] { order.push_back(1); });
+    AddFatalErrorCleanup([&] { order.push_back(2); });
+    AddFatalErrorCleanup([&] { throw std::runtime_error("a failing clean-up stops nothing"); });
+    const int removed = AddFatalErrorCleanup([&] { order.push_back(4); });
+    RemoveFatalErrorCleanup(removed);
+    (void)first;
+    std::string title, text;
+    SetFatalErrorHandler([&](const std::string& t, const std::string& x) {
+        title = t;
+        text = x;
+        throw ReportEnded{};  // instead of ending the test program
+    });
+    EXPECT_THROW(FatalErrorReport(EWriteError()), ReportEnded);
+    SetFatalErrorHandler(nullptr);
+    EXPECT_EQ(order, (std::vector<int>{2, 1}));
+    EXPECT_EQ(title, "Application Error");
+    EXPECT_TRUE(text.ends_with("Stream write error.")) << text;
+}
+
+TEST(EventHandlerError, IsShownAndTheProgramGoesOn) {
+    QPushButton failing("Fail");
+    int clicks = 0;
+    QObject::connect(&failing, &QPushButton::clicked, [&] {
+        ++clicks;
+        throw EFOpenError("Setup.d01");
+    });
+    failing.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&failing));
+
+    std::string title, text;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle().toStdString();
+            text = box->text().toStdString();
+            box->accept();
+        }
+    });
+    poll.start(5);
+    QTest::mouseClick(&failing, Qt::LeftButton);
+    EXPECT_EQ(title, "Setup");
+    EXPECT_EQ(text, "Cannot open file Setup.d01.");
+    // The same button still works: the error ended only its handler.
+    text.clear();
+    QTest::mouseClick(&failing, Qt::LeftButton);
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(text, "Cannot open file Setup.d01.");
+}
+
+TEST(WinePrefixVariable, RelativeIsRefused) {
+    EXPECT_NO_THROW(CheckWinePrefixVariable(nullptr));
+    EXPECT_NO_THROW(CheckWinePrefixVariable(""));
+    EXPECT_NO_THROW(CheckWinePrefixVariable("/home/user/.wine"));
+    EXPECT_THROW(CheckWinePrefixVariable("wine/prefix"), std::runtime_error);
+    EXPECT_THROW(CheckWinePrefixVariable("~/.wine"), std::runtime_error);
+}
+
+}  // namespace
