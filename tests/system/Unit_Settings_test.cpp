@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
+#include "tests/support/Doubles.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TempPrefix.h"
 #include "tests/system/RegistryFileReader.h"
@@ -194,6 +195,48 @@ TEST_F(SettingsTest, ReadOnlyRegistryFailsAtTheFirstValueAndWritesNothingElse) {
     EXPECT_FALSE(KeyExists(RootKey::ClassesRoot, "\\.wdl"));
     EXPECT_FALSE(KeyExists(RootKey::ClassesRoot, "\\Lingora.Wordlist"));
     EXPECT_EQ(recorder_.openKeys, 0);
+}
+
+TEST_F(SettingsTest, ExistingUninstallKeyThatCannotBeWrittenFailsAtTheFirstValue) {
+    // Opening an existing key succeeds for a user who may only read it; the
+    // first write is what fails.
+    {
+        TRegistry registry;
+        registry.SetRootKey(RootKey::LocalMachine);
+        ASSERT_TRUE(registry.OpenKey(std::string("\\") + UninstallKey, true));
+        registry.WriteString("UninstallString", "C:\\Old\\Uninst.exe");
+    }
+    ReadOnlyRegistry readOnly(recorder_);
+    Platform platform = CurrentPlatform();
+    platform.registry = &readOnly;
+    ScopedPlatform installed(platform);
+    try {
+        WriteRegistryEntries("C:\\Lingora");
+        FAIL() << "no error";
+    } catch (const ERegistryException& error) {
+        EXPECT_STREQ(error.what(), "Failed to set data for 'DisplayName'");
+    }
+    EXPECT_EQ(
+        ReadString(RootKey::LocalMachine, std::string("\\") + UninstallKey, "UninstallString"),
+        "C:\\Old\\Uninst.exe");
+    EXPECT_FALSE(KeyExists(RootKey::ClassesRoot, "\\.wdl"));
+    EXPECT_EQ(recorder_.openKeys, 0);
+}
+
+TEST(SettingsOn64BitPrefix, UninstallEntryGoesWhereA32BitProgramWritesIt) {
+    TempPrefix prefix(PrefixArch::Win64);
+    WriteRegistryEntries("C:\\Program Files (x86)\\Lingora");
+    auto keys = RegistryFileKeys(TempFolder::ReadFile(prefix.Folder() / "system.reg"));
+    EXPECT_EQ(keys["Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall"
+                   "\\\\Lingora"]
+                  .size(),
+              2u);
+    EXPECT_EQ(
+        keys.count("Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Lingora"),
+        0u);
+    // File types are shared by both views.
+    EXPECT_EQ(keys["Software\\\\Classes\\\\.wdl"],
+              std::vector<std::string>{"@=\"Lingora.Wordlist\""});
 }
 
 TEST_F(SettingsTest, FailedDefaultValueStopsAtItsRowWithTheKeysReleased) {
