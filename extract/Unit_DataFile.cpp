@@ -12,9 +12,16 @@
 std::unique_ptr<IFileStream> OutFile;
 std::int32_t OutFileRemaining = 0;
 
+namespace {
+// The folder made sure of for the last file: files of one folder follow each
+// other in a set, and the folder need not be looked up again for each of them.
+std::string lastFolderMade;
+}  // namespace
+
 void ResetOutFile() {
     OutFile.reset();
     OutFileRemaining = 0;
+    lastFolderMade.clear();
 }
 
 namespace {
@@ -119,7 +126,11 @@ void TDataFile::StartNextFile(std::int64_t largestSize) {
     // The log line is in the file before the file it names is created.
     if (logFile_ != nullptr) logFile_->WriteLine(name);
     const std::string target = JoinPath(targetFolder_, name);
-    Files().MakeSureDirectoryPathExists(target);
+    const std::string folder = target.substr(0, target.rfind('\\') + 1);
+    if (folder != lastFolderMade) {
+        Files().MakeSureDirectoryPathExists(target);
+        lastFolderMade = folder;
+    }
     std::uint32_t error = 0;
     OutFile = Files().CreateAlways(target, error);
     if (!OutFile) throw EFCreateError(target);

@@ -1,0 +1,328 @@
+// Extraction benchmark: a set of large files over three volumes and a set of
+// 20,000 files of 1 KiB, each extracted through Setup's real path (the progress
+// window's thread handing its steps to the running user-interface thread, the
+// volume reader, the install log) into a Wine prefix, side by side with
+// `tar -xf` of the same files and `cp` of the volumes, interleaved over several
+// rounds on the same disk. Prints the medians, the ratios against the
+// baselines and the peak memory of the process before and after extracting.
+//
+//   extract_bench [--full] [--rounds N] [--only large|small] [--dir FOLDER]
+//
+// The default run uses 256 MiB of large files; --full uses 1 GiB.
+#include <QApplication>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "extract/Unit_ExtractForm.h"
+#include "installlog/Unit_Logfile.h"
+#include "platform/Platform.h"
+#include "platform/host/HostFileSystem.h"
+#include "platform/host/WinePrefix.h"
+#include "wizard/Unit_Constants.h"
+#include "wizard/Unit_ExitForm.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class QuietWindows : public IWindowServices {
+public:
+    void MessageBeep(std::uint32_t) override {}
+    ScreenSize GetScreenSize() override { return {1024, 768}; }
+    bool ExitWindowsEx(std::uint32_t) override { return false; }
+};
+
+struct SourceFile {
+    std::string stored;  // relative, backslashes (ASCII here)
+    std::int64_t size;
+    unsigned seed;
+};
+
+// Fills a buffer with bytes that differ from file to file (not compressible).
+void Fill(std::vector<char>& buffer, unsigned& state, std::size_t size) {
+    auto* words = reinterpret_cast<std::uint32_t*>(buffer.data());
+    for (std::size_t i = 0; i < (size + 3) / 4; ++i) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        words[i] = state;
+    }
+}
+
+std::string Int32(std::int64_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    return std::string{static_cast<char>(bits), static_cast<char>(bits >> 8),
+                       static_cast<char>(bits >> 16), static_cast<char>(bits >> 24)};
+}
+
+// Writes the files below source and, in the same pass, the volume set in
+// volumes: data parts of at most volumeData bytes, headers never split.
+void WriteSet(const std::vector<SourceFile>& files, const fs::path& source, const fs::path& volumes,
+              std::int64_t volumeData) {
+    fs::create_directories(source);
+    fs::create_directories(volumes);
+    std::int64_t total = 0;
+    for (const SourceFile& file : files) total += file.size;
+    int number = 1;
+    std::int64_t used = 0;
+    auto open = [&](int n) {
+        return std::ofstream(volumes / ((n < 10 ? "Setup.d0" : "Setup.d") + std::to_string(n)),
+                             std::ios::binary | std::ios::trunc);
+    };
+    std::ofstream volume = open(number);
+    auto next = [&] {
+        volume.put(static_cast<char>(number + 1));
+        volume.close();
+        volume = open(++number);
+        used = 0;
+    };
+    volume << Int32(total);
+    used = 4;
+    std::vector<char> buffer(1 << 20);
+    for (const SourceFile& file : files) {
+        const std::string header = file.stored + std::string(1, '\0') + Int32(file.size);
+        if (volumeData - used < static_cast<std::int64_t>(header.size())) next();
+        volume << header;
+        used += static_cast<std::int64_t>(header.size());
+        std::string host = file.stored;
+        std::replace(host.begin(), host.end(), '\\', '/');
+        fs::create_directories((source / host).parent_path());
+        std::ofstream out(source / host, std::ios::binary | std::ios::trunc);
+        unsigned state = file.seed * 2654435761u + 7;
+        std::int64_t left = file.size;
+        while (left > 0) {
+            const auto piece = static_cast<std::size_t>(std::min<std::int64_t>(left, buffer.size()));
+            Fill(buffer, state, piece);
+            out.write(buffer.data(), static_cast<std::streamsize>(piece));
+            std::size_t at = 0;
+            while (at < piece) {
+                if (used == volumeData) next();
+                const auto part = static_cast<std::size_t>(
+                    std::min<std::int64_t>(static_cast<std::int64_t>(piece - at), volumeData - used));
+                volume.write(buffer.data() + at, static_cast<std::streamsize>(part));
+                at += part;
+                used += static_cast<std::int64_t>(part);
+            }
+            left -= static_cast<std::int64_t>(piece);
+        }
+    }
+    volume.put('\0');
+}
+
+int Run(const std::string& command) {
+    const int status = std::system(command.c_str());
+    if (status != 0) {
+        std::fprintf(stderr, "failed (%d): %s\n", status, command.c_str());
+        std::exit(1);
+    }
+    return status;
+}
+
+double Seconds(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+long StatusKiB(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::size_t length = std::strlen(field);
+    while (std::getline(status, line))
+        if (line.compare(0, length, field) == 0) return std::atol(line.c_str() + length + 1);
+    return -1;
+}
+
+void Sync() { Run("sync"); }
+
+struct Workload {
+    std::string name;
+    // Outputs of many files stay until the end: ext4 skips the inodes of files
+    // deleted in the last minutes when it allocates new ones, which would slow
+    // down whichever run came after a mass deletion.
+    bool keepOutputs = false;
+    std::vector<fs::path> kept;
+    fs::path volumes, archive;
+    std::vector<double> setup, tar, cp;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool full = false;
+    std::string only;  // "large" or "small": one set alone
+    int rounds = 3;
+    fs::path base = fs::temp_directory_path();
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--full") {
+            full = true;
+            rounds = 5;
+        } else if (argument == "--rounds" && i + 1 < argc) {
+            rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (argument == "--only" && i + 1 < argc) {
+            only = argv[++i];
+        } else if (argument == "--dir" && i + 1 < argc) {
+            base = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: extract_bench [--full] [--rounds N] [--only large|small] [--dir FOLDER]\n");
+            return 2;
+        }
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication application(argc, argv);
+
+    std::string pattern = (base / "extract-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) return 1;
+    const fs::path root = pattern;
+    const fs::path prefix = root / "prefix";
+    WinePrefix(prefix).EnsureExists();
+    HostFileSystem files(prefix);
+    QuietWindows windows;
+    ScopedPlatform platform(Platform{&files, nullptr, nullptr, &windows});
+    BuildTexts();
+    ExitForm = new TExitForm();
+    ExtractForm = new TExtractForm();
+
+    // The two sets.
+    const std::int64_t largeTotal = full ? (std::int64_t{1} << 30) : (std::int64_t{256} << 20);
+    std::vector<SourceFile> large;
+    for (int i = 0; i < 8; ++i)
+        large.push_back({"Data\\Large" + std::to_string(i) + ".bin", largeTotal / 8, static_cast<unsigned>(i + 1)});
+    std::vector<SourceFile> small;
+    for (int i = 0; i < 20000; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "Dir%02d\\File%05d.dat", i / 1000, i);
+        small.push_back({name, 1024, static_cast<unsigned>(i + 100)});
+    }
+    std::vector<Workload> workloads(2);
+    const std::pair<const std::vector<SourceFile>*, std::int64_t> sets[] = {
+        {&large, largeTotal / 3 + 4096}, {&small, std::int64_t{1} << 40}};
+    const char* names[] = {"large files", "20,000 files of 1 KiB"};
+    auto Selected = [&only, &workloads](const Workload& load) {
+        return only.empty() || (only == "large") == (&load == &workloads[0]);
+    };
+    for (int w = 0; w < 2; ++w) {
+        Workload& load = workloads[w];
+        load.name = names[w];
+        load.keepOutputs = w == 1;
+        if (!Selected(load)) continue;
+        const fs::path source = root / ("source" + std::to_string(w));
+        load.volumes = root / ("volumes" + std::to_string(w));
+        load.archive = root / ("set" + std::to_string(w) + ".tar");
+        WriteSet(*sets[w].first, source, load.volumes, sets[w].second);
+        Run("tar -cf '" + load.archive.string() + "' -C '" + source.string() + "' .");
+        if (!load.keepOutputs) fs::remove_all(source);
+    }
+    Sync();
+    const long idleHwm = StatusKiB("VmHWM:");
+    const long idleRss = StatusKiB("VmRSS:");
+
+    int counter = 0;
+    for (int round = 0; round < rounds; ++round) {
+        for (Workload& load : workloads) {
+            if (!Selected(load)) continue;
+            const std::string id = std::to_string(counter++);
+            auto keepOrRemove = [&load](const fs::path& output) {
+                if (load.keepOutputs)
+                    load.kept.push_back(output);
+                else
+                    fs::remove_all(output);
+                Sync();
+            };
+            // Setup: the log, then the window with its thread, as the wizard does.
+            auto runSetup = [&] {
+                const std::string target = "C:\\Bench\\Setup" + id;
+                const fs::path host = prefix / "drive_c" / "Bench" / ("Setup" + id);
+                fs::create_directories(host);
+                fs::current_path(load.volumes);
+                int result = 0;
+                load.setup.push_back(Seconds([&] {
+                    TLogFile log(target, "Lingora");
+                    ExtractPars.LogFile = &log;
+                    ExtractPars.TargetFolder = target;
+                    result = ExtractForm->exec();
+                    log.Close();
+                    ExtractPars = {};
+                }));
+                if (result != 1) {
+                    std::fprintf(stderr, "the extraction ended with %d\n", result);
+                    std::exit(1);
+                }
+                keepOrRemove(host);
+            };
+            auto runTar = [&] {
+                const fs::path output = root / ("tar" + id);
+                fs::create_directories(output);
+                load.tar.push_back(Seconds([&] {
+                    Run("tar -xf '" + load.archive.string() + "' -C '" + output.string() + "'");
+                }));
+                keepOrRemove(output);
+            };
+            auto runCp = [&] {
+                const fs::path output = root / ("cp" + id);
+                fs::create_directories(output);
+                load.cp.push_back(Seconds([&] {
+                    Run("cp '" + load.volumes.string() + "'/Setup.d* '" + output.string() + "'");
+                }));
+                keepOrRemove(output);
+            };
+            // Each round starts with another of the three.
+            const std::function<void()> runs[] = {runSetup, runTar, runCp};
+            for (int i = 0; i < 3; ++i) runs[(round + i) % 3]();
+        }
+    }
+    const long peakHwm = StatusKiB("VmHWM:");
+
+    std::printf("extract_bench: %d rounds, large set %lld MiB over 3 volumes%s\n", rounds,
+                static_cast<long long>(largeTotal >> 20), full ? " (full size)" : "");
+    for (const Workload& load : workloads) {
+        if (!Selected(load)) continue;
+        const double setup = Median(load.setup), tar = Median(load.tar), cp = Median(load.cp);
+        std::printf("%-22s setup %.3f s   tar -xf %.3f s   cp %.3f s   setup/tar %.2f   setup/cp %.2f   tar/setup %.2f\n",
+                    load.name.c_str(), setup, tar, cp, setup / tar, setup / cp, tar / setup);
+    }
+    if (!only.empty()) {
+        std::printf("memory: peak before extracting %ld KiB, peak after %ld KiB (+%ld KiB)\n", idleHwm,
+                    peakHwm, peakHwm - idleHwm);
+        return 0;
+    }
+    const double largeSetup = Median(workloads[0].setup);
+    const double smallSetup = Median(workloads[1].setup);
+    std::printf("targets: large tar/setup %.2f (>= 2.0: %s), large setup/cp %.2f (<= 1.2: %s), "
+                "small setup/tar %.2f (<= 1.3: %s)\n",
+                Median(workloads[0].tar) / largeSetup,
+                Median(workloads[0].tar) / largeSetup >= 2.0 ? "met" : "NOT met",
+                largeSetup / Median(workloads[0].cp),
+                largeSetup / Median(workloads[0].cp) <= 1.2 ? "met" : "NOT met",
+                smallSetup / Median(workloads[1].tar),
+                smallSetup / Median(workloads[1].tar) <= 1.3 ? "met" : "NOT met");
+    std::printf("memory: idle RSS %ld KiB, peak before extracting %ld KiB, peak after %ld KiB (+%ld KiB)\n",
+                idleRss, idleHwm, peakHwm, peakHwm - idleHwm);
+
+    delete ExtractForm;
+    ExtractForm = nullptr;
+    delete ExitForm;
+    ExitForm = nullptr;
+    std::error_code ignored;
+    fs::current_path(base, ignored);
+    fs::remove_all(root, ignored);
+    return 0;
+}
