@@ -78,6 +78,29 @@ protected:
     fs::path Host(const std::string& windowsPath) { return prefix_.HostPath(windowsPath); }
 };
 
+TEST_F(PagesTest, EveryTextFitsItsControl) {
+    for (QLabel* label : Form().findChildren<QLabel*>()) {
+        if (label->text().isEmpty()) continue;  // the picture
+        const QRect needed = label->fontMetrics().boundingRect(
+            QRect(0, 0, label->width(), 100000), Qt::TextWordWrap, label->text());
+        EXPECT_LE(needed.height(), label->height()) << label->objectName().toStdString();
+        EXPECT_LE(label->geometry().right(), Form().width());
+    }
+    for (QAbstractButton* button : Form().findChildren<QAbstractButton*>()) {
+        // Push buttons: the caption with a margin at each side (the style's own
+        // size hint has a minimum width of its own); radios and the check box: all of it.
+        const int needed =
+            qobject_cast<QPushButton*>(button) != nullptr
+                ? button->fontMetrics().horizontalAdvance(QString(button->text()).remove('&')) + 12
+                : button->sizeHint().width();
+        EXPECT_LE(needed, button->width()) << button->objectName().toStdString();
+    }
+    EXPECT_LE(Form().InstallDirBox->fontMetrics().horizontalAdvance(Form().InstallDirBox->title()),
+              Form().InstallDirBox->width());
+    // The picture is shown as drawn, not stretched.
+    EXPECT_EQ(Form().WizardImage->pixmap().size(), Form().WizardImage->size());
+}
+
 TEST_F(PagesTest, NextWalksForwardShowingEachPagesControls) {
     EXPECT_EQ(VisiblePageControls(), (Names{"WelcomeLabel", "BackButton", "NextButton", "CancelButton"}));
     EXPECT_FALSE(Form().BackButton->isEnabled());
