@@ -123,6 +123,12 @@ void TExtractForm::done(int modalResult) {
         return;
     }
     FormClose();
+    // The copying is over (or paused for good): the log is the wizard's again,
+    // and it may go away.
+    if (fatalCleanup_ != 0) {
+        RemoveFatalErrorCleanup(fatalCleanup_);
+        fatalCleanup_ = 0;
+    }
     QDialog::done(modalResult);
 }
 
