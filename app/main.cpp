@@ -10,7 +10,6 @@
 #include "app/Application.h"
 #include "app/StartUp.h"
 #include "extract/Unit_ExtractForm.h"
-#include "extract/Unit_ExtractThread.h"
 #include "installlog/Unit_UninstallOldForm.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"

@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
@@ -26,7 +26,6 @@
 
 #include "app/ErrorReport.h"
 #include "extract/Unit_ExtractForm.h"
-#include "extract/Unit_ExtractThread.h"  // completes the progress window's thread pointer
 #include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
 #include "installlog/Unit_Uninstall.h"
@@ -53,7 +52,8 @@ TMainForm* MainForm = nullptr;
 
 namespace {
 
-constexpr char UninstallKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
+constexpr char UninstallKey[] =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
 constexpr char OldVersionKey[] = "\\Software\\Tarnwick\\Lingora\\1.0";
 constexpr char CurrentVersionKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion";
 constexpr char DefaultInstallFolder[] = "C:\\Program Files\\Lingora";
@@ -121,7 +121,9 @@ void SetShown(std::initializer_list<QWidget*> widgets, bool shown) {
     for (QWidget* widget : widgets) widget->setVisible(shown);
 }
 
-std::string ProgramsFolder() { return Shell().GetSpecialFolderPath(win::CSIDL_PROGRAMS).value_or(""); }
+std::string ProgramsFolder() {
+    return Shell().GetSpecialFolderPath(win::CSIDL_PROGRAMS).value_or("");
+}
 
 // The picture of the wizard, decoded from our own JPEG.
 QPixmap WizardPicture() {
@@ -239,7 +241,8 @@ void TMainForm::CreateControls() {
     ProgFoldersTree->setSelectionMode(QAbstractItemView::SingleSelection);
     ProgFoldersTree->setIconSize(QSize(16, 16));
 
-    ConfirmSettingsLabel = NewLabel(this, "ConfirmSettingsLabel", {PageLeft, PageTop, PageWidth, 80});
+    ConfirmSettingsLabel =
+        NewLabel(this, "ConfirmSettingsLabel", {PageLeft, PageTop, PageWidth, 80});
     ConfirmMemo = NewMemo(this, "ConfirmMemo", {PageLeft, 104, PageWidth, 222});
     ConfirmMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
 
@@ -247,16 +250,18 @@ void TMainForm::CreateControls() {
     RestartCheckbox = new QCheckBox(this);
     RestartCheckbox->setObjectName("RestartCheckbox");
     RestartCheckbox->setGeometry(PageLeft, 296, PageWidth, 22);
-    FinishButton = NewButton(this, "FinishButton", {NextLeft, ButtonTop, ButtonWidth, ButtonHeight});
+    FinishButton =
+        NewButton(this, "FinishButton", {NextLeft, ButtonTop, ButtonWidth, ButtonHeight});
 
     BackButton = NewButton(this, "BackButton", {BackLeft, ButtonTop, ButtonWidth, ButtonHeight});
     NextButton = NewButton(this, "NextButton", {NextLeft, ButtonTop, ButtonWidth, ButtonHeight});
-    CancelButton = NewButton(this, "CancelButton", {CancelLeft, ButtonTop, ButtonWidth, ButtonHeight});
+    CancelButton =
+        NewButton(this, "CancelButton", {CancelLeft, ButtonTop, ButtonWidth, ButtonHeight});
 
     // The page's controls first, then the button row.
-    QWidget* const order[] = {LicenceMemo,     AgreeRadio,     DisagreeRadio, InstallDirEdit,
+    QWidget* const order[] = {LicenceMemo,     AgreeRadio,     DisagreeRadio,   InstallDirEdit,
                               BrowseButton,    ProgFolderEdit, ProgFoldersTree, ConfirmMemo,
-                              RestartCheckbox, FinishButton,   BackButton,    NextButton,
+                              RestartCheckbox, FinishButton,   BackButton,      NextButton,
                               CancelButton};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
@@ -298,8 +303,10 @@ void TMainForm::FormCreate() {
         try {
             TRegistry registry;
             registry.SetRootKey(RootKey::LocalMachine);
-            if (registry.OpenKey(CurrentVersionKey, false) && registry.ValueExists("ProgramFilesDir"))
-                SetupPars.InstallFolder = JoinPath(registry.ReadString("ProgramFilesDir"), "Lingora");
+            if (registry.OpenKey(CurrentVersionKey, false) &&
+                registry.ValueExists("ProgramFilesDir"))
+                SetupPars.InstallFolder =
+                    JoinPath(registry.ReadString("ProgramFilesDir"), "Lingora");
         } catch (const std::exception& error) {
             ShowException(error);
         }
@@ -328,7 +335,8 @@ void TMainForm::ReadPreviousInstallation() {
     }
     const std::size_t lastBackslash = uninstall.rfind('\\');
     SetupPars.PreviousInstallFolder = TrimTrailingBackslash(
-        lastBackslash == std::string::npos ? std::string() : uninstall.substr(0, lastBackslash + 1));
+        lastBackslash == std::string::npos ? std::string()
+                                           : uninstall.substr(0, lastBackslash + 1));
 
     const std::string log = JoinPath(SetupPars.PreviousInstallFolder, "Install.log");
     if (Files().FileExists(log)) {
@@ -373,7 +381,8 @@ void TMainForm::ShowPage(TWizardPage page) {
     SetShown({BeforeLicenceLabel, LicenceMemo, AfterLicenceLabel, AgreeRadio, DisagreeRadio},
              page == TWizardPage::Licence);
     SetShown({SelectInstallDirLabel, InstallDirBox}, page == TWizardPage::InstallFolder);
-    SetShown({ProgFolderLabel, ProgFolderEdit, ProgFoldersTree}, page == TWizardPage::ProgramFolder);
+    SetShown({ProgFolderLabel, ProgFolderEdit, ProgFoldersTree},
+             page == TWizardPage::ProgramFolder);
     SetShown({ConfirmSettingsLabel, ConfirmMemo}, page == TWizardPage::Confirmation);
     SetShown({FinishedLabel, RestartCheckbox, FinishButton}, page == TWizardPage::Finished);
     SetShown({BackButton, NextButton, CancelButton}, page != TWizardPage::Finished);
@@ -570,7 +579,8 @@ void TMainForm::ProgFoldersTreeChange(QTreeWidgetItem* node) {
 
 void TMainForm::RunInstallation() {
     if (SetupPars.PreviousInstallFound)
-        RemovePreviousInstallation(SetupPars.PreviousInstallFolder, SetupPars.PreviousProgramFolder);
+        RemovePreviousInstallation(SetupPars.PreviousInstallFolder,
+                                   SetupPars.PreviousProgramFolder);
     Files().MakeSureDirectoryPathExists(JoinPath(SetupPars.InstallFolder, "Install.log"));
 
     auto log = std::make_unique<TLogFile>(SetupPars.InstallFolder, SetupPars.ProgramFolder);

@@ -50,7 +50,7 @@ inline constexpr int FolderOpenImage = 1;
 
 class TMainForm : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
 
@@ -101,16 +101,16 @@ public:
     // Fills ProgFoldersTree from the user's Programs folder.
     void FillProgFoldersTree();
 
-signals:
+  signals:
     // The window has closed (the question, if any, answered with Exit).
     void Closed();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void CreateControls();
     void ReadPreviousInstallation();
     void SetCaptions();

@@ -10,7 +10,7 @@ class QPushButton;
 
 class TExitForm : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Modal results.
     static constexpr int ResumeResult = 1;
     static constexpr int ExitResult = 2;
@@ -29,7 +29,7 @@ public:
     // Closing by the close box (or any other way than the two buttons) answers Exit.
     void reject() override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 };

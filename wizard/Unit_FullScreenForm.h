@@ -7,7 +7,7 @@
 
 class TFullScreenForm : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TFullScreenForm(QWidget* parent = nullptr);
 
     void FormCreate();
@@ -18,10 +18,10 @@ public:
     // Hides the backdrop (before a restart).
     void HideBackdrop();
 
-protected:
+  protected:
     bool event(QEvent* event) override;
 
-private:
+  private:
     QPointer<QWidget> front_;
 };
 

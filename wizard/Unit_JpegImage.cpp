@@ -47,8 +47,8 @@ bool DecodeInto(jpeg_decompress_struct& info, ErrorManager& errors, const std::s
     image.Height = static_cast<int>(info.output_height);
     image.Pixels.resize(static_cast<std::size_t>(image.Width) * image.Height * 3);
     while (info.output_scanline < info.output_height) {
-        JSAMPROW row = image.Pixels.data() +
-                       static_cast<std::size_t>(info.output_scanline) * image.Width * 3;
+        JSAMPROW row =
+            image.Pixels.data() + static_cast<std::size_t>(info.output_scanline) * image.Width * 3;
         jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);

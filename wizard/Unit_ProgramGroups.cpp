@@ -26,8 +26,9 @@ void ReadChildren(const std::string& path, TFolderNode& node) {
         if (childPath.size() < MaxPath - 1) ReadChildren(childPath, child);
         node.Children.push_back(std::move(child));
     }
-    std::sort(node.Children.begin(), node.Children.end(),
-              [](const TFolderNode& a, const TFolderNode& b) { return FolderNameLess(a.Name, b.Name); });
+    std::sort(
+        node.Children.begin(), node.Children.end(),
+        [](const TFolderNode& a, const TFolderNode& b) { return FolderNameLess(a.Name, b.Name); });
 }
 
 }  // namespace

@@ -18,7 +18,8 @@
 namespace {
 
 TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
-    EXPECT_EQ(FatalErrorText(EInOutError(win::ERROR_DISK_FULL), nullptr).rfind("Exception EInOutError in module Setup at ", 0),
+    EXPECT_EQ(FatalErrorText(EInOutError(win::ERROR_DISK_FULL), nullptr)
+                  .rfind("Exception EInOutError in module Setup at ", 0),
               0u);
     const std::string text = FatalErrorText(ERegistryException("Failed to set data for 'x'"),
                                             reinterpret_cast<const void*>(0x1234));
@@ -29,7 +30,8 @@ TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
     EXPECT_TRUE(text.ends_with(".\nFailed to set data for 'x'")) << text;
     EXPECT_TRUE(FatalErrorText(std::runtime_error("Stop."), nullptr).ends_with("\nStop.")) << "";
     EXPECT_TRUE(FatalErrorText(std::runtime_error("Go on"), nullptr).ends_with("\nGo on."));
-    EXPECT_EQ(FatalErrorText(std::runtime_error("x"), nullptr).rfind("Exception Exception in", 0), 0u);
+    EXPECT_EQ(FatalErrorText(std::runtime_error("x"), nullptr).rfind("Exception Exception in", 0),
+              0u);
 }
 
 struct ReportEnded {};
@@ -57,7 +59,7 @@ TEST(FatalErrorReport, RunsCleanUpsNewestFirstThenReports) {
 
 // An object whose handler of one kind of event fails.
 class FailingHandler : public QObject {
-public:
+  public:
     int handled = 0;
     bool event(QEvent* event) override {
         if (event->type() != QEvent::User) return QObject::event(event);

@@ -21,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class PagesTest : public WizardFixture {
-protected:
+  protected:
     void SetUp() override {
         WizardFixture::SetUp();
         CreateForms();
@@ -33,25 +33,23 @@ protected:
     // The controls of the table that are visible now, by name.
     std::vector<std::string> VisiblePageControls() {
         std::vector<std::string> names;
-        for (QWidget* w : {static_cast<QWidget*>(Form().WelcomeLabel),
-                           static_cast<QWidget*>(Form().BeforeLicenceLabel),
-                           static_cast<QWidget*>(Form().LicenceMemo),
-                           static_cast<QWidget*>(Form().AfterLicenceLabel),
-                           static_cast<QWidget*>(Form().AgreeRadio),
-                           static_cast<QWidget*>(Form().DisagreeRadio),
-                           static_cast<QWidget*>(Form().SelectInstallDirLabel),
-                           static_cast<QWidget*>(Form().InstallDirBox),
-                           static_cast<QWidget*>(Form().ProgFolderLabel),
-                           static_cast<QWidget*>(Form().ProgFolderEdit),
-                           static_cast<QWidget*>(Form().ProgFoldersTree),
-                           static_cast<QWidget*>(Form().ConfirmSettingsLabel),
-                           static_cast<QWidget*>(Form().ConfirmMemo),
-                           static_cast<QWidget*>(Form().FinishedLabel),
-                           static_cast<QWidget*>(Form().RestartCheckbox),
-                           static_cast<QWidget*>(Form().FinishButton),
-                           static_cast<QWidget*>(Form().BackButton),
-                           static_cast<QWidget*>(Form().NextButton),
-                           static_cast<QWidget*>(Form().CancelButton)})
+        for (QWidget* w :
+             {static_cast<QWidget*>(Form().WelcomeLabel),
+              static_cast<QWidget*>(Form().BeforeLicenceLabel),
+              static_cast<QWidget*>(Form().LicenceMemo),
+              static_cast<QWidget*>(Form().AfterLicenceLabel),
+              static_cast<QWidget*>(Form().AgreeRadio), static_cast<QWidget*>(Form().DisagreeRadio),
+              static_cast<QWidget*>(Form().SelectInstallDirLabel),
+              static_cast<QWidget*>(Form().InstallDirBox),
+              static_cast<QWidget*>(Form().ProgFolderLabel),
+              static_cast<QWidget*>(Form().ProgFolderEdit),
+              static_cast<QWidget*>(Form().ProgFoldersTree),
+              static_cast<QWidget*>(Form().ConfirmSettingsLabel),
+              static_cast<QWidget*>(Form().ConfirmMemo),
+              static_cast<QWidget*>(Form().FinishedLabel),
+              static_cast<QWidget*>(Form().RestartCheckbox),
+              static_cast<QWidget*>(Form().FinishButton), static_cast<QWidget*>(Form().BackButton),
+              static_cast<QWidget*>(Form().NextButton), static_cast<QWidget*>(Form().CancelButton)})
             if (w->isVisible()) names.push_back(w->objectName().toStdString());
         return names;
     }
@@ -81,8 +79,8 @@ protected:
 TEST_F(PagesTest, EveryTextFitsItsControl) {
     for (QLabel* label : Form().findChildren<QLabel*>()) {
         if (label->text().isEmpty()) continue;  // the picture
-        const QRect needed = label->fontMetrics().boundingRect(
-            QRect(0, 0, label->width(), 100000), Qt::TextWordWrap, label->text());
+        const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 100000),
+                                                               Qt::TextWordWrap, label->text());
         EXPECT_LE(needed.height(), label->height()) << label->objectName().toStdString();
         EXPECT_LE(label->geometry().right(), Form().width());
     }
@@ -102,7 +100,8 @@ TEST_F(PagesTest, EveryTextFitsItsControl) {
 }
 
 TEST_F(PagesTest, NextWalksForwardShowingEachPagesControls) {
-    EXPECT_EQ(VisiblePageControls(), (Names{"WelcomeLabel", "BackButton", "NextButton", "CancelButton"}));
+    EXPECT_EQ(VisiblePageControls(),
+              (Names{"WelcomeLabel", "BackButton", "NextButton", "CancelButton"}));
     EXPECT_FALSE(Form().BackButton->isEnabled());
     EXPECT_TRUE(Form().NextButton->hasFocus());
 
@@ -182,7 +181,8 @@ TEST_F(PagesTest, BackWalksBackwardRestoringEachPage) {
 
     Click(Form().BackButton);
     EXPECT_EQ(SetupPars.Page, TWizardPage::Welcome);
-    EXPECT_EQ(VisiblePageControls(), (Names{"WelcomeLabel", "BackButton", "NextButton", "CancelButton"}));
+    EXPECT_EQ(VisiblePageControls(),
+              (Names{"WelcomeLabel", "BackButton", "NextButton", "CancelButton"}));
     EXPECT_FALSE(Form().BackButton->isEnabled());
     EXPECT_TRUE(Form().NextButton->isEnabled());
     EXPECT_TRUE(Form().NextButton->hasFocus());
@@ -193,7 +193,10 @@ TEST_F(PagesTest, DisagreeAndNextAsksTheExitQuestion) {
     QTest::mouseClick(Form().DisagreeRadio, Qt::LeftButton);
     EXPECT_TRUE(Form().NextButton->isEnabled());
 
-    ModalAnswer resume([](QWidget* w) { QTest::mouseClick(ExitForm->ResumeButton, Qt::LeftButton); (void)w; });
+    ModalAnswer resume([](QWidget* w) {
+        QTest::mouseClick(ExitForm->ResumeButton, Qt::LeftButton);
+        (void)w;
+    });
     Click(Form().NextButton);
     EXPECT_TRUE(resume.Answered());
     EXPECT_EQ(resume.Title(), "Exit setup");
@@ -415,16 +418,15 @@ TEST_F(PagesTest, BackdropCoversTheScreenBehindTheWizard) {
 }
 
 class FinishTest : public PagesTest {
-protected:
+  protected:
     void GoToFinishedPage() {
         // The finished page as the installation run leaves it.
         GoToConfirmationPage();
         SetupPars.NoExitConfirmation = true;
-        for (QWidget* w : {static_cast<QWidget*>(Form().ConfirmSettingsLabel),
-                           static_cast<QWidget*>(Form().ConfirmMemo),
-                           static_cast<QWidget*>(Form().BackButton),
-                           static_cast<QWidget*>(Form().NextButton),
-                           static_cast<QWidget*>(Form().CancelButton)})
+        for (QWidget* w :
+             {static_cast<QWidget*>(Form().ConfirmSettingsLabel),
+              static_cast<QWidget*>(Form().ConfirmMemo), static_cast<QWidget*>(Form().BackButton),
+              static_cast<QWidget*>(Form().NextButton), static_cast<QWidget*>(Form().CancelButton)})
             w->hide();
         SetupPars.Page = TWizardPage::Finished;
         Form().FinishedLabel->show();

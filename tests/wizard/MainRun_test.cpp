@@ -20,10 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char UninstallKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
+constexpr char UninstallKey[] =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
 
 class RunTest : public WizardFixture {
-protected:
+  protected:
     void SetUp() override {
         WizardFixture::SetUp();
         volumes_ = prefix_.Folder().parent_path() / "volumes";
@@ -78,11 +79,12 @@ TEST_F(RunTest, CompletedCopyShowsTheFinishedPage) {
 
     EXPECT_EQ(prefix_.ReadFile("C:\\Program Files\\Lingora\\Lingora.exe"), "hello");
     const std::string log = Log();
-    EXPECT_EQ(log.rfind("*** Don't change or delete this file ***\r\n\r\n{program folder}\r\nLingora\r\n"
-                        "\r\n{program files}\r\nLingohlp.GID\r\nLingora.exe\r\n\r\n"
-                        "{program folder files}\r\n",
-                        0),
-              0u)
+    EXPECT_EQ(
+        log.rfind("*** Don't change or delete this file ***\r\n\r\n{program folder}\r\nLingora\r\n"
+                  "\r\n{program files}\r\nLingohlp.GID\r\nLingora.exe\r\n\r\n"
+                  "{program folder files}\r\n",
+                  0),
+        0u)
         << log;
     EXPECT_TRUE(log.ends_with(".lnk\r\n\r\n")) << log;  // shortcuts logged, then the final line
 
@@ -99,9 +101,10 @@ TEST_F(RunTest, CompletedCopyShowsTheFinishedPage) {
 
 TEST_F(RunTest, EarlierInstallationIsRemovedBeforeCopying) {
     WriteMachineString(UninstallKey, "UninstallString", "C:\\Apps\\Lingora\\Uninst.exe");
-    prefix_.WriteFile("C:\\Apps\\Lingora\\Install.log",
-                      "*** Don't change or delete this file ***\r\n\r\n{program folder}\r\nOld\r\n\r\n"
-                      "{program files}\r\nOldFile.txt\r\n\r\n{program folder files}\r\n\r\n");
+    prefix_.WriteFile(
+        "C:\\Apps\\Lingora\\Install.log",
+        "*** Don't change or delete this file ***\r\n\r\n{program folder}\r\nOld\r\n\r\n"
+        "{program files}\r\nOldFile.txt\r\n\r\n{program folder files}\r\n\r\n");
     prefix_.WriteFile("C:\\Apps\\Lingora\\OldFile.txt", "old");
     WriteVolume("Lingora.exe", "new", 3, '\0');
     StartAndConfirm();

@@ -9,7 +9,7 @@
 namespace {
 
 class ShowTest : public WizardFixture {
-protected:
+  protected:
     void RegisterVersionOne() {
         WriteMachineString("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora",
                            "UninstallString", "C:\\LINGORA\\UNINST.EXE C:\\LINGORA\\INSTALL.LOG");

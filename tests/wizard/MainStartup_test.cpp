@@ -9,10 +9,11 @@
 
 namespace {
 
-constexpr char UninstallKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
+constexpr char UninstallKey[] =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
 
 class StartupTest : public WizardFixture {
-protected:
+  protected:
     // An uninstall entry whose program lives in folder.
     void RegisterEarlierInstallation(const std::string& folder) {
         WriteMachineString(UninstallKey, "UninstallString", folder + "\\Uninst.exe");
@@ -71,7 +72,8 @@ TEST_F(StartupTest, EarlierInstallationIsProposedAgain) {
 }
 
 TEST_F(StartupTest, VersionOneIsDetectedWithItsUninstallCommand) {
-    WriteMachineString(UninstallKey, "UninstallString", "C:\\LINGORA\\UNINST.EXE C:\\LINGORA\\INSTALL.LOG");
+    WriteMachineString(UninstallKey, "UninstallString",
+                       "C:\\LINGORA\\UNINST.EXE C:\\LINGORA\\INSTALL.LOG");
     WriteMachineString("Software\\Tarnwick\\Lingora\\1.0", "Version", "1.0");
     CreateForms();
     EXPECT_TRUE(OldVersionFound);
@@ -104,7 +106,7 @@ TEST_F(StartupTest, UnreadableLogIsShownAndTheWizardStartsWithDefaults) {
 }
 
 class Win64StartupTest : public WizardFixture {
-protected:
+  protected:
     Win64StartupTest() : WizardFixture(PrefixArch::Win64) {}
 };
 

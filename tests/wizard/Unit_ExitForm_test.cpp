@@ -14,7 +14,7 @@
 namespace {
 
 class ExitFormTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         BuildTexts();
         form_ = new TExitForm;
@@ -27,7 +27,8 @@ protected:
     // Runs the dialog modally and answers it with `answer` once it is up.
     int ExecAnswering(std::function<void(TExitForm&)> answer) {
         QTimer::singleShot(0, [this, answer] {
-            ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }));
+            ASSERT_TRUE(
+                QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }));
             EXPECT_EQ(QApplication::activeModalWidget(), form_);
             form_->activateWindow();
             EXPECT_TRUE(QTest::qWaitForWindowActive(form_));
@@ -62,8 +63,9 @@ TEST_F(ExitFormTest, ShowsItsTextsAndLayout) {
 }
 
 TEST_F(ExitFormTest, ButtonsGiveTheirModalResults) {
-    EXPECT_EQ(ExecAnswering([](TExitForm& f) { QTest::mouseClick(f.ResumeButton, Qt::LeftButton); }),
-              TExitForm::ResumeResult);
+    EXPECT_EQ(
+        ExecAnswering([](TExitForm& f) { QTest::mouseClick(f.ResumeButton, Qt::LeftButton); }),
+        TExitForm::ResumeResult);
     EXPECT_EQ(ExecAnswering([](TExitForm& f) { QTest::mouseClick(f.ExitButton, Qt::LeftButton); }),
               TExitForm::ExitResult);
 }

@@ -44,7 +44,11 @@ TEST(ProgramGroups, OrderIgnoresCaseThenBytes) {
     EXPECT_TRUE(FolderNameLess("accessories", "Games"));
     EXPECT_TRUE(FolderNameLess("Games", "games"));
     EXPECT_FALSE(FolderNameLess("games", "Games"));
-    EXPECT_TRUE(FolderNameLess("\xE9" "cole", "\xC9" "tudes"));  // école < Études
+    EXPECT_TRUE(
+        FolderNameLess("\xE9"
+                       "cole",
+                       "\xC9"
+                       "tudes"));  // école < Études
     EXPECT_TRUE(FolderNameLess("Lingo", "Lingora"));
 }
 
@@ -72,7 +76,8 @@ TEST_F(ProgramGroupsTest, LinkedFolderLoopEnds) {
                                               prefix_.HostPath(programs + "\\Loop") / "Again");
     const TFolderNode root = ReadFolderTree(programs);
     std::size_t depth = 0;
-    for (const TFolderNode* node = &root; !node->Children.empty(); node = &node->Children[0]) ++depth;
+    for (const TFolderNode* node = &root; !node->Children.empty(); node = &node->Children[0])
+        ++depth;
     EXPECT_GT(depth, 2u);
     EXPECT_LT(depth, 260u);
 }

@@ -3,7 +3,6 @@
 #include <QLabel>
 
 #include "extract/Unit_ExtractForm.h"
-#include "extract/Unit_ExtractThread.h"
 #include "installlog/Unit_UninstallOldForm.h"
 #include "platform/TRegistry.h"
 #include "wizard/Main.h"
@@ -20,7 +19,8 @@ ModalAnswer::ModalAnswer(const std::string& title, std::function<void(QWidget*)>
           std::move(answer));
 }
 
-void ModalAnswer::Start(std::function<bool(QWidget*)> wanted, std::function<void(QWidget*)> answer) {
+void ModalAnswer::Start(std::function<bool(QWidget*)> wanted,
+                        std::function<void(QWidget*)> answer) {
     // Polled from a timer rather than waited for in a loop of our own: the
     // modal window may come up in a loop nested inside the test's, and a loop
     // of ours below it could not see it until it had gone.

@@ -20,7 +20,7 @@
 // `answer`, which receives it. Returns at once; the answer runs from the event
 // loop of the modal window. Counts the answers it gave.
 class ModalAnswer {
-public:
+  public:
     explicit ModalAnswer(std::function<void(QWidget*)> answer, QWidget* except = nullptr);
     // Waits for the modal window of that title.
     ModalAnswer(const std::string& title, std::function<void(QWidget*)> answer);
@@ -30,7 +30,7 @@ public:
     const std::string& Title() const { return *title_; }
     const std::string& Text() const { return *text_; }
 
-private:
+  private:
     void Start(std::function<bool(QWidget*)> wanted, std::function<void(QWidget*)> answer);
 
     std::shared_ptr<bool> answered_ = std::make_shared<bool>(false);
@@ -45,7 +45,7 @@ void AcceptMessageBox(QWidget* box);
 // The forms of the program on a temporary prefix whose window services
 // record restarts.
 class WizardFixture : public testing::Test {
-protected:
+  protected:
     explicit WizardFixture(PrefixArch arch = PrefixArch::Win32);
     void SetUp() override;
     void TearDown() override;
