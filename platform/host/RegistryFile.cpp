@@ -165,7 +165,17 @@ RegistryFile RegistryFile::Parse(std::string content, const std::string& fileNam
         throw ERegistryFileError(fileName, line, "a zero byte in the text");
     }
     LineReader reader{text};
+    // Room for every key at once: a large file is read without rehashing.
+    std::size_t keyLines = 1;
+    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(
+                                            p, '[', text.size() - (p - text.data())))) != nullptr;
+         ++p) {
+        keyLines += p == text.data() || p[-1] == '\n';
+    }
+    file.sections_.reserve(keyLines);
+    file.nodes_.reserve(keyLines + keyLines / 4);
     file.nodes_.try_emplace(std::u16string());
+    std::u16string path;
     try {
         std::string_view line;
         std::size_t start = 0;
@@ -212,11 +222,12 @@ RegistryFile RegistryFile::Parse(std::string content, const std::string& fileNam
             Section section;
             section.firstLine = reader.lineNo;
             section.rawBegin = start;
-            ParseKeyLine(line, section.path);
+            ParseKeyLine(line, path);
+            FoldCaseInPlace(path);
             ParseBody(reader, nullptr);
             section.rawSize = reader.pos - start;
             const auto index = static_cast<std::uint32_t>(file.sections_.size());
-            file.InsertNode(Folded(section.path)).sections.push_back(index);
+            file.InsertNode(path).Add(index);
             file.sections_.push_back(std::move(section));
         }
     } catch (const RegistryTextError& e) {
@@ -235,19 +246,30 @@ RegistryFile RegistryFile::Empty(std::string_view relativeTo, RegistryArch arch)
     return file;
 }
 
-RegistryFile::Node& RegistryFile::InsertNode(std::u16string folded) {
-    auto [it, inserted] = nodes_.try_emplace(folded);
-    Node* node = &it->second;
-    if (inserted && !folded.empty()) {
-        std::u16string parent = ParentOf(folded);
-        while (true) {
-            auto [parentIt, parentInserted] = nodes_.try_emplace(parent);
-            ++parentIt->second.children;
-            if (!parentInserted || parent.empty()) break;
-            parent = ParentOf(parent);
-        }
+std::vector<std::uint32_t> RegistryFile::Node::Sections() const {
+    std::vector<std::uint32_t> all;
+    if (first == kNone) return all;
+    all.reserve(1 + more.size());
+    all.push_back(first);
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+}
+
+RegistryFile::Node& RegistryFile::InsertNode(std::u16string_view folded) {
+    auto [it, inserted] = nodes_.try_emplace(std::u16string(folded));
+    Node& node = it->second;
+    // Link a new key to its parent, making the parents that exist only through it.
+    std::u16string_view child = inserted ? folded : std::u16string_view();
+    while (!child.empty()) {
+        const std::size_t cut = child.rfind(u'\\');
+        const std::u16string_view parent =
+            cut == std::u16string_view::npos ? std::u16string_view() : child.substr(0, cut);
+        auto [parentIt, parentInserted] = nodes_.try_emplace(std::u16string(parent));
+        ++parentIt->second.children;
+        if (!parentInserted) break;
+        child = parent;
     }
-    return *node;
+    return node;
 }
 
 RegistryFile::Node* RegistryFile::FindNode(std::u16string_view path) {
@@ -287,7 +309,6 @@ void RegistryFile::Touch(Section& section, Clock::time_point now) {
 
 std::uint32_t RegistryFile::AddSection(std::u16string_view path, Clock::time_point now) {
     Section section;
-    section.path = path;
     section.isNew = section.materialised = true;
     section.head = "[";
     WriteEscaped(path, "[]", false, section.head);
@@ -304,7 +325,7 @@ bool RegistryFile::CreateKey(std::u16string_view path, Clock::time_point now) {
     std::u16string folded = Folded(path);
     if (nodes_.count(folded) != 0) return false;
     const std::uint32_t index = AddSection(path, now);
-    InsertNode(std::move(folded)).sections.push_back(index);
+    InsertNode(folded).Add(index);
     return true;
 }
 
@@ -314,23 +335,24 @@ RegistryFile::DeleteResult RegistryFile::DeleteKey(std::u16string_view path,
     const auto it = nodes_.find(folded);
     if (it == nodes_.end() || folded.empty()) return DeleteResult::NotFound;
     if (it->second.children != 0) return DeleteResult::HasSubkeys;
-    for (std::uint32_t index : it->second.sections) sections_[index].removed = true;
+    for (std::uint32_t index : it->second.Sections()) sections_[index].removed = true;
     nodes_.erase(it);
     const std::u16string parentFolded = ParentOf(folded);
     Node& parent = nodes_[parentFolded];
     --parent.children;
     // A key that only existed as the parent of the deleted one must stay: give
     // it a text of its own.
-    if (parent.children == 0 && parent.sections.empty() && !parentFolded.empty()) {
+    if (parent.children == 0 && parent.Empty() && !parentFolded.empty()) {
         const std::uint32_t index = AddSection(path.substr(0, parentFolded.size()), now);
-        nodes_[parentFolded].sections.push_back(index);
+        nodes_[parentFolded].Add(index);
     }
     return DeleteResult::Deleted;
 }
 
 RegistryFile::SectionValue* RegistryFile::FindValue(Node& node, const std::u16string& folded,
                                                     Section** owner) {
-    for (auto s = node.sections.rbegin(); s != node.sections.rend(); ++s) {
+    const std::vector<std::uint32_t> sections = node.Sections();
+    for (auto s = sections.rbegin(); s != sections.rend(); ++s) {
         Section& section = sections_[*s];
         Materialise(section);
         for (auto v = section.values.rbegin(); v != section.values.rend(); ++v) {
@@ -365,11 +387,11 @@ bool RegistryFile::SetValue(std::u16string_view path, const Value& value, Clock:
         Touch(*owner, now);
         return true;
     }
-    if (node->sections.empty()) {
+    if (node->Empty()) {
         const std::uint32_t index = AddSection(path, now);
-        node->sections.push_back(index);
+        node->Add(index);
     }
-    Section& section = sections_[node->sections.back()];
+    Section& section = sections_[node->Last()];
     Materialise(section);
     std::size_t at = section.items.size();
     while (at > 0 && section.items[at - 1].kind == Item::kOther && IsBlank(section.items[at - 1].text)) {
@@ -395,7 +417,7 @@ bool RegistryFile::DeleteValue(std::u16string_view path, std::u16string_view nam
     if (node == nullptr) return false;
     const std::u16string folded = Folded(name);
     bool found = false;
-    for (std::uint32_t index : node->sections) {
+    for (std::uint32_t index : node->Sections()) {
         Section& section = sections_[index];
         Materialise(section);
         for (SectionValue& value : section.values) {
@@ -415,7 +437,7 @@ bool RegistryFile::QueryInfo(std::u16string_view path, std::uint32_t& subKeys,
     if (node == nullptr) return false;
     subKeys = node->children;
     std::unordered_set<std::u16string> names;
-    for (std::uint32_t index : node->sections) {
+    for (std::uint32_t index : node->Sections()) {
         Section& section = sections_[index];
         Materialise(section);
         for (const SectionValue& value : section.values) {

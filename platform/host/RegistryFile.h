@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -75,7 +76,6 @@ private:
         bool removed = false;
     };
     struct Section {
-        std::u16string path;
         std::size_t rawBegin = 0, rawSize = 0;  // original text in content_
         std::size_t firstLine = 0;
         bool materialised = false, dirty = false, removed = false, isNew = false;
@@ -85,16 +85,36 @@ private:
         std::vector<Item> items;
         std::vector<SectionValue> values;
     };
+    // A key: the sections of the file that hold it (a key may be repeated)
+    // and the number of its direct subkeys.
     struct Node {
-        std::vector<std::uint32_t> sections;
+        static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+        std::uint32_t first = kNone;
+        std::vector<std::uint32_t> more;
         std::uint32_t children = 0;
+        bool Empty() const { return first == kNone; }
+        void Add(std::uint32_t index) {
+            if (first == kNone) {
+                first = index;
+            } else {
+                more.push_back(index);
+            }
+        }
+        std::uint32_t Last() const { return more.empty() ? first : more.back(); }
+        std::vector<std::uint32_t> Sections() const;
+    };
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::u16string_view s) const {
+            return std::hash<std::u16string_view>{}(s);
+        }
     };
 
     struct LineReader;
     static void ParseBody(LineReader& reader, Section* target);
     Node* FindNode(std::u16string_view path);
     const Node* FindNode(std::u16string_view path) const;
-    Node& InsertNode(std::u16string folded);
+    Node& InsertNode(std::u16string_view folded);
     void Materialise(Section& section);
     std::uint32_t AddSection(std::u16string_view path, Clock::time_point now);
     void Touch(Section& section, Clock::time_point now);
@@ -106,5 +126,5 @@ private:
     std::string newHeader_;  // the header of a file made by Empty()
     RegistryArch arch_ = RegistryArch::Unknown;
     std::vector<Section> sections_;
-    std::unordered_map<std::u16string, Node> nodes_;
+    std::unordered_map<std::u16string, Node, NameHash, std::equal_to<>> nodes_;
 };
