@@ -1,10 +1,8 @@
 #include "platform/host/DriveMap.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cctype>
-#include <memory>
 
 #include "platform/CodePage.h"
 #include "platform/WinTypes.h"
@@ -19,20 +17,6 @@ constexpr std::uint32_t kErrorBadNetPath = 53;  // ERROR_BAD_NETPATH
 bool IsFolder(const fs::path& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// The stored name in folder that equals name case-insensitively; nothing when
-// none does. Host names that the ANSI code page cannot hold never match.
-std::optional<std::string> FindStoredName(const fs::path& folder, const std::string& name) {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-    if (!dir) return std::nullopt;
-    while (const dirent* entry = readdir(dir.get())) {
-        const std::string stored = entry->d_name;
-        if (stored == "." || stored == "..") continue;
-        const auto ansi = Utf8ToAnsi(stored);
-        if (ansi && SameNameIgnoringCase(*ansi, name)) return stored;
-    }
-    return std::nullopt;
 }
 
 // True when prefix is the whole of path or one of its parent folders.
@@ -92,14 +76,14 @@ HostLocation DriveMap::Resolve(const std::string& fullPath) const {
     for (std::size_t i = 0; i < split->names.size(); ++i) {
         const std::string& name = split->names[i];
         if (i + 1 == split->names.size()) location.folderExists = present && IsFolder(host);
-        const std::string utf8 = AnsiToUtf8(name);
+        const std::string utf8 = HostName(name);
         struct stat info {};
         if (present && lstat((host / utf8).c_str(), &info) == 0) {
             host /= utf8;
             continue;
         }
         if (present) {
-            if (const auto stored = FindStoredName(host, name)) {
+            if (const auto stored = names_.Find(host, name)) {
                 host /= *stored;
                 continue;
             }
@@ -110,6 +94,7 @@ HostLocation DriveMap::Resolve(const std::string& fullPath) const {
     if (split->names.empty()) location.folderExists = true;
     struct stat info {};
     location.exists = present && stat(host.c_str(), &info) == 0;
+    location.regular = location.exists && S_ISREG(info.st_mode);
     location.host = host;
     return location;
 }
@@ -139,7 +124,7 @@ std::optional<std::string> DriveMap::ToWindows(const fs::path& hostPath) const {
         bool first = true;
         bool convertible = true;
         for (const auto& part : rest) {
-            const auto ansi = Utf8ToAnsi(part.string());
+            const auto ansi = WindowsName(part.string());
             if (!ansi || !IsValidWindowsName(*ansi)) {
                 convertible = false;
                 break;

@@ -9,10 +9,13 @@
 #include <optional>
 #include <string>
 
+#include "platform/host/FolderNameCache.h"
+
 // Where a Windows path lies on the host.
 struct HostLocation {
     std::filesystem::path host;   // the host path (existing names in their stored case)
     bool exists = false;          // the whole path exists
+    bool regular = false;         // it exists and is a regular file
     bool folderExists = false;    // every folder above the last name exists
     std::uint32_t error = 0;      // non-zero: the path has no place on the host
 };
@@ -36,7 +39,11 @@ public:
     std::optional<std::string> ToWindows(const std::filesystem::path& hostPath) const;
 
     const std::filesystem::path& PrefixFolder() const { return prefixFolder_; }
+    // The folder listings behind case-insensitive lookups; the file system
+    // enters its own changes here.
+    FolderNameCache& Names() const { return names_; }
 
 private:
     std::filesystem::path prefixFolder_;
+    mutable FolderNameCache names_;
 };

@@ -27,18 +27,21 @@ std::uint32_t AttributesOf(const struct stat& info) {
     return attributes;
 }
 
-// Opens and locks a file; -1 with the Windows error on failure.
-int OpenLocked(const HostLocation& location, int flags, std::uint32_t& error) {
-    // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared again below.
-    const int descriptor = ::open(location.host.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+// Opens and locks a file; -1 with the Windows error on failure. info is the
+// open file's status.
+int OpenLocked(const HostLocation& location, int flags, struct stat& info, std::uint32_t& error) {
+    // Anything but a regular file or a new one may be a FIFO: O_NONBLOCK keeps
+    // it from blocking the open, and is cleared again below.
+    const bool careful = location.exists && !location.regular;
+    const int descriptor =
+        ::open(location.host.c_str(), flags | O_CLOEXEC | (careful ? O_NONBLOCK : 0), 0666);
     if (descriptor < 0) {
         error = WinErrorFromErrno(errno, location.folderExists);
         return -1;
     }
-    struct stat info {};
     const bool opened = ::fstat(descriptor, &info) == 0;
     if (!opened || S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) ||
-        ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
+        (careful && ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0)) {
         ::close(descriptor);
         error = win::ERROR_ACCESS_DENIED;
         return -1;
@@ -95,6 +98,10 @@ bool CopyInKernel(HostFileStream& from, HostFileStream& to, std::uint64_t count,
 
 HostFileSystem::HostFileSystem(fs::path prefixFolder) : drives_(std::move(prefixFolder)) {}
 
+void HostFileSystem::Forget(const HostLocation& location) {
+    drives_.Names().Removed(location.host.parent_path(), location.host.filename().string());
+}
+
 std::string HostFileSystem::FullPath(const std::string& path, bool* leftRoot) {
     // Naming the current directory costs a walk over the drives: only paths
     // that start from it pay for it.
@@ -121,7 +128,8 @@ std::unique_ptr<IFileStream> HostFileSystem::OpenRead(const std::string& path,
         error = location.error;
         return nullptr;
     }
-    const int descriptor = OpenLocked(location, O_RDONLY, error);
+    struct stat info {};
+    const int descriptor = OpenLocked(location, O_RDONLY, info, error);
     if (descriptor < 0) return nullptr;
     return std::make_unique<HostFileStream>(descriptor);
 }
@@ -135,15 +143,16 @@ std::unique_ptr<IFileStream> HostFileSystem::CreateAlways(const std::string& pat
     }
     // Truncate only once the lock is held, so that a file open elsewhere keeps
     // its content when the create is refused.
-    const int descriptor = OpenLocked(location, O_RDWR | O_CREAT, error);
-    if (descriptor < 0) return nullptr;
     struct stat info {};
-    const bool regular = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
-    if (regular && ::ftruncate(descriptor, 0) != 0) {
+    const int descriptor = OpenLocked(location, O_RDWR | O_CREAT, info, error);
+    if (descriptor < 0) return nullptr;
+    if (S_ISREG(info.st_mode) && info.st_size > 0 && ::ftruncate(descriptor, 0) != 0) {
         error = WinErrorFromErrno(errno);
         ::close(descriptor);
         return nullptr;
     }
+    if (!location.exists)
+        drives_.Names().Added(location.host.parent_path(), location.host.filename().string());
     return std::make_unique<HostFileStream>(descriptor);
 }
 
@@ -176,13 +185,17 @@ bool HostFileSystem::DeleteFile(const std::string& path) {
     if (location.error != 0 || !location.exists) return false;
     struct stat info {};
     if (::lstat(location.host.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
-    return ::unlink(location.host.c_str()) == 0;
+    if (::unlink(location.host.c_str()) != 0) return false;
+    Forget(location);
+    return true;
 }
 
 bool HostFileSystem::CreateDirectory(const std::string& path) {
     const HostLocation location = Locate(path);
     if (location.error != 0 || location.exists || !location.folderExists) return false;
-    return ::mkdir(location.host.c_str(), 0777) == 0;
+    if (::mkdir(location.host.c_str(), 0777) != 0) return false;
+    drives_.Names().Added(location.host.parent_path(), location.host.filename().string());
+    return true;
 }
 
 bool HostFileSystem::RemoveDirectory(const std::string& path) {
@@ -190,9 +203,11 @@ bool HostFileSystem::RemoveDirectory(const std::string& path) {
     if (location.error != 0 || !location.exists) return false;
     struct stat info {};
     // A symlink to a folder is removed as the link, as Windows removes a junction.
-    if (::lstat(location.host.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
-        return ::unlink(location.host.c_str()) == 0;
-    return ::rmdir(location.host.c_str()) == 0;
+    const bool link = ::lstat(location.host.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    if ((link ? ::unlink(location.host.c_str()) : ::rmdir(location.host.c_str())) != 0)
+        return false;
+    Forget(location);
+    return true;
 }
 
 bool HostFileSystem::MakeSureDirectoryPathExists(const std::string& path) {
@@ -238,7 +253,7 @@ std::vector<FindData> HostFileSystem::FindFiles(const std::string& pattern) {
         const std::string stored = entry->d_name;
         const bool dots = stored == "." || stored == "..";
         if (dots && atRoot) continue;
-        const auto ansi = Utf8ToAnsi(stored);
+        const auto ansi = WindowsName(stored);
         if (!ansi || !MatchesPattern(*ansi, wanted)) continue;  // no ANSI name: not listed
         struct stat info {};
         if (::stat((location.host / stored).c_str(), &info) != 0) continue;  // dangling link

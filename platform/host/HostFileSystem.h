@@ -38,6 +38,7 @@ public:
 
 private:
     std::string FullPath(const std::string& path, bool* leftRoot);
+    void Forget(const HostLocation& removed);
 
     DriveMap drives_;
 };

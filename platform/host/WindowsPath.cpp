@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "platform/CodePage.h"
+
 namespace {
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -153,4 +155,19 @@ std::string ParentOfFullPath(const std::string& fullPath) {
     const std::size_t slash = path.rfind('\\');
     if (slash == std::string::npos || path.size() <= 3) return path;
     return slash <= 2 ? path.substr(0, 3) : path.substr(0, slash);
+}
+
+namespace {
+bool IsAscii(const std::string& text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+}  // namespace
+
+std::string HostName(const std::string& ansi) { return IsAscii(ansi) ? ansi : AnsiToUtf8(ansi); }
+
+std::optional<std::string> WindowsName(const std::string& utf8) {
+    if (IsAscii(utf8)) return utf8;
+    return Utf8ToAnsi(utf8);
 }

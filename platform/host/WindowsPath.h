@@ -37,3 +37,8 @@ bool MatchesPattern(const std::string& name, const std::string& pattern);
 // The folder that holds a full path's last name ("C:\a\b" -> "C:\a", "C:\a" ->
 // "C:\"); a drive root is its own parent.
 std::string ParentOfFullPath(const std::string& fullPath);
+
+// A name converted between the ANSI code page and the host's UTF-8, with the
+// common all-ASCII case taken without a conversion.
+std::string HostName(const std::string& ansi);
+std::optional<std::string> WindowsName(const std::string& utf8);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <functional>
 
@@ -117,6 +118,26 @@ TEST_P(FileSystemContract, NamesAreConvertedFromTheAnsiCodePageAndFoldedAsWindow
     const auto found = Files().FindFiles("C:\\\xC9t\xE9\\*.TXT");
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].name, "Caf\xE9 \x80.txt");
+}
+
+TEST_P(FileSystemContract, LookupsFollowChangesMadeHereAndElsewhere) {
+    ASSERT_TRUE(Files().CreateDirectory("C:\\Dir"));
+    const fs::path dir = DriveC() / "Dir";
+    // Another program adds a name; the folder's time moves, whatever its resolution.
+    fs::last_write_time(dir, fs::last_write_time(dir) - std::chrono::hours(1));
+    EXPECT_FALSE(Files().FileExists("C:\\Dir\\readme.txt"));
+    std::ofstream(dir / "ReadMe.TXT") << "outside";
+    EXPECT_TRUE(Files().FileExists("C:\\Dir\\readme.txt"));
+
+    // Names this machine adds and removes are seen at once.
+    for (int i = 0; i < 50; ++i) MustCreate("C:\\Dir\\File" + std::to_string(i) + ".dat", "x");
+    EXPECT_TRUE(Files().FileExists("C:\\DIR\\FILE49.DAT"));
+    EXPECT_TRUE(Files().DeleteFile("c:\\dir\\file7.dat"));
+    EXPECT_FALSE(Files().FileExists("C:\\Dir\\File7.dat"));
+    MustCreate("C:\\Dir\\FILE7.DAT", "again");
+    EXPECT_TRUE(fs::exists(dir / "FILE7.DAT"));
+    EXPECT_FALSE(fs::exists(dir / "File7.dat"));
+    EXPECT_FALSE(Files().RemoveDirectory("C:\\Dir"));  // not empty
 }
 
 TEST_P(FileSystemContract, OpenFailuresNameTheMissingPart) {
