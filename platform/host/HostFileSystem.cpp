@@ -111,6 +111,11 @@ std::string HostFileSystem::FullPath(const std::string& path, bool* leftRoot) {
 }
 
 HostLocation HostFileSystem::Locate(const std::string& path) {
+    if (path.empty()) {  // names nothing, not the current directory
+        HostLocation none;
+        none.error = win::ERROR_PATH_NOT_FOUND;
+        return none;
+    }
     bool leftRoot = false;
     const std::string full = FullPath(path, &leftRoot);
     if (leftRoot) {
@@ -212,6 +217,7 @@ bool HostFileSystem::RemoveDirectory(const std::string& path) {
 
 bool HostFileSystem::MakeSureDirectoryPathExists(const std::string& path) {
     bool leftRoot = false;
+    if (path.empty()) return false;
     const std::string full = FullPath(path, &leftRoot);
     const auto split = SplitFullPath(full);
     if (leftRoot || !split) return false;
@@ -236,6 +242,7 @@ bool HostFileSystem::MakeSureDirectoryPathExists(const std::string& path) {
 std::vector<FindData> HostFileSystem::FindFiles(const std::string& pattern) {
     std::vector<FindData> found;
     bool leftRoot = false;
+    if (pattern.empty()) return found;
     const std::string full = FullPath(pattern, &leftRoot);
     if (leftRoot) return found;
     const std::size_t slash = full.rfind('\\');
@@ -278,5 +285,6 @@ std::string HostFileSystem::GetCurrentDirectory() {
 }
 
 std::string HostFileSystem::GetFullPathName(const std::string& path) {
+    if (path.empty()) return std::string();
     return FullPath(path, nullptr);
 }

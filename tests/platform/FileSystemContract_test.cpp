@@ -150,6 +150,13 @@ TEST_P(FileSystemContract, OpenFailuresNameTheMissingPart) {
     EXPECT_EQ(error, win::ERROR_PATH_NOT_FOUND);
     EXPECT_EQ(Files().CreateAlways("C:\\Program Files", error), nullptr);  // a folder
     EXPECT_EQ(error, win::ERROR_ACCESS_DENIED);
+    // The empty path names nothing (not the current directory).
+    EXPECT_EQ(Files().OpenRead("", error), nullptr);
+    EXPECT_EQ(error, win::ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(Files().GetFileAttributes(""), win::INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(Files().MakeSureDirectoryPathExists(""));
+    EXPECT_TRUE(Files().FindFiles("").empty());
+    EXPECT_EQ(Files().GetFullPathName(""), "");
     EXPECT_EQ(Files().OpenRead("C:\\a|b.txt", error), nullptr);
     EXPECT_EQ(error, win::ERROR_INVALID_NAME);
     // A FIFO is no file: refused at once instead of waiting for a writer.
