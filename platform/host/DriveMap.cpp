@@ -117,7 +117,8 @@ std::optional<std::string> DriveMap::ToWindows(const fs::path& hostPath) const {
         if (failed) continue;
         fs::path rest;
         if (!Covers(canonicalRoot, target, rest)) continue;
-        const auto depth = static_cast<std::size_t>(std::distance(canonicalRoot.begin(), canonicalRoot.end()));
+        const auto depth =
+            static_cast<std::size_t>(std::distance(canonicalRoot.begin(), canonicalRoot.end()));
         if (best && depth <= bestDepth) continue;
         std::string windows(1, static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
         windows += ":\\";

@@ -13,15 +13,15 @@
 
 // Where a Windows path lies on the host.
 struct HostLocation {
-    std::filesystem::path host;   // the host path (existing names in their stored case)
-    bool exists = false;          // the whole path exists
-    bool regular = false;         // it exists and is a regular file
-    bool folderExists = false;    // every folder above the last name exists
-    std::uint32_t error = 0;      // non-zero: the path has no place on the host
+    std::filesystem::path host;  // the host path (existing names in their stored case)
+    bool exists = false;         // the whole path exists
+    bool regular = false;        // it exists and is a regular file
+    bool folderExists = false;   // every folder above the last name exists
+    std::uint32_t error = 0;     // non-zero: the path has no place on the host
 };
 
 class DriveMap {
-public:
+  public:
     explicit DriveMap(std::filesystem::path prefixFolder);
 
     // The host folder of a drive's root. ERROR_INVALID_DRIVE when the letter has
@@ -43,7 +43,7 @@ public:
     // enters its own changes here.
     FolderNameCache& Names() const { return names_; }
 
-private:
+  private:
     std::filesystem::path prefixFolder_;
     mutable FolderNameCache names_;
 };

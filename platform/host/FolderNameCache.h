@@ -18,15 +18,16 @@
 #include <unordered_map>
 
 class FolderNameCache {
-public:
+  public:
     // The stored (UTF-8) name of the entry of folder whose ANSI name equals
     // ansiName ignoring case; nothing when there is none.
-    std::optional<std::string> Find(const std::filesystem::path& folder, const std::string& ansiName);
+    std::optional<std::string> Find(const std::filesystem::path& folder,
+                                    const std::string& ansiName);
     // This process added or removed an entry (stored name) in folder.
     void Added(const std::filesystem::path& folder, const std::string& storedName);
     void Removed(const std::filesystem::path& folder, const std::string& storedName);
 
-private:
+  private:
     struct Folder {
         dev_t device = 0;
         ino_t inode = 0;

@@ -5,7 +5,7 @@
 #include "platform/FileSystem.h"
 
 class HostFileStream : public IFileStream {
-public:
+  public:
     // Takes ownership of an open descriptor.
     explicit HostFileStream(int descriptor);
     ~HostFileStream() override;
@@ -26,7 +26,7 @@ public:
     int Descriptor() const { return descriptor_; }
     void SetLastError(std::uint32_t error) { lastError_ = error; }
 
-private:
+  private:
     bool Usable();
 
     int descriptor_;

@@ -41,7 +41,8 @@ int OpenLocked(const HostLocation& location, int flags, struct stat& info, std::
     }
     const bool opened = ::fstat(descriptor, &info) == 0;
     if (!opened || S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) ||
-        (careful && ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0)) {
+        (careful &&
+         ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0)) {
         ::close(descriptor);
         error = win::ERROR_ACCESS_DENIED;
         return -1;
@@ -68,9 +69,9 @@ bool CopyInKernel(HostFileStream& from, HostFileStream& to, std::uint64_t count,
         if (done < 0) {
             if (errno == EINTR) continue;
             const int failure = errno;
-            if (outcome.copied == 0 && (failure == EXDEV || failure == ENOSYS ||
-                                        failure == EOPNOTSUPP || failure == EINVAL ||
-                                        failure == EBADF)) {
+            if (outcome.copied == 0 &&
+                (failure == EXDEV || failure == ENOSYS || failure == EOPNOTSUPP ||
+                 failure == EINVAL || failure == EBADF)) {
                 return false;
             }
             // The kernel does not say which side failed; a full disk or quota is

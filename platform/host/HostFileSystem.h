@@ -13,7 +13,7 @@
 #include "platform/host/DriveMap.h"
 
 class HostFileSystem : public IFileSystem {
-public:
+  public:
     explicit HostFileSystem(std::filesystem::path prefixFolder);
 
     std::unique_ptr<IFileStream> OpenRead(const std::string& path, std::uint32_t& error) override;
@@ -36,7 +36,7 @@ public:
     HostLocation Locate(const std::string& path);
     const DriveMap& Drives() const { return drives_; }
 
-private:
+  private:
     std::string FullPath(const std::string& path, bool* leftRoot);
     void Forget(const HostLocation& removed);
 

@@ -12,12 +12,11 @@
 #include "platform/host/WinePrefix.h"
 
 class HostMachine {
-public:
+  public:
     // Lays down the minimal prefix first when the folder holds none (see
     // WinePrefix::EnsureExists, which may throw). starter starts programs and
     // the restart (tests give one that records them).
-    explicit HostMachine(std::filesystem::path prefixFolder,
-                         PrefixArch arch = PrefixArch::Win32,
+    explicit HostMachine(std::filesystem::path prefixFolder, PrefixArch arch = PrefixArch::Win32,
                          ProcessStarter starter = StartDetached);
     HostMachine(const HostMachine&) = delete;
     HostMachine& operator=(const HostMachine&) = delete;
@@ -31,7 +30,7 @@ public:
     // The four interfaces, for InstallPlatform or ScopedPlatform.
     Platform GetPlatform();
 
-private:
+  private:
     static WinePrefix Prepared(std::filesystem::path folder, PrefixArch arch);
 
     WinePrefix prefix_;

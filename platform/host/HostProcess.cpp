@@ -52,8 +52,8 @@ bool StartDetached(const ProcessRequest& request) {
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
 
     pid_t child = 0;
-    const int result = posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(),
-                                    envp.data());
+    const int result =
+        posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (result != 0) return false;

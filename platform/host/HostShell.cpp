@@ -6,8 +6,8 @@
 #include "platform/CodePage.h"
 #include "platform/WinTypes.h"
 #include "platform/host/HostShellLink.h"
-#include "platform/host/WinePrefix.h"
 #include "platform/host/WindowsPath.h"
+#include "platform/host/WinePrefix.h"
 
 namespace fs = std::filesystem;
 
@@ -18,8 +18,7 @@ const char* const kShellFoldersKey =
 
 std::optional<std::string> ReadProgramsValue(IRegistry& registry) {
     IRegistry::Key key = 0;
-    if (registry.OpenKey(RootKey::CurrentUser, kShellFoldersKey, false, key) !=
-        win::ERROR_SUCCESS)
+    if (registry.OpenKey(RootKey::CurrentUser, kShellFoldersKey, false, key) != win::ERROR_SUCCESS)
         return std::nullopt;
     RegValue value;
     const std::uint32_t result = registry.QueryValue(key, "Programs", value);

@@ -10,7 +10,7 @@
 #include "platform/host/HostProcess.h"
 
 class HostShell : public IShell {
-public:
+  public:
     HostShell(HostFileSystem& files, IRegistry& registry, ProcessStarter starter = StartDetached);
 
     // CSIDL_PROGRAMS: the "Programs" value, else the default path with the
@@ -26,7 +26,7 @@ public:
                       const std::string& folder) override;
     std::unique_ptr<IShellLinkObject> CreateShellLink() override;
 
-private:
+  private:
     HostFileSystem& files_;
     IRegistry& registry_;
     ProcessStarter starter_;

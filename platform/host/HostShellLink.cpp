@@ -29,8 +29,8 @@ win::HRESULT HostShellLink::Save(const std::string& fileName) {
     if (!file) return win::HResultFromWin32(error != 0 ? error : win::ERROR_ACCESS_DENIED);
     const std::size_t written = file->Write(content.data(), content.size());
     std::uint32_t failure = 0;
-    if (written != content.size()) failure = file->LastError() != 0 ? file->LastError()
-                                                                    : win::ERROR_WRITE_FAULT;
+    if (written != content.size())
+        failure = file->LastError() != 0 ? file->LastError() : win::ERROR_WRITE_FAULT;
     if (!file->Close() && failure == 0)
         failure = file->LastError() != 0 ? file->LastError() : win::ERROR_WRITE_FAULT;
     if (failure != 0) {

@@ -5,7 +5,7 @@
 #include "platform/Shell.h"
 
 class HostShellLink : public IShellLinkObject, public IShellLink, public IPersistFile {
-public:
+  public:
     IShellLink* QueryShellLink() override { return this; }
     IPersistFile* QueryPersistFile() override { return this; }
 
@@ -16,7 +16,7 @@ public:
     // HRESULT.
     win::HRESULT Save(const std::string& fileName) override;
 
-private:
+  private:
     std::string path_;
     std::string workingFolder_;
 };

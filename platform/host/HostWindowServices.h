@@ -8,7 +8,7 @@
 #include "platform/host/HostProcess.h"
 
 class HostWindowServices : public IWindowServices {
-public:
+  public:
     explicit HostWindowServices(std::filesystem::path prefixFolder,
                                 ProcessStarter starter = StartDetached);
 
@@ -19,7 +19,7 @@ public:
     // not installed or it cannot be started.
     bool ExitWindowsEx(std::uint32_t flags) override;
 
-private:
+  private:
     std::filesystem::path prefixFolder_;
     ProcessStarter starter_;
 };

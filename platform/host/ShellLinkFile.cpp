@@ -43,7 +43,7 @@ std::string BuildShellLinkFile(const std::string& target, const std::string& wor
     Put32(out, 0);         // file size
     Put32(out, 0);         // icon index
     Put32(out, kShowNormal);
-    Put16(out, 0);         // hot key
+    Put16(out, 0);  // hot key
     PutZeros(out, 2 + 4 + 4);
 
     // LinkInfo: header, VolumeID with an empty label, local base path, empty suffix.

@@ -23,8 +23,10 @@ void AddNames(const std::string& text, std::vector<std::string>& names, bool& le
         if (end == std::string::npos) end = text.size();
         const std::string name = text.substr(start, end - start);
         if (name == "..") {
-            if (names.empty()) leftRoot = true;
-            else names.pop_back();
+            if (names.empty())
+                leftRoot = true;
+            else
+                names.pop_back();
         } else if (!name.empty() && name != ".") {
             names.push_back(name);
         }
@@ -97,7 +99,14 @@ bool IsValidWindowsName(const std::string& name) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 32) return false;
         switch (c) {
-            case '<': case '>': case ':': case '"': case '/': case '\\': case '|': case '?':
+            case '<':
+            case '>':
+            case ':':
+            case '"':
+            case '/':
+            case '\\':
+            case '|':
+            case '?':
             case '*':
                 return false;
             default:
@@ -112,11 +121,16 @@ char FoldCase(char c) {
     if (byte >= 'a' && byte <= 'z') return static_cast<char>(byte - 32);
     if (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7) return static_cast<char>(byte - 32);
     switch (byte) {
-        case 0x9A: return static_cast<char>(0x8A);  // š
-        case 0x9C: return static_cast<char>(0x8C);  // œ
-        case 0x9E: return static_cast<char>(0x8E);  // ž
-        case 0xFF: return static_cast<char>(0x9F);  // ÿ
-        default: return c;
+        case 0x9A:
+            return static_cast<char>(0x8A);  // š
+        case 0x9C:
+            return static_cast<char>(0x8C);  // œ
+        case 0x9E:
+            return static_cast<char>(0x8E);  // ž
+        case 0xFF:
+            return static_cast<char>(0x9F);  // ÿ
+        default:
+            return c;
     }
 }
 
@@ -132,7 +146,8 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) {
     // Iterative wildcard match with one backtracking point for the last '*'.
     std::size_t n = 0, p = 0, starP = std::string::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
+        if (p < pattern.size() &&
+            (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
             ++n;
             ++p;
         } else if (p < pattern.size() && pattern[p] == '*') {

@@ -42,15 +42,17 @@ std::string RegString(const std::string& name, const std::string& value) {
 std::string KeyLine(const std::string& path, long long stamp) {
     std::string escaped;
     for (const char c : path) {
-        if (c == '\\') escaped += "\\\\";
-        else escaped += c;
+        if (c == '\\')
+            escaped += "\\\\";
+        else
+            escaped += c;
     }
     return "\n[" + escaped + "] " + std::to_string(stamp) + "\n";
 }
 
 std::string Header(const char* root, PrefixArch arch) {
-    return std::string("WINE REGISTRY Version 2\n;; All keys relative to ") + root + "\n\n#arch=" +
-           (arch == PrefixArch::Win64 ? "win64" : "win32") + "\n";
+    return std::string("WINE REGISTRY Version 2\n;; All keys relative to ") + root +
+           "\n\n#arch=" + (arch == PrefixArch::Win64 ? "win64" : "win32") + "\n";
 }
 
 // Writes a file that must not exist yet, in one go.
@@ -162,7 +164,8 @@ void WinePrefix::EnsureExists(PrefixArch arch) const {
 
     // The user: the profile's folders as the shell reports them.
     std::string users = Header("REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000", arch);
-    users += KeyLine("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", stamp);
+    users +=
+        KeyLine("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", stamp);
     users += RegString("AppData", AppDataFolder(user));
     users += RegString("Desktop", profile + "\\Desktop");
     users += RegString("Local AppData", profile + "\\AppData\\Local");

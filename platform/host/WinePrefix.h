@@ -9,7 +9,7 @@
 enum class PrefixArch { Win32, Win64 };
 
 class WinePrefix {
-public:
+  public:
     explicit WinePrefix(std::filesystem::path folder);
 
     // $WINEPREFIX when it is an absolute path, else ~/.wine (Wine's own rule).
@@ -36,6 +36,6 @@ public:
     static std::string StartMenuFolder(const std::string& user);
     static std::string ProgramsFolder(const std::string& user);
 
-private:
+  private:
     std::filesystem::path folder_;
 };

@@ -71,7 +71,8 @@ TEST_F(DoublesTest, DenyingRefusesChangesBelowTheFolderOnly) {
 
 TEST_F(DoublesTest, ReadOnlyRegistryReadsButRefusesEveryChange) {
     ReadOnlyRegistry registry(prefix_.Machine().Registry());
-    const std::string folders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    const std::string folders =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     IRegistry::Key key = 0;
     ASSERT_EQ(registry.OpenKey(RootKey::CurrentUser, folders, true, key), win::ERROR_SUCCESS);
     RegValue value;
@@ -83,8 +84,9 @@ TEST_F(DoublesTest, ReadOnlyRegistryReadsButRefusesEveryChange) {
     EXPECT_EQ(registry.OpenKey(RootKey::CurrentUser, "Software\\New", true, key),
               win::ERROR_ACCESS_DENIED);
     EXPECT_EQ(registry.DeleteKey(RootKey::CurrentUser, folders), win::ERROR_ACCESS_DENIED);
-    EXPECT_EQ(prefix_.Machine().Registry().OpenKey(RootKey::CurrentUser, "Software\\New", false, key),
-              win::ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(
+        prefix_.Machine().Registry().OpenKey(RootKey::CurrentUser, "Software\\New", false, key),
+        win::ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(DoublesTest, ShellDoublesFailCreationLackInterfacesAndRecordStarts) {

@@ -55,7 +55,7 @@ std::string Content(IFileStream& stream) {
 }  // namespace
 
 class FileSystemContract : public testing::TestWithParam<Variant> {
-protected:
+  protected:
     void SetUp() override {
         if (GetParam().wrap) {
             wrapper_ = GetParam().wrap(prefix_.Machine().Files());
@@ -211,7 +211,7 @@ TEST_P(FileSystemContract, FoldersAreMadeAndRemovedOneByOne) {
     EXPECT_NE(Files().CreateAlways("C:\\A\\B\\C\\file.txt", error), nullptr);
     EXPECT_FALSE(Files().MakeSureDirectoryPathExists("C:\\A\\B\\C\\file.txt\\x"));
     EXPECT_FALSE(Files().RemoveDirectory("C:\\A\\B\\C"));  // not empty
-    EXPECT_FALSE(Files().DeleteFile("C:\\A\\B\\C"));        // a folder
+    EXPECT_FALSE(Files().DeleteFile("C:\\A\\B\\C"));       // a folder
     EXPECT_TRUE(Files().DeleteFile("c:\\a\\b\\c\\FILE.TXT"));
     EXPECT_FALSE(Files().DeleteFile("C:\\A\\B\\C\\file.txt"));
     EXPECT_TRUE(Files().RemoveDirectory("C:\\A\\B\\C"));
@@ -225,7 +225,8 @@ TEST_P(FileSystemContract, FindFilesListsFoldersAndFindsNames) {
 
     auto names = [](const std::vector<FindData>& found) {
         std::vector<std::string> result;
-        for (const FindData& data : found) result.push_back(data.name + (data.IsDirectory() ? "/" : ""));
+        for (const FindData& data : found)
+            result.push_back(data.name + (data.IsDirectory() ? "/" : ""));
         std::sort(result.begin(), result.end());
         return result;
     };

@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char* const kShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 void SetProgramsValue(const std::string* programs) {
     IRegistry::Key key = 0;
@@ -40,7 +41,8 @@ std::string RunCommand(const std::string& command) {
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return output;
     std::array<char, 4096> buffer;
-    while (std::size_t got = fread(buffer.data(), 1, buffer.size(), pipe)) output.append(buffer.data(), got);
+    while (std::size_t got = fread(buffer.data(), 1, buffer.size(), pipe))
+        output.append(buffer.data(), got);
     pclose(pipe);
     return output;
 }
@@ -73,8 +75,7 @@ TEST_F(HostShellTest, PickerPathsMapBothWays) {
     const fs::path programFiles = prefix_.Folder() / "drive_c" / "Program Files";
     EXPECT_EQ(Shell().WindowsPathToHost("c:\\program files"), programFiles.string());
     // A folder still to be made: the picker opens at its deepest existing parent.
-    EXPECT_EQ(Shell().WindowsPathToHost("C:\\Program Files\\Lingora\\Data"),
-              programFiles.string());
+    EXPECT_EQ(Shell().WindowsPathToHost("C:\\Program Files\\Lingora\\Data"), programFiles.string());
     EXPECT_EQ(Shell().WindowsPathToHost("Q:\\Lingora"), std::nullopt);
 
     EXPECT_EQ(Shell().HostPathToWindows(programFiles.string()), "C:\\Program Files");
@@ -96,10 +97,9 @@ TEST_F(HostShellTest, WindowsProgramsStartThroughWineAndHostProgramsAsTheyAre) {
         ASSERT_EQ(prefix_.Started().size(), 1u);
         const ProcessRequest& request = prefix_.Started()[0];
         const fs::path old = prefix_.Folder() / "drive_c" / "Old";
-        EXPECT_EQ(request.arguments,
-                  (std::vector<std::string>{FindProgramOnPath("wine")->string(),
-                                            (old / "Uninst.EXE").string(), "/u",
-                                            "C:\\Old\\Install.log"}));
+        EXPECT_EQ(request.arguments, (std::vector<std::string>{FindProgramOnPath("wine")->string(),
+                                                               (old / "Uninst.EXE").string(), "/u",
+                                                               "C:\\Old\\Install.log"}));
         EXPECT_EQ(request.environment,
                   std::vector<std::string>{"WINEPREFIX=" + prefix_.Folder().string()});
         EXPECT_EQ(request.workingFolder, old);

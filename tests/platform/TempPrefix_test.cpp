@@ -26,7 +26,8 @@ TEST(TempPrefix, LaysDownThePrefixAndInstallsItsMachine) {
         EXPECT_EQ(prefix.HostPath("c:\\PROGRAM FILES"), folder / "drive_c" / "Program Files");
 
         prefix.WriteFile("C:\\Program Files\\Lingora\\Caf\xE9.txt", "data");
-        EXPECT_TRUE(fs::exists(folder / "drive_c/Program Files/Lingora" / AnsiToUtf8("Caf\xE9.txt")));
+        EXPECT_TRUE(
+            fs::exists(folder / "drive_c/Program Files/Lingora" / AnsiToUtf8("Caf\xE9.txt")));
         EXPECT_EQ(prefix.ReadFile("C:\\program files\\LINGORA\\CAF\xC9.TXT"), "data");
     }
     EXPECT_FALSE(fs::exists(folder));
@@ -39,7 +40,8 @@ TEST(TempPrefix, RecordsProgramsInsteadOfStartingThem) {
                 prefix.Started().empty());  // refused only where wineboot is missing
     for (const ProcessRequest& request : prefix.Started()) {
         EXPECT_EQ(request.arguments.back(), "--restart");
-        EXPECT_EQ(request.environment, std::vector<std::string>{"WINEPREFIX=" + prefix.Folder().string()});
+        EXPECT_EQ(request.environment,
+                  std::vector<std::string>{"WINEPREFIX=" + prefix.Folder().string()});
     }
 }
 

@@ -16,7 +16,7 @@ struct FailingWriteFileSystem::State {
 namespace {
 
 class FailingWriteStream : public ForwardingFileStream {
-public:
+  public:
     FailingWriteStream(std::unique_ptr<IFileStream> inner,
                        std::shared_ptr<FailingWriteFileSystem::State> state)
         : ForwardingFileStream(std::move(inner)), state_(std::move(state)) {}
@@ -25,7 +25,7 @@ public:
         return error_ != 0 ? error_ : ForwardingFileStream::LastError();
     }
 
-private:
+  private:
     std::shared_ptr<FailingWriteFileSystem::State> state_;
     std::uint32_t error_ = 0;
 };
@@ -67,7 +67,7 @@ struct DiskFullFileSystem::State {
 namespace {
 
 class DiskFullStream : public ForwardingFileStream {
-public:
+  public:
     DiskFullStream(std::unique_ptr<IFileStream> inner,
                    std::shared_ptr<DiskFullFileSystem::State> state)
         : ForwardingFileStream(std::move(inner)), state_(std::move(state)) {}
@@ -83,7 +83,7 @@ public:
         return full_ ? win::ERROR_DISK_FULL : ForwardingFileStream::LastError();
     }
 
-private:
+  private:
     std::shared_ptr<DiskFullFileSystem::State> state_;
     bool full_ = false;
 };
@@ -193,7 +193,7 @@ std::unique_ptr<IShellLinkObject> FailingComShell::CreateShellLink() { throw EOl
 namespace {
 
 class LackingObject : public IShellLinkObject {
-public:
+  public:
     LackingObject(std::unique_ptr<IShellLinkObject> inner, LackingInterfaceShell::Missing missing)
         : inner_(std::move(inner)), missing_(missing) {}
     IShellLink* QueryShellLink() override {
@@ -201,12 +201,11 @@ public:
                                                                      : inner_->QueryShellLink();
     }
     IPersistFile* QueryPersistFile() override {
-        return missing_ == LackingInterfaceShell::Missing::PersistFile
-                   ? nullptr
-                   : inner_->QueryPersistFile();
+        return missing_ == LackingInterfaceShell::Missing::PersistFile ? nullptr
+                                                                       : inner_->QueryPersistFile();
     }
 
-private:
+  private:
     std::unique_ptr<IShellLinkObject> inner_;
     LackingInterfaceShell::Missing missing_;
 };

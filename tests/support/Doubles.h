@@ -24,7 +24,7 @@
 // writes nothing and fails with the given error; other writes go through.
 // Bulk copies go through the buffer, so their writes are counted too.
 class FailingWriteFileSystem : public ForwardingFileSystem {
-public:
+  public:
     FailingWriteFileSystem(IFileSystem& inner, int failingWrite,
                            std::uint32_t error = win::ERROR_WRITE_FAULT);
     std::unique_ptr<IFileStream> CreateAlways(const std::string& path,
@@ -34,14 +34,14 @@ public:
 
     struct State;
 
-private:
+  private:
     std::shared_ptr<State> state_;
 };
 
 // The disk holds only `capacity` more bytes, counted over every stream that
 // CreateAlways gave: a write beyond it is cut short, ERROR_DISK_FULL.
 class DiskFullFileSystem : public ForwardingFileSystem {
-public:
+  public:
     DiskFullFileSystem(IFileSystem& inner, std::uint64_t capacity);
     std::unique_ptr<IFileStream> CreateAlways(const std::string& path,
                                               std::uint32_t& error) override;
@@ -50,14 +50,14 @@ public:
 
     struct State;
 
-private:
+  private:
     std::shared_ptr<State> state_;
 };
 
 // The folder (a Windows path) and everything below it refuse to be opened or
 // changed with ERROR_ACCESS_DENIED; attributes and listings can still be read.
 class DenyingFileSystem : public ForwardingFileSystem {
-public:
+  public:
     DenyingFileSystem(IFileSystem& inner, std::string deniedFolder);
     std::unique_ptr<IFileStream> OpenRead(const std::string& path, std::uint32_t& error) override;
     std::unique_ptr<IFileStream> CreateAlways(const std::string& path,
@@ -68,7 +68,7 @@ public:
     bool MakeSureDirectoryPathExists(const std::string& path) override;
     bool IsDenied(const std::string& path);
 
-private:
+  private:
     std::string deniedFolder_;
 };
 
@@ -76,7 +76,7 @@ private:
 // key) fails with ERROR_ACCESS_DENIED. Opening an existing key with create
 // set still succeeds, as it does for a user who may read it.
 class ReadOnlyRegistry : public ForwardingRegistry {
-public:
+  public:
     using ForwardingRegistry::ForwardingRegistry;
     std::uint32_t OpenKey(RootKey root, const std::string& path, bool create, Key& key) override;
     std::uint32_t SetValue(Key key, const std::string& name, const RegValue& value) override;
@@ -87,29 +87,29 @@ public:
 // CreateShellLink throws EOleSysError with the given code (COM not initialised,
 // class not registered ...).
 class FailingComShell : public ForwardingShell {
-public:
+  public:
     FailingComShell(IShell& inner, win::HRESULT code = win::REGDB_E_CLASSNOTREG);
     std::unique_ptr<IShellLinkObject> CreateShellLink() override;
 
-private:
+  private:
     win::HRESULT code_;
 };
 
 // CreateShellLink gives the real object with one interface missing: its query
 // answers null (E_NOINTERFACE).
 class LackingInterfaceShell : public ForwardingShell {
-public:
+  public:
     enum class Missing { ShellLink, PersistFile };
     LackingInterfaceShell(IShell& inner, Missing missing);
     std::unique_ptr<IShellLinkObject> CreateShellLink() override;
 
-private:
+  private:
     Missing missing_;
 };
 
 // Records ShellExecute calls instead of starting anything; answers `result`.
 class RecordingShell : public ForwardingShell {
-public:
+  public:
     struct Call {
         std::string program;
         std::string parameters;
@@ -120,7 +120,7 @@ public:
                       const std::string& folder) override;
     const std::vector<Call>& Calls() const { return calls_; }
 
-private:
+  private:
     bool result_;
     std::vector<Call> calls_;
 };
@@ -128,7 +128,7 @@ private:
 // Records beeps and restart requests; the restart is accepted unless refused.
 // The screen size is the inner one unless set.
 class RecordingWindowServices : public ForwardingWindowServices {
-public:
+  public:
     explicit RecordingWindowServices(IWindowServices& inner, bool acceptRestart = true);
     void MessageBeep(std::uint32_t type) override;
     ScreenSize GetScreenSize() override;
@@ -138,7 +138,7 @@ public:
     const std::vector<std::uint32_t>& Beeps() const { return beeps_; }
     const std::vector<std::uint32_t>& RestartRequests() const { return restarts_; }
 
-private:
+  private:
     bool acceptRestart_;
     ScreenSize screen_;
     std::vector<std::uint32_t> beeps_;

@@ -16,7 +16,7 @@
 #include "tests/support/TempFolder.h"
 
 class TempPrefix {
-public:
+  public:
     explicit TempPrefix(PrefixArch arch = PrefixArch::Win32);
     ~TempPrefix();
     TempPrefix(const TempPrefix&) = delete;
@@ -43,19 +43,19 @@ public:
     // Makes hostFolder the process's current directory until the returned guard
     // goes, then puts the previous one back.
     class CurrentDirectory {
-    public:
+      public:
         explicit CurrentDirectory(const std::filesystem::path& hostFolder);
         ~CurrentDirectory();
         CurrentDirectory(const CurrentDirectory&) = delete;
         CurrentDirectory& operator=(const CurrentDirectory&) = delete;
 
-    private:
+      private:
         std::filesystem::path previous_;
     };
     [[nodiscard]] std::unique_ptr<CurrentDirectory> ChangeDirectory(
         const std::filesystem::path& hostFolder) const;
 
-private:
+  private:
     TempFolder temp_;
     std::shared_ptr<std::vector<ProcessRequest>> started_;
     std::unique_ptr<HostMachine> machine_;
@@ -64,6 +64,6 @@ private:
 
 // A fixture whose tests each run on their own temporary prefix.
 class TempPrefixTest : public testing::Test {
-protected:
+  protected:
     TempPrefix prefix_;
 };
