@@ -5,6 +5,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/WinTypes.h"
+#include "platform/host/WinePrefix.h"
 
 namespace fs = std::filesystem;
 
@@ -55,4 +56,50 @@ TEST(TempPrefix, ChangesTheCurrentDirectoryForAScope) {
         EXPECT_TRUE(Files().FileExists("setup.D01"));
     }
     EXPECT_EQ(fs::current_path(), before);
+}
+
+TEST(TempPrefix, A64BitPrefixShowsProgramFilesOfA32BitProgram) {
+    TempPrefix prefix(PrefixArch::Win64);
+    const std::string system = TempFolder::ReadFile(prefix.Folder() / "system.reg");
+    EXPECT_EQ(
+        system.rfind("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
+                     "#arch=win64\n",
+                     0),
+        0u);
+    EXPECT_NE(TempFolder::ReadFile(prefix.Folder() / "user.reg").find("#arch=win64\n"),
+              std::string::npos);
+    EXPECT_TRUE(fs::is_directory(prefix.Folder() / "drive_c" / "Program Files (x86)"));
+
+    IRegistry::Key key = 0;
+    ASSERT_EQ(Registry().OpenKey(RootKey::LocalMachine,
+                                 "Software\\Microsoft\\Windows\\CurrentVersion", false, key),
+              win::ERROR_SUCCESS);
+    RegValue value;
+    EXPECT_EQ(Registry().QueryValue(key, "ProgramFilesDir", value), win::ERROR_SUCCESS);
+    EXPECT_EQ(value.data, std::string("C:\\Program Files (x86)\0", 23));
+    Registry().CloseKey(key);
+}
+
+TEST(WinePrefix, AnExistingPrefixIsLeftAsItIs) {
+    TempFolder temp;
+    const fs::path folder = temp.Path() / "existing";
+    temp.WriteFile("existing/system.reg", "WINE REGISTRY Version 2\n;; mine\n");
+    WinePrefix(folder).EnsureExists();
+    EXPECT_EQ(TempFolder::ReadFile(folder / "system.reg"), "WINE REGISTRY Version 2\n;; mine\n");
+    EXPECT_FALSE(fs::exists(folder / "user.reg"));
+    EXPECT_FALSE(fs::exists(folder / "dosdevices"));
+}
+
+TEST(WinePrefix, TheFolderIsAnAbsoluteWineprefixElseTheHomeWine) {
+    const char* saved = std::getenv("WINEPREFIX");
+    const std::string previous = saved != nullptr ? saved : "";
+    setenv("WINEPREFIX", "/srv/prefix", 1);
+    EXPECT_EQ(WinePrefix::DefaultFolder(), "/srv/prefix");
+    setenv("WINEPREFIX", "relative/prefix", 1);
+    EXPECT_EQ(WinePrefix::DefaultFolder().filename(), ".wine");
+    EXPECT_TRUE(WinePrefix::DefaultFolder().is_absolute());
+    if (saved != nullptr)
+        setenv("WINEPREFIX", previous.c_str(), 1);
+    else
+        unsetenv("WINEPREFIX");
 }
