@@ -21,6 +21,7 @@
 #include <QShortcutEvent>
 #include <QShowEvent>
 #include <QTreeWidget>
+#include <QUrl>
 #include <exception>
 #include <memory>
 
@@ -545,6 +546,9 @@ void TMainForm::BrowseButtonClick() {
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setObjectName("BrowseDialog");
+    // Drive C: of the machine at hand in the side bar.
+    if (const std::optional<std::string> drive = Shell().WindowsPathToHost("C:\\"))
+        dialog.setSidebarUrls({QUrl::fromLocalFile(QString::fromStdString(*drive))});
     // The dialog opens at the nearest existing folder of the edit's path.
     std::string start = AnsiFromForm(InstallDirEdit->text());
     start = SplitExistingFolder(start).Existing;
