@@ -47,7 +47,8 @@ int OpenLocked(const HostLocation& location, int flags, struct stat& info, std::
         error = win::ERROR_ACCESS_DENIED;
         return -1;
     }
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+    // Only files are kept from sharing; a device is the whole machine's.
+    if (S_ISREG(info.st_mode) && ::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
         error = errno == EWOULDBLOCK ? win::ERROR_SHARING_VIOLATION : WinErrorFromErrno(errno);
         ::close(descriptor);
         return -1;

@@ -2,11 +2,11 @@
 // for the contract). Paths go through the drive map; relative paths start at
 // the process's current directory, named as a Windows path.
 //
-// A file opened with OpenRead or CreateAlways holds an exclusive flock() for as
-// long as it is open, so that a second OpenRead or CreateAlways of it (from this
-// or another process) fails with ERROR_SHARING_VIOLATION, as Windows does for a
-// file opened without sharing. The lock is advisory: host programs that take no
-// lock are not stopped by it.
+// A regular file opened with OpenRead or CreateAlways holds an exclusive
+// flock() for as long as it is open, so that a second OpenRead or CreateAlways
+// of it (from this or another process) fails with ERROR_SHARING_VIOLATION, as
+// Windows does for a file opened without sharing. The lock is advisory: host
+// programs that take no lock are not stopped by it. Devices are not locked.
 #pragma once
 
 #include "platform/FileSystem.h"
