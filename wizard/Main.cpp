@@ -415,7 +415,10 @@ void TMainForm::FormShow() {
         if (OfferOldVersionRemoval(OldUninstallCommand)) {
             SetupPars.NoExitConfirmation = true;
             close();
+            return;
         }
+        activateWindow();  // back from the question, on the first page
+        NextButton->setFocus(Qt::OtherFocusReason);
         return;
     }
     if (FullScreenForm != nullptr) FullScreenForm->ShowBehind(this);

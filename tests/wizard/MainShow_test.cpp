@@ -54,6 +54,7 @@ TEST_F(ShowTest, VersionOneKeptGoesOnWithoutTheBackdrop) {
     EXPECT_FALSE(SetupPars.NoExitConfirmation);
     EXPECT_FALSE(FullScreenForm->isVisible());
     EXPECT_EQ(SetupPars.Page, TWizardPage::Welcome);
+    EXPECT_TRUE(QTest::qWaitFor([] { return MainForm->NextButton->hasFocus(); }));
     EXPECT_TRUE(shell_.Calls().empty());
 }
 
