@@ -85,7 +85,24 @@ struct HostRegistry::State {
     template <typename Change>
     std::uint32_t Write(int index, Change&& change);
     std::uint32_t Find(Key key, OpenKey*& entry);
+    std::uint32_t Refused(const WineServerLock& lock);
+    std::uint32_t CannotWrite(const Hive& hive, int error);
 };
+
+std::uint32_t HostRegistry::State::Refused(const WineServerLock& lock) {
+    std::string holder;
+    if (lock.Holder() > 0) holder = " (process " + std::to_string(lock.Holder()) + ")";
+    lastError = ToAnsiText("The registry of the Wine prefix \"" + prefix.string() +
+                           "\" cannot be changed while Wine is running on it" + holder +
+                           ": close the programs that run in this Wine prefix and try again.");
+    return win::ERROR_LOCK_VIOLATION;
+}
+
+std::uint32_t HostRegistry::State::CannotWrite(const Hive& hive, int error) {
+    lastError = ToAnsiText("The registry file \"" + hive.file.string() + "\" cannot be written: " +
+                           std::strerror(error) + ".");
+    return RegistryErrorFromErrno(error);
+}
 
 void HostRegistry::State::Refresh(int index) {
     Hive& hive = hives[index];
@@ -175,14 +192,7 @@ std::uint32_t HostRegistry::State::Usable(int index) {
 template <typename Change>
 std::uint32_t HostRegistry::State::Write(int index, Change&& change) {
     WineServerLock lock(prefix);
-    if (!lock.Acquired()) {
-        std::string holder;
-        if (lock.Holder() > 0) holder = " (process " + std::to_string(lock.Holder()) + ")";
-        lastError = ToAnsiText("The registry of the Wine prefix \"" + prefix.string() +
-                               "\" cannot be changed while Wine is running on it" + holder +
-                               ": close the programs that run in this Wine prefix and try again.");
-        return win::ERROR_LOCK_VIOLATION;
-    }
+    if (!lock.Acquired()) return Refused(lock);
     if (const std::uint32_t result = Usable(index)) return result;
     Hive& hive = hives[index];
     RemoveUnfinishedCopies(hive.file);
@@ -192,9 +202,7 @@ std::uint32_t HostRegistry::State::Write(int index, Change&& change) {
         // The file is as it was: forget the change and read it again next time.
         hive.loaded = false;
         hive.data.reset();
-        lastError = ToAnsiText("The registry file \"" + hive.file.string() +
-                               "\" cannot be written: " + std::strerror(error) + ".");
-        return RegistryErrorFromErrno(error);
+        return CannotWrite(hive, error);
     }
     hive.stamp = StampOf(hive.file);
     return win::ERROR_SUCCESS;
@@ -324,6 +332,20 @@ std::uint32_t HostRegistry::DeleteKey(RootKey root, const std::string& path) {
         }
         return win::ERROR_FILE_NOT_FOUND;
     });
+}
+
+std::uint32_t HostRegistry::CheckWritable() {
+    State& s = *state_;
+    s.lastError.clear();
+    WineServerLock lock(s.prefix);
+    if (!lock.Acquired()) return s.Refused(lock);
+    for (int index : {kMachine, kUser}) {
+        if (const std::uint32_t result = s.Usable(index)) return result;
+        if (const int error = CheckReplaceable(s.hives[index].file)) {
+            return s.CannotWrite(s.hives[index], error);
+        }
+    }
+    return win::ERROR_SUCCESS;
 }
 
 std::string HostRegistry::LastErrorText() const { return state_->lastError; }

@@ -27,6 +27,11 @@ public:
     std::uint32_t QueryInfoKey(Key key, std::uint32_t& subKeys, std::uint32_t& values) override;
     std::uint32_t DeleteKey(RootKey root, const std::string& path) override;
 
+    // Whether changes could be written now, without writing anything: no
+    // wineserver runs on the prefix and both files can be read and replaced.
+    // Gives the code that a change would fail with, and sets LastErrorText.
+    std::uint32_t CheckWritable();
+
     // The full sentence that explains the last failed call (empty after a success),
     // for example that the programs running in the Wine prefix must be closed.
     std::string LastErrorText() const;

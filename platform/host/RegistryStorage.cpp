@@ -79,16 +79,24 @@ int ReadRegistryFile(const std::filesystem::path& file, std::string& content) {
     return 0;
 }
 
-int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& content) {
-    struct stat old {};
-    const bool exists = ::stat(file.c_str(), &old) == 0;
-    if (exists) {
+int CheckReplaceable(const std::filesystem::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0) {
         // A read-only file stays read-only, also for a user whom the folder
         // would let replace it.
-        if ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(file.c_str(), W_OK) != 0) {
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(file.c_str(), W_OK) != 0) {
             return EACCES;
         }
     }
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+    return 0;
+}
+
+int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& content) {
+    if (const int error = CheckReplaceable(file)) return error;
+    struct stat old {};
+    const bool exists = ::stat(file.c_str(), &old) == 0;
     std::string temporary = file.string() + ".new-XXXXXX";  // see RemoveUnfinishedCopies
     Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.Get() < 0) return errno;

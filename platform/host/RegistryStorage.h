@@ -31,5 +31,9 @@ int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& co
 // copies). Only to be called while holding the lock against other writers.
 void RemoveUnfinishedCopies(const std::filesystem::path& file);
 
+// Whether ReplaceRegistryFile would be allowed to replace `file` (0 or EACCES);
+// a missing file may be created when its folder exists (else ENOENT).
+int CheckReplaceable(const std::filesystem::path& file);
+
 // The Windows error code for an errno of the functions above.
 std::uint32_t RegistryErrorFromErrno(int error);

@@ -219,6 +219,8 @@ TEST_F(HostRegistryTest, ReadOnlyFileIsNotReplaced) {
     ASSERT_EQ(chmod(File("system.reg").c_str(), 0444), 0);
     HostRegistry registry(temp_.Path());
     IRegistry::Key key = 0;
+    EXPECT_EQ(registry.CheckWritable(), win::ERROR_ACCESS_DENIED);
+    EXPECT_NE(registry.LastErrorText().find("system.reg\" cannot be written"), std::string::npos);
     EXPECT_EQ(registry.OpenKey(RootKey::LocalMachine, kUninstall, true, key), win::ERROR_ACCESS_DENIED);
     EXPECT_NE(registry.LastErrorText().find("system.reg\" cannot be written"), std::string::npos);
     ASSERT_EQ(registry.OpenKey(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
@@ -248,6 +250,8 @@ TEST_F(HostRegistryTest, UnreadableFileIsNeverRewritten) {
     const std::string broken = Header("win32") + "\n[Software\\\\Open 1796740083\n\"x\"=\"1\"\n";
     temp_.WriteFile("system.reg", broken);
     HostRegistry registry(temp_.Path());
+    EXPECT_NE(registry.CheckWritable(), 0u);
+    EXPECT_NE(registry.LastErrorText().find("line 6"), std::string::npos);
     IRegistry::Key key = 0;
     EXPECT_NE(registry.OpenKey(RootKey::LocalMachine, kUninstall, true, key), 0u);
     EXPECT_NE(registry.LastErrorText().find("system.reg\" cannot be read: line 6: a key name without "
@@ -262,6 +266,8 @@ TEST_F(HostRegistryTest, UnreadableFileIsNeverRewritten) {
     EXPECT_EQ(Write(registry, RootKey::CurrentUser, "Software\\Tarnwick", "Name", "x"), 0u);
     // Once the file is mended, it is used again.
     temp_.WriteFile("system.reg", Header("win32"));
+    EXPECT_EQ(registry.CheckWritable(), 0u);
+    EXPECT_EQ(registry.LastErrorText(), "");
     EXPECT_EQ(Write(registry, RootKey::LocalMachine, kUninstall, "DisplayName", "Lingora"), 0u);
 
     // A user.reg whose architecture contradicts system.reg is refused too.

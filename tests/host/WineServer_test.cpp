@@ -140,8 +140,10 @@ TEST_F(WineServerTest, RunningWineserverRefusesEveryChange) {
         ASSERT_EQ(registry.OpenKey(RootKey::LocalMachine, path, true, key), 0u);
         const std::string before = TempFolder::ReadFile(Prefix() / "system.reg");
 
+        EXPECT_EQ(registry.CheckWritable(), 0u);
         LockHolder wine(folder);
         ASSERT_TRUE(wine.Locked());
+        EXPECT_EQ(registry.CheckWritable(), win::ERROR_LOCK_VIOLATION);
         EXPECT_EQ(registry.SetValue(key, "Name", Sz("x")), win::ERROR_LOCK_VIOLATION);
         const std::string text = registry.LastErrorText();
         EXPECT_NE(text.find("close the programs that run in this Wine prefix"), std::string::npos);
