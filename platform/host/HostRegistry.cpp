@@ -115,7 +115,7 @@ void HostRegistry::State::Refresh(int index) {
     if (!stamp.exists) {
         // A missing file is an empty hive, of the architecture of the other one.
         const RegistryArch other = ArchInHeader(hives[1 - index].file);
-        hive.data = RegistryFile::Empty(hive.relativeTo, other);
+        hive.data.emplace(RegistryFile::Empty(hive.relativeTo, other));
         return;
     }
     std::string content;
@@ -125,7 +125,7 @@ void HostRegistry::State::Refresh(int index) {
         return;
     }
     try {
-        hive.data = RegistryFile::Parse(std::move(content), hive.file.string());
+        hive.data.emplace(RegistryFile::Parse(std::move(content), hive.file.string()));
     } catch (const ERegistryFileError& e) {
         hive.error = e.Message();
         return;

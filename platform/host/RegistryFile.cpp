@@ -174,7 +174,7 @@ RegistryFile RegistryFile::Parse(std::string content, const std::string& fileNam
     }
     file.sections_.reserve(keyLines);
     file.nodes_.reserve(keyLines + keyLines / 4);
-    file.nodes_.try_emplace(std::u16string());
+    file.nodes_.try_emplace(std::pmr::u16string(file.nodes_.get_allocator()));
     std::u16string path;
     try {
         std::string_view line;
@@ -242,7 +242,7 @@ RegistryFile RegistryFile::Empty(std::string_view relativeTo, RegistryArch arch)
     file.newHeader_ = std::string(kFirstLine) + "\n;; All keys relative to " +
                       std::string(relativeTo) + "\n\n#arch=" +
                       (file.arch_ == RegistryArch::Win64 ? "win64" : "win32") + "\n";
-    file.nodes_.try_emplace(std::u16string());
+    file.nodes_.try_emplace(std::pmr::u16string(file.nodes_.get_allocator()));
     return file;
 }
 
@@ -256,16 +256,24 @@ std::vector<std::uint32_t> RegistryFile::Node::Sections() const {
 }
 
 RegistryFile::Node& RegistryFile::InsertNode(std::u16string_view folded) {
-    auto [it, inserted] = nodes_.try_emplace(std::u16string(folded));
+    auto [it, inserted] = nodes_.try_emplace(std::pmr::u16string(folded, nodes_.get_allocator()));
     Node& node = it->second;
-    // Link a new key to its parent, making the parents that exist only through it.
+    // Link a new key to its parent, making the parents that exist only through
+    // it. Wine writes keys in order, so the parent is mostly the last one seen.
     std::u16string_view child = inserted ? folded : std::u16string_view();
     while (!child.empty()) {
         const std::size_t cut = child.rfind(u'\\');
         const std::u16string_view parent =
             cut == std::u16string_view::npos ? std::u16string_view() : child.substr(0, cut);
-        auto [parentIt, parentInserted] = nodes_.try_emplace(std::u16string(parent));
+        if (lastParent_ != nullptr && parent == lastParentName_) {
+            ++lastParent_->children;
+            break;
+        }
+        auto [parentIt, parentInserted] =
+            nodes_.try_emplace(std::pmr::u16string(parent, nodes_.get_allocator()));
         ++parentIt->second.children;
+        lastParentName_ = parentIt->first;
+        lastParent_ = &parentIt->second;
         if (!parentInserted) break;
         child = parent;
     }
@@ -273,12 +281,12 @@ RegistryFile::Node& RegistryFile::InsertNode(std::u16string_view folded) {
 }
 
 RegistryFile::Node* RegistryFile::FindNode(std::u16string_view path) {
-    const auto it = nodes_.find(Folded(path));
+    const auto it = nodes_.find(std::u16string_view(Folded(path)));
     return it == nodes_.end() ? nullptr : &it->second;
 }
 
 const RegistryFile::Node* RegistryFile::FindNode(std::u16string_view path) const {
-    const auto it = nodes_.find(Folded(path));
+    const auto it = nodes_.find(std::u16string_view(Folded(path)));
     return it == nodes_.end() ? nullptr : &it->second;
 }
 
@@ -323,7 +331,7 @@ bool RegistryFile::KeyExists(std::u16string_view path) const { return FindNode(p
 
 bool RegistryFile::CreateKey(std::u16string_view path, Clock::time_point now) {
     std::u16string folded = Folded(path);
-    if (nodes_.count(folded) != 0) return false;
+    if (nodes_.find(std::u16string_view(folded)) != nodes_.end()) return false;
     const std::uint32_t index = AddSection(path, now);
     InsertNode(folded).Add(index);
     return true;
@@ -332,19 +340,20 @@ bool RegistryFile::CreateKey(std::u16string_view path, Clock::time_point now) {
 RegistryFile::DeleteResult RegistryFile::DeleteKey(std::u16string_view path,
                                                    Clock::time_point now) {
     const std::u16string folded = Folded(path);
-    const auto it = nodes_.find(folded);
+    const auto it = nodes_.find(std::u16string_view(folded));
     if (it == nodes_.end() || folded.empty()) return DeleteResult::NotFound;
     if (it->second.children != 0) return DeleteResult::HasSubkeys;
     for (std::uint32_t index : it->second.Sections()) sections_[index].removed = true;
+    lastParent_ = nullptr;
     nodes_.erase(it);
     const std::u16string parentFolded = ParentOf(folded);
-    Node& parent = nodes_[parentFolded];
+    Node& parent = nodes_.find(std::u16string_view(parentFolded))->second;
     --parent.children;
     // A key that only existed as the parent of the deleted one must stay: give
     // it a text of its own.
     if (parent.children == 0 && parent.Empty() && !parentFolded.empty()) {
         const std::uint32_t index = AddSection(path.substr(0, parentFolded.size()), now);
-        nodes_[parentFolded].Add(index);
+        parent.Add(index);
     }
     return DeleteResult::Deleted;
 }

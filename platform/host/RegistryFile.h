@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
+#include <memory_resource>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,6 +37,10 @@ public:
 
     // Parses the whole text of a file; throws ERegistryFileError.
     static RegistryFile Parse(std::string content, const std::string& fileName);
+    RegistryFile(RegistryFile&&) = default;
+    // (Not assignable: the index lives in memory of the file's own.)
+    RegistryFile& operator=(RegistryFile&&) = delete;
+
     // A file without keys: its header names the root (for example
     // "REGISTRY\\Machine", written with doubled backslashes) and the architecture.
     static RegistryFile Empty(std::string_view relativeTo, RegistryArch arch);
@@ -64,6 +70,7 @@ public:
     bool QueryInfo(std::u16string_view path, std::uint32_t& subKeys, std::uint32_t& values);
 
 private:
+    RegistryFile() = default;
     struct Item {
         enum Kind : std::uint8_t { kOther, kTime, kValue } kind = kOther;
         std::string text;  // the original line(s), newline included
@@ -126,5 +133,12 @@ private:
     std::string newHeader_;  // the header of a file made by Empty()
     RegistryArch arch_ = RegistryArch::Unknown;
     std::vector<Section> sections_;
-    std::unordered_map<std::u16string, Node, NameHash, std::equal_to<>> nodes_;
+    // The index of keys by folded name; its memory is released all at once.
+    std::unique_ptr<std::pmr::monotonic_buffer_resource> arena_ =
+        std::make_unique<std::pmr::monotonic_buffer_resource>();
+    std::pmr::unordered_map<std::pmr::u16string, Node, NameHash, std::equal_to<>> nodes_{
+        arena_.get()};
+    // The parent that InsertNode found last (nodes do not move in the map).
+    Node* lastParent_ = nullptr;
+    std::u16string_view lastParentName_;
 };

@@ -68,10 +68,16 @@ void ParseValueLine(std::string_view line, NextLine&& nextLine, ParsedValue& val
     int kind = kString;
     std::size_t pos = ParseValueHead(line, value, kind);
     if (kind == kString) {
-        std::u16string text;
+        // (Kept between calls: reading a large file allocates nothing per value.)
+        static thread_local std::u16string text;
+        text.clear();
         ReadEscaped(line, pos, '"', text);
         text.push_back(u'\0');
-        value.data = Utf16ToBytes(text);
+        value.data.resize(text.size() * 2);
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            value.data[2 * i] = static_cast<char>(text[i] & 0xFF);
+            value.data[2 * i + 1] = static_cast<char>(text[i] >> 8);
+        }
     } else if (kind == kDword) {
         const std::uint32_t dw = ParseDword(line, pos);
         for (int i = 0; i < 4; ++i) value.data.push_back(static_cast<char>((dw >> (8 * i)) & 0xFF));
