@@ -37,18 +37,47 @@ bool Covers(const fs::path& prefix, const fs::path& path, fs::path& rest) {
 
 DriveMap::DriveMap(fs::path prefixFolder) : prefixFolder_(std::move(prefixFolder)) {}
 
-std::optional<fs::path> DriveMap::DriveRoot(char letter, std::uint32_t& error) const {
-    error = win::ERROR_INVALID_DRIVE;
+std::optional<fs::path> DriveMap::LinkTarget(char letter) const {
     if (!std::isalpha(static_cast<unsigned char>(letter))) return std::nullopt;
     const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
     const fs::path link = prefixFolder_ / "dosdevices" / (std::string(1, lower) + ":");
     std::error_code failed;
     const fs::path target = fs::read_symlink(link, failed);
     if (failed) return std::nullopt;
-    const fs::path root = target.is_absolute() ? target : link.parent_path() / target;
-    if (!IsFolder(root)) return std::nullopt;  // a link that points nowhere
+    return (target.is_absolute() ? target : link.parent_path() / target).lexically_normal();
+}
+
+std::optional<fs::path> DriveMap::DriveRoot(char letter, std::uint32_t& error) const {
+    auto root = LinkTarget(letter);
+    if (!root || !IsFolder(*root)) {  // no link, or a link that points nowhere
+        error = win::ERROR_INVALID_DRIVE;
+        return std::nullopt;
+    }
     error = 0;
-    return root.lexically_normal();
+    return root;
+}
+
+bool DriveMap::ResolveDirectly(const fs::path& root, const std::vector<std::string>& names,
+                               HostLocation& location) const {
+    if (names.empty()) return false;
+    fs::path exact = root;
+    for (const std::string& name : names) exact /= HostName(name);
+    struct stat info {};
+    bool found = lstat(exact.c_str(), &info) == 0;
+    location.host = exact;
+    if (!found) {
+        // Only the last name may be missing or stored in another case.
+        const fs::path parent = exact.parent_path();
+        if (!IsFolder(parent)) return false;
+        if (const auto stored = names_.Find(parent, names.back())) {
+            location.host = parent / *stored;
+            found = true;
+        }
+    }
+    location.folderExists = true;
+    location.exists = found && stat(location.host.c_str(), &info) == 0;
+    location.regular = location.exists && S_ISREG(info.st_mode);
+    return true;
 }
 
 HostLocation DriveMap::Resolve(const std::string& fullPath) const {
@@ -67,6 +96,11 @@ HostLocation DriveMap::Resolve(const std::string& fullPath) const {
             location.error = win::ERROR_INVALID_NAME;
             return location;
         }
+    }
+    // The common case first: the path exists as written, or only its last name
+    // is new or in another case. Names in other cases further up take the walk.
+    if (const auto target = LinkTarget(split->drive)) {
+        if (ResolveDirectly(*target, split->names, location)) return location;
     }
     const auto root = DriveRoot(split->drive, location.error);
     if (!root) return location;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/host/FolderNameCache.h"
 
@@ -44,6 +45,12 @@ class DriveMap {
     FolderNameCache& Names() const { return names_; }
 
   private:
+    // The host folder that the drive's link names (it may point nowhere).
+    std::optional<std::filesystem::path> LinkTarget(char letter) const;
+    // Resolves without walking when every name but the last exists as written.
+    bool ResolveDirectly(const std::filesystem::path& root, const std::vector<std::string>& names,
+                         HostLocation& location) const;
+
     std::filesystem::path prefixFolder_;
     mutable FolderNameCache names_;
 };
