@@ -39,26 +39,34 @@ std::string MakeSystemReg(int keys) {
     char line[256];
     for (int i = 0; i < keys; ++i) {
         const int kind = i % 8;
-        std::snprintf(line, sizeof line, "\n[Software\\\\Classes\\\\CLSID\\\\{%08X-%04X-11D0-8FF2-00A0D10038BC}%s] 1796743059\n"
-                      "#time=1dd872743f52b4a\n",
-                      i, i % 65536, kind < 4 ? "\\\\InprocServer32" : "");
+        std::snprintf(
+            line, sizeof line,
+            "\n[Software\\\\Classes\\\\CLSID\\\\{%08X-%04X-11D0-8FF2-00A0D10038BC}%s] 1796743059\n"
+            "#time=1dd872743f52b4a\n",
+            i, i % 65536, kind < 4 ? "\\\\InprocServer32" : "");
         text += line;
         if (kind < 4) {
-            std::snprintf(line, sizeof line, "@=\"C:\\\\windows\\\\system32\\\\component%d.dll\"\n"
-                          "\"ThreadingModel\"=\"Both\"\n", i);
+            std::snprintf(line, sizeof line,
+                          "@=\"C:\\\\windows\\\\system32\\\\component%d.dll\"\n"
+                          "\"ThreadingModel\"=\"Both\"\n",
+                          i);
         } else if (kind < 7) {
             std::snprintf(line, sizeof line, "@=\"Component object number %d\"\n", i);
         } else {
-            std::snprintf(line, sizeof line,
-                          "\"FilterData\"=hex:02,00,00,00,00,00,60,00,02,00,00,00,00,00,00,00,30,70,69,33,\\\n"
-                          "  00,00,00,00,00,00,00,00,01,00,00,00,00,00,00,00,00,00,00,00,30,74,79,33,00,\\\n"
-                          "  00,00,00,60,00,00,00,70,00,00,00,31,70,69,33,08,00,00,00\n"
-                          "\"Merit\"=dword:%08x\n", i);
+            std::snprintf(
+                line, sizeof line,
+                "\"FilterData\"=hex:02,00,00,00,00,00,60,00,02,00,00,00,00,00,00,00,30,70,69,33,"
+                "\\\n"
+                "  00,00,00,00,00,00,00,00,01,00,00,00,00,00,00,00,00,00,00,00,30,74,79,33,00,\\\n"
+                "  00,00,00,60,00,00,00,70,00,00,00,31,70,69,33,08,00,00,00\n"
+                "\"Merit\"=dword:%08x\n",
+                i);
         }
         text += line;
     }
-    text += "\n[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1796743059\n"
-            "#time=1dd872743f52b4a\n\"ProgramFilesDir\"=\"C:\\\\Program Files (x86)\"\n";
+    text +=
+        "\n[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1796743059\n"
+        "#time=1dd872743f52b4a\n\"ProgramFilesDir\"=\"C:\\\\Program Files (x86)\"\n";
     return text;
 }
 
@@ -150,10 +158,11 @@ int main(int argc, char** argv) {
         const double copy = Median(copies);
         const bool ok = change < c.target;
         met = met && ok;
-        std::printf("%-17s %7.2f MB %7d keys: open + change + save %.3f s (target < %.1f s: %s), "
-                    "bare read + write + fsync %.3f s, ratio %.2f\n",
-                    c.name, static_cast<double>(text.size()) / 1e6, c.keys, change, c.target,
-                    ok ? "met" : "MISSED", copy, change / copy);
+        std::printf(
+            "%-17s %7.2f MB %7d keys: open + change + save %.3f s (target < %.1f s: %s), "
+            "bare read + write + fsync %.3f s, ratio %.2f\n",
+            c.name, static_cast<double>(text.size()) / 1e6, c.keys, change, c.target,
+            ok ? "met" : "MISSED", copy, change / copy);
     }
     std::error_code ignored;
     fs::remove_all(folder, ignored);

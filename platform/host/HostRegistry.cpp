@@ -99,8 +99,8 @@ std::uint32_t HostRegistry::State::Refused(const WineServerLock& lock) {
 }
 
 std::uint32_t HostRegistry::State::CannotWrite(const Hive& hive, int error) {
-    lastError = ToAnsiText("The registry file \"" + hive.file.string() + "\" cannot be written: " +
-                           std::strerror(error) + ".");
+    lastError = ToAnsiText("The registry file \"" + hive.file.string() +
+                           "\" cannot be written: " + std::strerror(error) + ".");
     return RegistryErrorFromErrno(error);
 }
 
@@ -120,8 +120,8 @@ void HostRegistry::State::Refresh(int index) {
     }
     std::string content;
     if (const int error = ReadRegistryFile(hive.file, content)) {
-        hive.error = "The registry file \"" + hive.file.string() + "\" cannot be read: " +
-                     std::strerror(error) + ".";
+        hive.error = "The registry file \"" + hive.file.string() +
+                     "\" cannot be read: " + std::strerror(error) + ".";
         return;
     }
     try {
@@ -227,8 +227,7 @@ HostRegistry::HostRegistry(std::filesystem::path prefixFolder) : state_(std::mak
 
 HostRegistry::~HostRegistry() = default;
 
-std::uint32_t HostRegistry::OpenKey(RootKey root, const std::string& path, bool create,
-                                    Key& key) {
+std::uint32_t HostRegistry::OpenKey(RootKey root, const std::string& path, bool create, Key& key) {
     State& s = *state_;
     key = 0;
     s.lastError.clear();

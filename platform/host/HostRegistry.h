@@ -12,7 +12,7 @@
 #include "platform/Registry.h"
 
 class HostRegistry : public IRegistry {
-public:
+  public:
     // prefixFolder: the folder holding system.reg and user.reg (they need not exist).
     explicit HostRegistry(std::filesystem::path prefixFolder);
     ~HostRegistry() override;
@@ -36,7 +36,7 @@ public:
     // for example that the programs running in the Wine prefix must be closed.
     std::string LastErrorText() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

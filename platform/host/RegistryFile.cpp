@@ -13,9 +13,7 @@ constexpr std::string_view kFirstLine = "WINE REGISTRY Version 2";
 // 100-nanosecond intervals between 1601-01-01 and 1970-01-01.
 constexpr std::int64_t kFileTimeOf1970 = 116444736000000000LL;
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
 std::size_t FirstNonSpace(std::string_view line) {
     std::size_t p = 0;
@@ -38,7 +36,8 @@ std::u16string Folded(std::u16string_view s) {
 
 std::u16string ParentOf(std::u16string_view path) {
     const std::size_t cut = path.rfind(u'\\');
-    return cut == std::u16string_view::npos ? std::u16string() : std::u16string(path.substr(0, cut));
+    return cut == std::u16string_view::npos ? std::u16string()
+                                            : std::u16string(path.substr(0, cut));
 }
 
 // The key line "[name\\name] time": returns the position after ']'.
@@ -134,7 +133,8 @@ void RegistryFile::ParseBody(LineReader& reader, Section* target) {
             }
             if (option.substr(0, 6) == "#time=") kind = Item::kTime;
         } else if (c != ';' && c != '\0') {
-            throw RegistryTextError("a line that is neither a key, a value, an option nor a comment");
+            throw RegistryTextError(
+                "a line that is neither a key, a value, an option nor a comment");
         }
         if (target == nullptr) continue;
         Item item;
@@ -167,8 +167,9 @@ RegistryFile RegistryFile::Parse(std::string content, const std::string& fileNam
     LineReader reader{text};
     // Room for every key at once: a large file is read without rehashing.
     std::size_t keyLines = 1;
-    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(
-                                            p, '[', text.size() - (p - text.data())))) != nullptr;
+    for (const char* p = text.data();
+         (p = static_cast<const char*>(std::memchr(p, '[', text.size() - (p - text.data())))) !=
+         nullptr;
          ++p) {
         keyLines += p == text.data() || p[-1] == '\n';
     }
@@ -205,7 +206,8 @@ RegistryFile RegistryFile::Parse(std::string content, const std::string& fileNam
                     } else if (arch == "win64") {
                         found = RegistryArch::Win64;
                     } else {
-                        throw RegistryTextError("an unknown architecture in #arch (win32 or win64 expected)");
+                        throw RegistryTextError(
+                            "an unknown architecture in #arch (win32 or win64 expected)");
                     }
                     if (file.arch_ != RegistryArch::Unknown && file.arch_ != found) {
                         throw RegistryTextError("a second #arch line that contradicts the first");
@@ -216,7 +218,8 @@ RegistryFile RegistryFile::Parse(std::string content, const std::string& fileNam
             }
             if (c == ';' || c == '\0') continue;
             if (c == '@' || c == '"') throw RegistryTextError("a value before the first key");
-            throw RegistryTextError("a line that is neither a key, a value, an option nor a comment");
+            throw RegistryTextError(
+                "a line that is neither a key, a value, an option nor a comment");
         }
         while (reader.Next(line, start)) {
             Section section;
@@ -240,8 +243,8 @@ RegistryFile RegistryFile::Empty(std::string_view relativeTo, RegistryArch arch)
     RegistryFile file;
     file.arch_ = arch == RegistryArch::Win64 ? RegistryArch::Win64 : RegistryArch::Win32;
     file.newHeader_ = std::string(kFirstLine) + "\n;; All keys relative to " +
-                      std::string(relativeTo) + "\n\n#arch=" +
-                      (file.arch_ == RegistryArch::Win64 ? "win64" : "win32") + "\n";
+                      std::string(relativeTo) +
+                      "\n\n#arch=" + (file.arch_ == RegistryArch::Win64 ? "win64" : "win32") + "\n";
     file.nodes_.try_emplace(std::pmr::u16string(file.nodes_.get_allocator()));
     return file;
 }
@@ -403,10 +406,12 @@ bool RegistryFile::SetValue(std::u16string_view path, const Value& value, Clock:
     Section& section = sections_[node->Last()];
     Materialise(section);
     std::size_t at = section.items.size();
-    while (at > 0 && section.items[at - 1].kind == Item::kOther && IsBlank(section.items[at - 1].text)) {
+    while (at > 0 && section.items[at - 1].kind == Item::kOther &&
+           IsBlank(section.items[at - 1].text)) {
         --at;
     }
-    if (at > 0 && !section.items[at - 1].text.empty() && section.items[at - 1].text.back() != '\n') {
+    if (at > 0 && !section.items[at - 1].text.empty() &&
+        section.items[at - 1].text.back() != '\n') {
         section.items[at - 1].text += '\n';
     }
     SectionValue added;
@@ -471,14 +476,15 @@ void RegistryFile::AppendSection(const Section& section, std::string& out) const
         if (item.kind == Item::kTime) {
             char buffer[40];
             const auto ft = static_cast<std::uint64_t>(section.fileTime);
-            std::snprintf(buffer, sizeof buffer, "#time=%x%08x\n",
-                          static_cast<unsigned>(ft >> 32), static_cast<unsigned>(ft & 0xFFFFFFFFu));
+            std::snprintf(buffer, sizeof buffer, "#time=%x%08x\n", static_cast<unsigned>(ft >> 32),
+                          static_cast<unsigned>(ft & 0xFFFFFFFFu));
             out += buffer;
         } else if (item.kind == Item::kValue) {
             const SectionValue& value = section.values[static_cast<std::size_t>(item.value)];
             if (value.removed) continue;
-            out += value.changed ? FormatValueLine(value.value.name, value.value.type, value.value.data)
-                                 : item.text;
+            out += value.changed
+                       ? FormatValueLine(value.value.name, value.value.type, value.value.data)
+                       : item.text;
         } else {
             out += item.text;
         }

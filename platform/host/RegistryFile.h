@@ -6,11 +6,11 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <memory_resource>
-#include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -20,19 +20,19 @@
 
 // A registry file that cannot be read: names the file and the line.
 class ERegistryFileError : public Exception {
-public:
+  public:
     ERegistryFileError(const std::string& fileName, std::size_t line, const std::string& what);
     std::size_t Line() const { return line_; }
     const char* ClassName() const override { return "ERegistryFileError"; }
 
-private:
+  private:
     std::size_t line_;
 };
 
 enum class RegistryArch { Unknown, Win32, Win64 };
 
 class RegistryFile {
-public:
+  public:
     using Clock = std::chrono::system_clock;
 
     // Parses the whole text of a file; throws ERegistryFileError.
@@ -69,7 +69,7 @@ public:
     // The numbers of direct subkeys and of values; false when the key is missing.
     bool QueryInfo(std::u16string_view path, std::uint32_t& subKeys, std::uint32_t& values);
 
-private:
+  private:
     RegistryFile() = default;
     struct Item {
         enum Kind : std::uint8_t { kOther, kTime, kValue } kind = kOther;

@@ -13,7 +13,7 @@ namespace {
 
 // Closes a descriptor on every path.
 class Descriptor {
-public:
+  public:
     explicit Descriptor(int fd) : fd_(fd) {}
     ~Descriptor() {
         if (fd_ >= 0) ::close(fd_);
@@ -28,7 +28,7 @@ public:
         return result == 0 ? 0 : errno;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -55,7 +55,8 @@ RegistryFileStamp StampOf(const std::filesystem::path& file) {
     stamp.device = st.st_dev;
     stamp.inode = st.st_ino;
     stamp.size = static_cast<std::uint64_t>(st.st_size);
-    stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    stamp.modifiedNs =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     return stamp;
 }
 
@@ -84,7 +85,8 @@ int CheckReplaceable(const std::filesystem::path& file) {
     if (::stat(file.c_str(), &st) == 0) {
         // A read-only file stays read-only, also for a user whom the folder
         // would let replace it.
-        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(file.c_str(), W_OK) != 0) {
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+            ::access(file.c_str(), W_OK) != 0) {
             return EACCES;
         }
     }
@@ -105,7 +107,8 @@ int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& co
     if (::fchmod(fd.Get(), mode) != 0) error = errno;
     if (exists && error == 0 && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
         // Keep the owner when the system lets us (when we run as root).
-        if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0) { /* stays ours */ }
+        if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0) { /* stays ours */
+        }
     }
     if (error == 0) error = WriteAll(fd.Get(), content.data(), content.size());
     if (error == 0 && ::fsync(fd.Get()) != 0) error = errno;

@@ -94,14 +94,38 @@ std::size_t ReadEscaped(std::string_view text, std::size_t pos, char end, std::u
         if (++pos >= text.size()) throw RegistryTextError("a backslash at the end of the line");
         const char e = text[pos];
         switch (e) {
-            case 'a': out.push_back(u'\a'); ++pos; break;
-            case 'b': out.push_back(u'\b'); ++pos; break;
-            case 'e': out.push_back(char16_t{0x1B}); ++pos; break;
-            case 'f': out.push_back(u'\f'); ++pos; break;
-            case 'n': out.push_back(u'\n'); ++pos; break;
-            case 'r': out.push_back(u'\r'); ++pos; break;
-            case 't': out.push_back(u'\t'); ++pos; break;
-            case 'v': out.push_back(u'\v'); ++pos; break;
+            case 'a':
+                out.push_back(u'\a');
+                ++pos;
+                break;
+            case 'b':
+                out.push_back(u'\b');
+                ++pos;
+                break;
+            case 'e':
+                out.push_back(char16_t{0x1B});
+                ++pos;
+                break;
+            case 'f':
+                out.push_back(u'\f');
+                ++pos;
+                break;
+            case 'n':
+                out.push_back(u'\n');
+                ++pos;
+                break;
+            case 'r':
+                out.push_back(u'\r');
+                ++pos;
+                break;
+            case 't':
+                out.push_back(u'\t');
+                ++pos;
+                break;
+            case 'v':
+                out.push_back(u'\v');
+                ++pos;
+                break;
             case 'x': {
                 ++pos;
                 unsigned value = 0;
@@ -114,10 +138,17 @@ std::size_t ReadEscaped(std::string_view text, std::size_t pos, char end, std::u
                 out.push_back(static_cast<char16_t>(value));
                 break;
             }
-            case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': {
+            case '0':
+            case '1':
+            case '2':
+            case '3':
+            case '4':
+            case '5':
+            case '6':
+            case '7': {
                 unsigned value = 0;
-                for (int digits = 0; digits < 3 && pos < text.size() && text[pos] >= '0' &&
-                                     text[pos] <= '7';
+                for (int digits = 0;
+                     digits < 3 && pos < text.size() && text[pos] >= '0' && text[pos] <= '7';
                      ++digits) {
                     value = value * 8 + static_cast<unsigned>(text[pos++] - '0');
                 }
@@ -149,7 +180,8 @@ std::size_t WriteEscaped(std::u16string_view s, std::string_view specials, bool 
         const char16_t c = s[i];
         const bool hasNext = i + 1 < s.size();
         if (c > 127) {
-            const bool padded = hasNext && s[i + 1] < 128 && IsHexDigit(static_cast<char>(s[i + 1]));
+            const bool padded =
+                hasNext && s[i + 1] < 128 && IsHexDigit(static_cast<char>(s[i + 1]));
             AppendFormat(out, padded ? "\\x%04x" : "\\x%x", c);
             continue;
         }
@@ -286,9 +318,12 @@ std::size_t ParseValueHead(std::string_view line, ParsedValue& value, int& kind)
         int kind;
     };
     static constexpr Prefix kPrefixes[] = {
-        {"\"", win::REG_SZ, kString},          {"str:\"", win::REG_SZ, kString},
-        {"str(2):\"", win::REG_EXPAND_SZ, kString}, {"str(7):\"", win::REG_MULTI_SZ, kString},
-        {"hex:", win::REG_BINARY, kHex},       {"dword:", win::REG_DWORD, kDword},
+        {"\"", win::REG_SZ, kString},
+        {"str:\"", win::REG_SZ, kString},
+        {"str(2):\"", win::REG_EXPAND_SZ, kString},
+        {"str(7):\"", win::REG_MULTI_SZ, kString},
+        {"hex:", win::REG_BINARY, kHex},
+        {"dword:", win::REG_DWORD, kDword},
     };
     for (const Prefix& prefix : kPrefixes) {
         if (rest.substr(0, prefix.text.size()) == prefix.text) {

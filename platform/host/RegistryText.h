@@ -11,7 +11,7 @@
 
 // A line that cannot be read; the parser adds the file and the line number.
 class RegistryTextError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

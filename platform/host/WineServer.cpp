@@ -52,7 +52,8 @@ std::vector<std::filesystem::path> WineServerFolders(const std::filesystem::path
     const std::string debian = DebianServerRoot(prefix);
     if (!debian.empty()) {
         const char* tmpdir = std::getenv("TMPDIR");
-        if (tmpdir != nullptr && *tmpdir == '/') add(std::filesystem::path(tmpdir) / debian / serverName);
+        if (tmpdir != nullptr && *tmpdir == '/')
+            add(std::filesystem::path(tmpdir) / debian / serverName);
         add(std::filesystem::path("/tmp") / debian / serverName);
     }
     add(std::filesystem::path("/tmp") / (".wine-" + std::to_string(::getuid())) / serverName);

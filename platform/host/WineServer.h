@@ -20,7 +20,7 @@ std::vector<std::filesystem::path> WineServerFolders(const std::filesystem::path
 // written, so that no wineserver starts meanwhile. Taking it fails when a
 // wineserver (or another writer) holds one of them.
 class WineServerLock {
-public:
+  public:
     explicit WineServerLock(const std::filesystem::path& prefix);
     ~WineServerLock();
     WineServerLock(const WineServerLock&) = delete;
@@ -29,7 +29,7 @@ public:
     bool Acquired() const { return acquired_; }
     pid_t Holder() const { return holder_; }  // the process that holds a lock, when known
 
-private:
+  private:
     std::vector<int> fds_;
     bool acquired_ = false;
     pid_t holder_ = 0;

@@ -30,8 +30,8 @@ std::string LargeFile(int keys) {
     for (int i = 0; i < keys; ++i) {
         text += "\n[Software\\\\Classes\\\\CLSID\\\\{" + std::to_string(100000 + i) +
                 "}\\\\InprocServer32] 1796743059\n#time=1dd872743f52b4a\n"
-                "@=\"C:\\\\windows\\\\system32\\\\component" + std::to_string(i) +
-                ".dll\"\n\"ThreadingModel\"=\"Both\"\n";
+                "@=\"C:\\\\windows\\\\system32\\\\component" +
+                std::to_string(i) + ".dll\"\n\"ThreadingModel\"=\"Both\"\n";
     }
     return text;
 }
@@ -70,9 +70,9 @@ TEST(HostRegistryAtomicTest, KillWhileSavingLeavesAWholeFile) {
     for (int round = 0; round < 6; ++round) {
         const RegistryFileStamp before = StampOf(file);
         pid_t child = 0;
-        ASSERT_EQ(posix_spawn(&child, program.c_str(), nullptr, nullptr, arguments,
-                              environment.data()),
-                  0);
+        ASSERT_EQ(
+            posix_spawn(&child, program.c_str(), nullptr, nullptr, arguments, environment.data()),
+            0);
         // Wait until the child has replaced the file twice (the key, a value),
         // then kill it at a different moment of its next saves each round.
         RegistryFileStamp seen = before;

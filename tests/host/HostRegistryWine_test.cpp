@@ -17,8 +17,10 @@
 namespace {
 
 // Runs a shell command on the prefix and returns its output (stdout and stderr).
-std::string RunOnPrefix(const std::filesystem::path& prefix, const std::string& command, int* status = nullptr) {
-    const std::string line = "WINEPREFIX='" + prefix.string() + "' WINEDEBUG=-all " + command + " 2>&1";
+std::string RunOnPrefix(const std::filesystem::path& prefix, const std::string& command,
+                        int* status = nullptr) {
+    const std::string line =
+        "WINEPREFIX='" + prefix.string() + "' WINEDEBUG=-all " + command + " 2>&1";
     std::string output;
     FILE* pipe = popen(line.c_str(), "r");
     if (pipe == nullptr) return output;
@@ -31,9 +33,11 @@ std::string RunOnPrefix(const std::filesystem::path& prefix, const std::string& 
 }
 
 class HostRegistryWineTest : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
-        if (std::system("command -v wineboot >/dev/null 2>&1 && command -v wineserver >/dev/null 2>&1") != 0) {
+        if (std::system(
+                "command -v wineboot >/dev/null 2>&1 && command -v wineserver >/dev/null 2>&1") !=
+            0) {
             return;
         }
         folder_ = new TempFolder();
@@ -108,7 +112,8 @@ TEST_F(HostRegistryWineTest, FilesOfWineboot) {
 
 TEST_F(HostRegistryWineTest, WineSeesTheEntriesOfSetup) {
     HostRegistry registry(Prefix());
-    const std::string uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
+    const std::string uninstall =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
     const std::string displayName = "Lingora";
     const std::string uninstallString = "C:\\Program Files\\Lingora\\Uninst.exe";
 
@@ -124,28 +129,36 @@ TEST_F(HostRegistryWineTest, WineSeesTheEntriesOfSetup) {
     RunOnPrefix(Prefix(), "wineserver -k");
     RunOnPrefix(Prefix(), "timeout 60 wineserver -w");
 
-    ASSERT_EQ(WriteKey(registry, RootKey::LocalMachine, uninstall, "DisplayName", &displayName), 0u);
-    ASSERT_EQ(WriteKey(registry, RootKey::LocalMachine, uninstall, "UninstallString", &uninstallString), 0u);
+    ASSERT_EQ(WriteKey(registry, RootKey::LocalMachine, uninstall, "DisplayName", &displayName),
+              0u);
+    ASSERT_EQ(
+        WriteKey(registry, RootKey::LocalMachine, uninstall, "UninstallString", &uninstallString),
+        0u);
     const std::string type = "Lingora.Wordlist", typeName = "Lingora wordlist",
                       icon = "C:\\Program Files\\Lingora\\Lingora.exe,1", verb = "Open",
                       command = "C:\\Program Files\\Lingora\\Lingora.exe \"%1\"";
     ASSERT_EQ(WriteKey(registry, RootKey::ClassesRoot, ".wdl", "", &type), 0u);
     ASSERT_EQ(WriteKey(registry, RootKey::ClassesRoot, "Lingora.Wordlist", "", &typeName), 0u);
-    ASSERT_EQ(WriteKey(registry, RootKey::ClassesRoot, "Lingora.Wordlist\\DefaultIcon", "", &icon), 0u);
+    ASSERT_EQ(WriteKey(registry, RootKey::ClassesRoot, "Lingora.Wordlist\\DefaultIcon", "", &icon),
+              0u);
     ASSERT_EQ(WriteKey(registry, RootKey::ClassesRoot, "Lingora.Wordlist\\Shell", "", &verb), 0u);
-    ASSERT_EQ(WriteKey(registry, RootKey::ClassesRoot, "Lingora.Wordlist\\Shell\\Open", "", nullptr), 0u);
+    ASSERT_EQ(
+        WriteKey(registry, RootKey::ClassesRoot, "Lingora.Wordlist\\Shell\\Open", "", nullptr), 0u);
     ASSERT_EQ(WriteKey(registry, RootKey::ClassesRoot, "Lingora.Wordlist\\Shell\\Open\\command", "",
-                       &command), 0u);
+                       &command),
+              0u);
 
-    const std::string entry = RunOnPrefix(Prefix(), "timeout 120 wine reg query "
-                                            "'HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\"
-                                            "CurrentVersion\\Uninstall\\Lingora'");
+    const std::string entry = RunOnPrefix(Prefix(),
+                                          "timeout 120 wine reg query "
+                                          "'HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\"
+                                          "CurrentVersion\\Uninstall\\Lingora'");
     EXPECT_NE(entry.find("DisplayName    REG_SZ    Lingora"), std::string::npos) << entry;
     EXPECT_NE(entry.find("UninstallString    REG_SZ    C:\\Program Files\\Lingora\\Uninst.exe"),
               std::string::npos)
         << entry;
-    const std::string open = RunOnPrefix(Prefix(), "timeout 120 wine reg query "
-                                           "'HKCR\\Lingora.Wordlist\\Shell\\Open\\command'");
+    const std::string open = RunOnPrefix(Prefix(),
+                                         "timeout 120 wine reg query "
+                                         "'HKCR\\Lingora.Wordlist\\Shell\\Open\\command'");
     EXPECT_NE(open.find("(Default)    REG_SZ    C:\\Program Files\\Lingora\\Lingora.exe \"%1\""),
               std::string::npos)
         << open;

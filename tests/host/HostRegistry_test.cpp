@@ -1,8 +1,8 @@
 // The registry of a Wine prefix through IRegistry: where each root key lives,
 // the 32-bit view of a 64-bit prefix, changes on disk at once, files that are
 // changed by others, and files that must not be written.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -17,7 +17,8 @@ namespace {
 const char* const kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
 
 std::string Header(const char* arch) {
-    return std::string("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=") +
+    return std::string(
+               "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=") +
            arch + "\n";
 }
 
@@ -33,7 +34,7 @@ const std::string kWin64Machine =
 RegValue Sz(const std::string& text) { return RegValue{win::REG_SZ, text + '\0'}; }
 
 class HostRegistryTest : public TempFolderTest {
-protected:
+  protected:
     std::filesystem::path File(const char* name) const { return temp_.Path() / name; }
     std::string Read(const char* name) const { return TempFolder::ReadFile(File(name)); }
 
@@ -74,22 +75,28 @@ TEST_F(HostRegistryTest, EmptyPrefixGetsFilesOnFirstWrite) {
 
     const std::string machine = Read("system.reg");
     EXPECT_EQ(machine.rfind(Header("win32"), 0), 0u) << machine;
-    EXPECT_NE(machine.find("\n\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Lingora] "),
-              std::string::npos);
+    EXPECT_NE(
+        machine.find(
+            "\n\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Lingora] "),
+        std::string::npos);
     EXPECT_NE(machine.find("\"DisplayName\"=\"Lingora\"\n"), std::string::npos);
     EXPECT_NE(machine.find("[Software\\\\Classes\\\\.wdl] "), std::string::npos);
     EXPECT_NE(machine.find("@=\"Lingora.Wordlist\"\n"), std::string::npos);
     const std::string user = Read("user.reg");
-    EXPECT_EQ(user.rfind("WINE REGISTRY Version 2\n;; All keys relative to "
-                         "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win32\n\n[Software\\\\Tarnwick] ",
-                         0),
-              0u)
+    EXPECT_EQ(
+        user.rfind(
+            "WINE REGISTRY Version 2\n;; All keys relative to "
+            "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win32\n\n[Software\\\\Tarnwick] ",
+            0),
+        0u)
         << user;
 
     // Another process (here another instance) sees the values, case-insensitively.
     HostRegistry other(temp_.Path());
-    EXPECT_EQ(Query(other, RootKey::LocalMachine, "SOFTWARE\\microsoft\\Windows\\CurrentVersion\\"
-                                                  "uninstall\\LINGORA", "displayname"),
+    EXPECT_EQ(Query(other, RootKey::LocalMachine,
+                    "SOFTWARE\\microsoft\\Windows\\CurrentVersion\\"
+                    "uninstall\\LINGORA",
+                    "displayname"),
               std::string("Lingora\0", 8));
     EXPECT_EQ(Query(other, RootKey::LocalMachine, "Software\\Classes\\.WDL", ""),
               std::string("Lingora.Wordlist\0", 17));
@@ -118,7 +125,8 @@ TEST_F(HostRegistryTest, ThirtyTwoBitViewOfA64BitPrefix) {
               std::string("C:\\Program Files (x86)\0", 23));
     ASSERT_EQ(Write(registry, RootKey::LocalMachine, kUninstall, "DisplayName", "Lingora"), 0u);
     ASSERT_EQ(Write(registry, RootKey::ClassesRoot, ".wdl", "", "Lingora.Wordlist"), 0u);
-    ASSERT_EQ(Write(registry, RootKey::LocalMachine, "Software\\Classes\\Lingora.Wordlist", "", "w"), 0u);
+    ASSERT_EQ(
+        Write(registry, RootKey::LocalMachine, "Software\\Classes\\Lingora.Wordlist", "", "w"), 0u);
     ASSERT_EQ(Write(registry, RootKey::CurrentUser, "Software\\Tarnwick", "Name", "x"), 0u);
     const std::string machine = Read("system.reg");
     EXPECT_NE(machine.find("[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\"
@@ -142,15 +150,17 @@ TEST_F(HostRegistryTest, ThirtyTwoBitViewOfA64BitPrefix) {
     win32.WriteFile("system.reg", Header("win32"));
     HostRegistry plain(win32.Path());
     ASSERT_EQ(Write(plain, RootKey::LocalMachine, kUninstall, "DisplayName", "Lingora"), 0u);
-    EXPECT_NE(TempFolder::ReadFile(win32.Path() / "system.reg")
-                  .find("[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Lingora]"),
-              std::string::npos);
+    EXPECT_NE(
+        TempFolder::ReadFile(win32.Path() / "system.reg")
+            .find("[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Lingora]"),
+        std::string::npos);
 }
 
 TEST_F(HostRegistryTest, TextInTheAnsiCodePage) {
     HostRegistry registry(temp_.Path());
     // "Caf\xe9 \x80" is "Café €" in Windows-1252.
-    ASSERT_EQ(Write(registry, RootKey::CurrentUser, "Software\\Caf\xe9", "Pr\xeas", "Caf\xe9 \x80"), 0u);
+    ASSERT_EQ(Write(registry, RootKey::CurrentUser, "Software\\Caf\xe9", "Pr\xeas", "Caf\xe9 \x80"),
+              0u);
     const std::string user = Read("user.reg");
     EXPECT_NE(user.find("[Software\\\\Caf\\xe9] "), std::string::npos) << user;
     EXPECT_NE(user.find("\"Pr\\xeas\"=\"Caf\\xe9 \\x20ac\"\n"), std::string::npos) << user;
@@ -172,7 +182,8 @@ TEST_F(HostRegistryTest, KeysAndValuesDeletedAsWindowsDoes) {
 
     EXPECT_EQ(registry.DeleteKey(RootKey::ClassesRoot, open), win::ERROR_ACCESS_DENIED);
     EXPECT_EQ(registry.DeleteKey(RootKey::ClassesRoot, open + "\\command"), 0u);
-    EXPECT_EQ(registry.DeleteKey(RootKey::ClassesRoot, open + "\\command"), win::ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(registry.DeleteKey(RootKey::ClassesRoot, open + "\\command"),
+              win::ERROR_FILE_NOT_FOUND);
     // The handle of a deleted key answers as on Windows.
     RegValue value;
     EXPECT_EQ(registry.QueryValue(command, "", value), win::ERROR_KEY_DELETED);
@@ -186,7 +197,8 @@ TEST_F(HostRegistryTest, KeysAndValuesDeletedAsWindowsDoes) {
     EXPECT_EQ(other.OpenKey(RootKey::ClassesRoot, open, false, key), 0u);
     EXPECT_EQ(other.DeleteKey(RootKey::ClassesRoot, ""), win::ERROR_ACCESS_DENIED);
     EXPECT_EQ(other.DeleteKey(RootKey::LocalMachine, ""), win::ERROR_ACCESS_DENIED);
-    EXPECT_EQ(other.OpenKey(RootKey::ClassesRoot, "a\\\\b", true, key), win::ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(other.OpenKey(RootKey::ClassesRoot, "a\\\\b", true, key),
+              win::ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(HostRegistryTest, ChangesByOthersAreSeenAndKept) {
@@ -221,10 +233,12 @@ TEST_F(HostRegistryTest, ReadOnlyFileIsNotReplaced) {
     IRegistry::Key key = 0;
     EXPECT_EQ(registry.CheckWritable(), win::ERROR_ACCESS_DENIED);
     EXPECT_NE(registry.LastErrorText().find("system.reg\" cannot be written"), std::string::npos);
-    EXPECT_EQ(registry.OpenKey(RootKey::LocalMachine, kUninstall, true, key), win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(registry.OpenKey(RootKey::LocalMachine, kUninstall, true, key),
+              win::ERROR_ACCESS_DENIED);
     EXPECT_NE(registry.LastErrorText().find("system.reg\" cannot be written"), std::string::npos);
-    ASSERT_EQ(registry.OpenKey(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
-                               false, key), 0u);
+    ASSERT_EQ(registry.OpenKey(RootKey::LocalMachine,
+                               "Software\\Microsoft\\Windows\\CurrentVersion", false, key),
+              0u);
     EXPECT_EQ(registry.LastErrorText(), "");
     EXPECT_EQ(registry.SetValue(key, "ProgramFilesDir", Sz("D:\\")), win::ERROR_ACCESS_DENIED);
     // The refused change is not kept in memory either.
@@ -242,7 +256,8 @@ TEST_F(HostRegistryTest, ReadOnlyFileIsNotReplaced) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     // No temporary file is left beside it.
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(temp_.Path())) files += !entry.is_directory();
+    for (const auto& entry : std::filesystem::directory_iterator(temp_.Path()))
+        files += !entry.is_directory();
     EXPECT_EQ(files, 1);
 }
 
@@ -254,9 +269,10 @@ TEST_F(HostRegistryTest, UnreadableFileIsNeverRewritten) {
     EXPECT_NE(registry.LastErrorText().find("line 6"), std::string::npos);
     IRegistry::Key key = 0;
     EXPECT_NE(registry.OpenKey(RootKey::LocalMachine, kUninstall, true, key), 0u);
-    EXPECT_NE(registry.LastErrorText().find("system.reg\" cannot be read: line 6: a key name without "
-                                            "its closing bracket"),
-              std::string::npos)
+    EXPECT_NE(
+        registry.LastErrorText().find("system.reg\" cannot be read: line 6: a key name without "
+                                      "its closing bracket"),
+        std::string::npos)
         << registry.LastErrorText();
     EXPECT_NE(registry.OpenKey(RootKey::ClassesRoot, ".wdl", true, key), 0u);
     EXPECT_NE(registry.DeleteKey(RootKey::LocalMachine, "Software"), 0u);

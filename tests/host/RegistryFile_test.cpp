@@ -60,9 +60,7 @@ std::string Utf8Of(const std::u16string& s) {
     return out;
 }
 
-std::string RegSz(const std::u16string& text) {
-    return Utf16ToBytes(text + u'\0');
-}
+std::string RegSz(const std::u16string& text) { return Utf16ToBytes(text + u'\0'); }
 
 // The text of the file split at its key lines.
 std::vector<std::string> Sections(const std::string& text) {
@@ -101,8 +99,9 @@ TEST(RegistryFileTest, UnchangedFileIsWrittenBackByteForByte) {
 
     // Odd but readable layouts survive too: CRLF-free comments, blank lines,
     // no final newline, a key repeated.
-    const std::string odd = "WINE REGISTRY Version 2\n;; comment\n\n\n[A] 1\n; note\n\"x\"=\"1\"\n\n\n"
-                            "  [B]\n\"y\"=dword:1\n[A] 2\n\"z\"=\"2\"";
+    const std::string odd =
+        "WINE REGISTRY Version 2\n;; comment\n\n\n[A] 1\n; note\n\"x\"=\"1\"\n\n\n"
+        "  [B]\n\"y\"=dword:1\n[A] 2\n\"z\"=\"2\"";
     EXPECT_EQ(Load(odd).Serialize(), odd);
 }
 
@@ -145,7 +144,8 @@ TEST(RegistryFileTest, ValuesReadAsWineStoresThem) {
     EXPECT_EQ(values, 7u);
 
     // A repeated key is merged, the later value winning.
-    RegistryFile merged = Load("WINE REGISTRY Version 2\n\n[A] 1\n\"x\"=\"1\"\n\"y\"=\"1\"\n\n[a] 2\n\"X\"=\"2\"\n");
+    RegistryFile merged =
+        Load("WINE REGISTRY Version 2\n\n[A] 1\n\"x\"=\"1\"\n\"y\"=\"1\"\n\n[a] 2\n\"X\"=\"2\"\n");
     ASSERT_TRUE(merged.QueryValue(u"A", u"x", value));
     EXPECT_EQ(value.data, RegSz(u"2"));
     ASSERT_TRUE(merged.QueryInfo(u"A", subKeys, values));
@@ -182,8 +182,9 @@ TEST(RegistryFileTest, OneChangeRewritesOnlyThatKey) {
     const std::string original = Sections(kMachine)[3];
     const std::size_t firstValue = original.find("\"Bin\"");
     const std::size_t blank = original.rfind("\n\n");
-    EXPECT_NE(withTest.find(original.substr(firstValue, blank + 1 - firstValue) + "\"Added\"=\"1\"\n\n"),
-              std::string::npos);
+    EXPECT_NE(
+        withTest.find(original.substr(firstValue, blank + 1 - firstValue) + "\"Added\"=\"1\"\n\n"),
+        std::string::npos);
     // And the result reads back to the same values.
     RegistryFile again = Load(withTest);
     RegistryFile::Value value;
@@ -237,8 +238,8 @@ TEST(RegistryFileTest, KeysCreatedAndDeletedAsWindowsDoes) {
 }
 
 TEST(RegistryFileTest, EmptyFileHasWinesHeader) {
-    RegistryFile file = RegistryFile::Empty("REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000",
-                                            RegistryArch::Win64);
+    RegistryFile file =
+        RegistryFile::Empty("REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000", RegistryArch::Win64);
     EXPECT_EQ(file.Serialize(),
               "WINE REGISTRY Version 2\n;; All keys relative to "
               "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n");
@@ -258,10 +259,14 @@ TEST(RegistryTextTest, EscapesBothWays) {
         {u"plain text", "plain text"},
         {u"a\\b\"c", "a\\\\b\\\"c"},
         {u"\a\b\t\n\v\f\r\x1b", "\\a\\b\\t\\n\\v\\f\\r\\e"},
-        {u"\x01" u"7", "\\0017"},          // padded: an octal digit follows
-        {u"\x01" u"8", "\\18"},
+        {u"\x01"
+         u"7",
+         "\\0017"},  // padded: an octal digit follows
+        {u"\x01"
+         u"8",
+         "\\18"},
         {u"\x1f", "\\37"},
-        {u"\u00e9a", "\\x00e9a"},          // padded: a hex digit follows
+        {u"\u00e9a", "\\x00e9a"},  // padded: a hex digit follows
         {u"\u00e9g", "\\xe9g"},
         {u"\u20ac", "\\x20ac"},
         {u"\xd83c\xdf0e", "\\xd83c\\xdf0e"},
@@ -321,7 +326,8 @@ TEST(RegistryTextTest, ValueLinesAsWineWritesThem) {
         }
         std::size_t next = 1;
         ParsedValue value;
-        ParseValueLine(parts[0], [&] { return parts.at(next++); }, value);
+        ParseValueLine(
+            parts[0], [&] { return parts.at(next++); }, value);
         EXPECT_EQ(next, parts.size()) << text;
         EXPECT_EQ(FormatValueLine(value.name, value.type, value.data), text);
     }
@@ -332,7 +338,8 @@ TEST(RegistryFileTest, UnreadableFilesNameFileAndLine) {
         std::string text;
         std::string message;
     };
-    const std::string head = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n";
+    const std::string head =
+        "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n";
     const std::vector<Case> cases = {
         {"WINE REGISTRY Version 1\n", "line 1: the first line is not"},
         {"", "line 1: the first line is not"},

@@ -23,7 +23,7 @@ namespace {
 // A child process that holds the lock as wineserver does (a POSIX write lock
 // on the first byte of <server folder>/lock) until it is ended.
 class LockHolder {
-public:
+  public:
     explicit LockHolder(const std::filesystem::path& folder) {
         std::filesystem::create_directories(folder);
         const std::string lockFile = (folder / "lock").string();
@@ -59,7 +59,7 @@ public:
         }
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     bool locked_ = false;
 };
@@ -94,7 +94,7 @@ std::string ServerName(const std::filesystem::path& prefix) {
 }
 
 class WineServerTest : public TempFolderTest {
-protected:
+  protected:
     std::filesystem::path Prefix() const { return temp_.Path() / "prefix"; }
     void SetUp() override {
         std::filesystem::create_directories(Prefix());
@@ -106,7 +106,8 @@ protected:
         std::error_code ignored;
         std::filesystem::remove_all(std::filesystem::path("/tmp") / debianRoot_, ignored);
         const char* tmpdir = std::getenv("TMPDIR");
-        if (tmpdir != nullptr) std::filesystem::remove_all(std::filesystem::path(tmpdir) / debianRoot_, ignored);
+        if (tmpdir != nullptr)
+            std::filesystem::remove_all(std::filesystem::path(tmpdir) / debianRoot_, ignored);
     }
     std::string debianRoot_;
 };
@@ -117,7 +118,8 @@ TEST_F(WineServerTest, FoldersOfUpstreamAndDebianWine) {
     const std::vector<std::filesystem::path> folders = WineServerFolders(Prefix());
     const std::string server = ServerName(Prefix());
     ASSERT_GE(folders.size(), 2u);
-    EXPECT_EQ(folders.back(), std::filesystem::path("/tmp/.wine-" + std::to_string(getuid())) / server);
+    EXPECT_EQ(folders.back(),
+              std::filesystem::path("/tmp/.wine-" + std::to_string(getuid())) / server);
     const std::filesystem::path debian = std::filesystem::path("/tmp") / debianRoot_ / server;
     EXPECT_NE(std::find(folders.begin(), folders.end(), debian), folders.end());
     std::filesystem::remove(Prefix() / "wineserver");
@@ -151,8 +153,7 @@ TEST_F(WineServerTest, RunningWineserverRefusesEveryChange) {
         IRegistry::Key other = 0;
         EXPECT_EQ(registry.OpenKey(RootKey::CurrentUser, "Software\\New", true, other),
                   win::ERROR_LOCK_VIOLATION);
-        EXPECT_EQ(registry.DeleteKey(RootKey::LocalMachine, path),
-                  win::ERROR_LOCK_VIOLATION);
+        EXPECT_EQ(registry.DeleteKey(RootKey::LocalMachine, path), win::ERROR_LOCK_VIOLATION);
         EXPECT_EQ(registry.DeleteValue(key, "Name"), win::ERROR_LOCK_VIOLATION);
         EXPECT_EQ(TempFolder::ReadFile(Prefix() / "system.reg"), before);
         EXPECT_FALSE(std::filesystem::exists(Prefix() / "user.reg"));
