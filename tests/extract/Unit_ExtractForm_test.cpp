@@ -120,6 +120,7 @@ TEST_F(ExtractFormTest, MissingDiskIsAskedForUntilItIsThere) {
     // OK while the disk is missing asks again; Cancel and Continue ask again;
     // OK once it is there goes on.
     AnswerModal("Change disk", [&](QWidget* dialog) {
+        dialog->grab().save("/tmp/change-disk.png");
         answer("OK")(dialog);
         AnswerModal("Change disk", [&](QWidget* dialog) {
             answer("Cancel")(dialog);
