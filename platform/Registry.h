@@ -47,6 +47,11 @@ public:
                                        std::uint32_t& values) = 0;
     // RegDeleteKeyA: deletes a key that has no subkeys.
     virtual std::uint32_t DeleteKey(RootKey root, const std::string& path) = 0;
+
+    // Why no change can be made to the registry at all just now (another program
+    // owns it, or a hive cannot be read), as a sentence for the user; empty when
+    // changes can be made. Asked before work that ends in registry changes.
+    virtual std::string ChangesRefusedReason() = 0;
 };
 
 class ForwardingRegistry : public IRegistry {
@@ -71,6 +76,7 @@ public:
     std::uint32_t DeleteKey(RootKey root, const std::string& path) override {
         return inner_.DeleteKey(root, path);
     }
+    std::string ChangesRefusedReason() override { return inner_.ChangesRefusedReason(); }
 
 protected:
     IRegistry& Inner() { return inner_; }

@@ -585,6 +585,11 @@ void TMainForm::ProgFoldersTreeChange(QTreeWidgetItem* node) {
 }
 
 void TMainForm::RunInstallation() {
+    // Nothing is removed or copied while the machine's registry cannot take the
+    // entries that end the installation (Wine running on it, a damaged file).
+    const std::string refused = Registry().ChangesRefusedReason();
+    if (!refused.empty()) throw Exception(refused);
+
     if (SetupPars.PreviousInstallFound)
         RemovePreviousInstallation(SetupPars.PreviousInstallFolder,
                                    SetupPars.PreviousProgramFolder);

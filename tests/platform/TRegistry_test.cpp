@@ -60,6 +60,7 @@ public:
     std::uint32_t DeleteKey(RootKey root, const std::string& path) override {
         return keys.erase(Name(root, path)) ? win::ERROR_SUCCESS : win::ERROR_FILE_NOT_FOUND;
     }
+    std::string ChangesRefusedReason() override { return {}; }
 
 private:
     std::vector<std::string> handles;

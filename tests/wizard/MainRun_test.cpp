@@ -168,6 +168,22 @@ TEST_F(RunTest, FailingStepIsShownAndKeepsTheConfirmationPage) {
     EXPECT_TRUE(Log().ends_with(".lnk\r\n\r\n"));
 }
 
+TEST_F(RunTest, RegistryThatCannotBeChangedStopsBeforeAnythingIsCopied) {
+    WriteVolume("Lingora.exe", "hello", 5, '\0');
+    StartAndConfirm();
+    std::ofstream(prefix_.Folder() / "system.reg", std::ios::binary) << "not a registry file\n";
+
+    try {
+        MainForm->NextButtonClick();
+        ADD_FAILURE() << "the damaged registry file was not noticed";
+    } catch (const Exception& error) {
+        EXPECT_NE(std::string(error.what()).find("system.reg"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Confirmation);
+    EXPECT_FALSE(fs::exists(prefix_.Folder() / "drive_c" / "Program Files" / "Lingora"));
+    EXPECT_EQ(ExtractPars.LogFile, nullptr);
+}
+
 TEST_F(RunTest, LogThatCannotBeCreatedLeavesNothingOpen) {
     WriteVolume("Lingora.exe", "hello", 5, '\0');
     StartAndConfirm();
