@@ -66,7 +66,9 @@ std::map<fs::path, std::string> Snapshot(const fs::path& folder, const fs::path&
 
 struct World {
     fs::path root, prefix, volumes, install;
-    std::unique_ptr<QApplication> application;
+    // The windows and the application live until the process ends: Qt's own
+    // statics are gone by the time a static World is destroyed.
+    QApplication* application = nullptr;
     std::unique_ptr<HostFileSystem> files;
     QuietWindows windows;
     std::map<fs::path, std::string> outside;
@@ -76,7 +78,7 @@ struct World {
         static char name[] = "volume_fuzz";
         static char* argv[] = {name, nullptr};
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        application = std::make_unique<QApplication>(argc, argv);
+        application = new QApplication(argc, argv);
         std::string pattern = (fs::temp_directory_path() / "volume-fuzz-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) std::abort();
         root = pattern;
@@ -94,7 +96,7 @@ struct World {
         ExitForm = new TExitForm();
         ExtractForm = new TExtractForm();
         // The disk prompt and the exit question, answered as soon as they show.
-        auto* answers = new QTimer(application.get());
+        auto* answers = new QTimer(application);
         QObject::connect(answers, &QTimer::timeout, [] {
             QWidget* modal = QApplication::activeModalWidget();
             if (modal == nullptr) return;
@@ -109,10 +111,6 @@ struct World {
     }
 
     ~World() {
-        delete ExtractForm;
-        ExtractForm = nullptr;
-        delete ExitForm;
-        ExitForm = nullptr;
         InstallPlatform(Platform{});
         std::error_code ignored;
         fs::current_path(fs::temp_directory_path(), ignored);
