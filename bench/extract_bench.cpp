@@ -291,6 +291,27 @@ int main(int argc, char** argv) {
     }
     const long peakHwm = StatusKiB("VmHWM:");
 
+    // The fixed cost of the real path: the window, the thread and its 100 chunks
+    // handed over, on a set of 100 bytes.
+    std::vector<double> fixed;
+    {
+        const fs::path tinyVolumes = root / "volumes-tiny";
+        WriteSet({{"Tiny.bin", 100, 1}}, root / "source-tiny", tinyVolumes, std::int64_t{1} << 40);
+        fs::current_path(tinyVolumes);
+        for (int i = 0; i < 5; ++i) {
+            const std::string target = "C:\\Bench\\Tiny" + std::to_string(i);
+            fs::create_directories(prefix / "drive_c" / "Bench" / ("Tiny" + std::to_string(i)));
+            fixed.push_back(Seconds([&] {
+                TLogFile log(target, "Lingora");
+                ExtractPars.LogFile = &log;
+                ExtractPars.TargetFolder = target;
+                ExtractForm->exec();
+                log.Close();
+                ExtractPars = {};
+            }));
+        }
+    }
+
     std::printf("extract_bench: %d rounds, large set %lld MiB over 3 volumes%s\n", rounds,
                 static_cast<long long>(largeTotal >> 20), full ? " (full size)" : "");
     for (const Workload& load : workloads) {
@@ -299,6 +320,8 @@ int main(int argc, char** argv) {
         std::printf("%-22s setup %.3f s   tar -xf %.3f s   cp %.3f s   setup/tar %.2f   setup/cp %.2f   tar/setup %.2f\n",
                     load.name.c_str(), setup, tar, cp, setup / tar, setup / cp, tar / setup);
     }
+    std::printf("fixed cost of the window, the thread and 100 hand-overs (100-byte set): %.1f ms\n",
+                Median(fixed) * 1000);
     if (!only.empty()) {
         std::printf("memory: peak before extracting %ld KiB, peak after %ld KiB (+%ld KiB)\n", idleHwm,
                     peakHwm, peakHwm - idleHwm);
