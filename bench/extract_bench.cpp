@@ -37,7 +37,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class QuietWindows : public IWindowServices {
-public:
+  public:
     void MessageBeep(std::uint32_t) override {}
     ScreenSize GetScreenSize() override { return {1024, 768}; }
     bool ExitWindowsEx(std::uint32_t) override { return false; }
@@ -102,14 +102,15 @@ void WriteSet(const std::vector<SourceFile>& files, const fs::path& source, cons
         unsigned state = file.seed * 2654435761u + 7;
         std::int64_t left = file.size;
         while (left > 0) {
-            const auto piece = static_cast<std::size_t>(std::min<std::int64_t>(left, buffer.size()));
+            const auto piece =
+                static_cast<std::size_t>(std::min<std::int64_t>(left, buffer.size()));
             Fill(buffer, state, piece);
             out.write(buffer.data(), static_cast<std::streamsize>(piece));
             std::size_t at = 0;
             while (at < piece) {
                 if (used == volumeData) next();
-                const auto part = static_cast<std::size_t>(
-                    std::min<std::int64_t>(static_cast<std::int64_t>(piece - at), volumeData - used));
+                const auto part = static_cast<std::size_t>(std::min<std::int64_t>(
+                    static_cast<std::int64_t>(piece - at), volumeData - used));
                 volume.write(buffer.data() + at, static_cast<std::streamsize>(part));
                 at += part;
                 used += static_cast<std::int64_t>(part);
@@ -182,7 +183,9 @@ int main(int argc, char** argv) {
         } else if (argument == "--dir" && i + 1 < argc) {
             base = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: extract_bench [--full] [--rounds N] [--only large|small] [--dir FOLDER]\n");
+            std::fprintf(
+                stderr,
+                "usage: extract_bench [--full] [--rounds N] [--only large|small] [--dir FOLDER]\n");
             return 2;
         }
     }
@@ -205,7 +208,8 @@ int main(int argc, char** argv) {
     const std::int64_t largeTotal = full ? (std::int64_t{1} << 30) : (std::int64_t{256} << 20);
     std::vector<SourceFile> large;
     for (int i = 0; i < 8; ++i)
-        large.push_back({"Data\\Large" + std::to_string(i) + ".bin", largeTotal / 8, static_cast<unsigned>(i + 1)});
+        large.push_back({"Data\\Large" + std::to_string(i) + ".bin", largeTotal / 8,
+                         static_cast<unsigned>(i + 1)});
     std::vector<SourceFile> small;
     for (int i = 0; i < 20000; ++i) {
         char name[64];
@@ -317,28 +321,32 @@ int main(int argc, char** argv) {
     for (const Workload& load : workloads) {
         if (!Selected(load)) continue;
         const double setup = Median(load.setup), tar = Median(load.tar), cp = Median(load.cp);
-        std::printf("%-22s setup %.3f s   tar -xf %.3f s   cp %.3f s   setup/tar %.2f   setup/cp %.2f   tar/setup %.2f\n",
-                    load.name.c_str(), setup, tar, cp, setup / tar, setup / cp, tar / setup);
+        std::printf(
+            "%-22s setup %.3f s   tar -xf %.3f s   cp %.3f s   setup/tar %.2f   setup/cp %.2f   "
+            "tar/setup %.2f\n",
+            load.name.c_str(), setup, tar, cp, setup / tar, setup / cp, tar / setup);
     }
     std::printf("fixed cost of the window, the thread and 100 hand-overs (100-byte set): %.1f ms\n",
                 Median(fixed) * 1000);
     if (!only.empty()) {
-        std::printf("memory: peak before extracting %ld KiB, peak after %ld KiB (+%ld KiB)\n", idleHwm,
-                    peakHwm, peakHwm - idleHwm);
+        std::printf("memory: peak before extracting %ld KiB, peak after %ld KiB (+%ld KiB)\n",
+                    idleHwm, peakHwm, peakHwm - idleHwm);
         return 0;
     }
     const double largeSetup = Median(workloads[0].setup);
     const double smallSetup = Median(workloads[1].setup);
-    std::printf("targets: large tar/setup %.2f (>= 2.0: %s), large setup/cp %.2f (<= 1.2: %s), "
-                "small setup/tar %.2f (<= 1.3: %s)\n",
-                Median(workloads[0].tar) / largeSetup,
-                Median(workloads[0].tar) / largeSetup >= 2.0 ? "met" : "NOT met",
-                largeSetup / Median(workloads[0].cp),
-                largeSetup / Median(workloads[0].cp) <= 1.2 ? "met" : "NOT met",
-                smallSetup / Median(workloads[1].tar),
-                smallSetup / Median(workloads[1].tar) <= 1.3 ? "met" : "NOT met");
-    std::printf("memory: idle RSS %ld KiB, peak before extracting %ld KiB, peak after %ld KiB (+%ld KiB)\n",
-                idleRss, idleHwm, peakHwm, peakHwm - idleHwm);
+    std::printf(
+        "targets: large tar/setup %.2f (>= 2.0: %s), large setup/cp %.2f (<= 1.2: %s), "
+        "small setup/tar %.2f (<= 1.3: %s)\n",
+        Median(workloads[0].tar) / largeSetup,
+        Median(workloads[0].tar) / largeSetup >= 2.0 ? "met" : "NOT met",
+        largeSetup / Median(workloads[0].cp),
+        largeSetup / Median(workloads[0].cp) <= 1.2 ? "met" : "NOT met",
+        smallSetup / Median(workloads[1].tar),
+        smallSetup / Median(workloads[1].tar) <= 1.3 ? "met" : "NOT met");
+    std::printf(
+        "memory: idle RSS %ld KiB, peak before extracting %ld KiB, peak after %ld KiB (+%ld KiB)\n",
+        idleRss, idleHwm, peakHwm, peakHwm - idleHwm);
 
     delete ExtractForm;
     ExtractForm = nullptr;

@@ -64,7 +64,8 @@ bool TDataFile::ReadName(std::string& name) {
         const std::size_t got = stream_->Read(block.data(), block.size());
         const void* nul = std::memchr(block.data(), 0, got);
         if (nul != nullptr) {
-            const auto length = static_cast<std::size_t>(static_cast<const char*>(nul) - block.data());
+            const auto length =
+                static_cast<std::size_t>(static_cast<const char*>(nul) - block.data());
             name.append(block.data(), length);
             position_ += static_cast<std::int64_t>(length) + 1;
             if (length + 1 < got && stream_->Seek(position_, SeekOrigin::Begin) != position_)

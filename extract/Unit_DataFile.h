@@ -37,7 +37,7 @@ void ResetOutFile();
 using volume::VolumeName;
 
 class TDataFile {
-public:
+  public:
     // Opens the volume for reading, shared with nobody (mode 0 is the only mode).
     // Raises EFOpenError when it cannot be opened.
     TDataFile(const std::string& fileName, int mode, TLogFile* logFile,
@@ -81,7 +81,7 @@ public:
     // Raises EDamagedVolume naming this volume, the offset and the fault.
     [[noreturn]] void Damaged(const std::string& fault, std::int64_t offset) const;
 
-private:
+  private:
     void StartNextFile(std::int64_t largestSize);
 
     std::string fileName_;

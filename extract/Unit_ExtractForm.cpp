@@ -135,7 +135,8 @@ void TExtractForm::done(int modalResult) {
 void TExtractForm::reject() { CancelButtonClick(); }
 
 void TExtractForm::showEvent(QShowEvent* event) {
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    if (const QScreen* screen =
+            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }

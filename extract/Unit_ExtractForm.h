@@ -27,7 +27,7 @@ extern bool ExtractAborted;
 
 class TExtractForm : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TExtractForm(QWidget* parent = nullptr);
     // Disposes of a thread still running (a paused one is released and joined).
     ~TExtractForm() override;
@@ -55,11 +55,11 @@ public:
     void done(int modalResult) override;
     void reject() override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     QPointer<TExtractThread> thread_;
     int fatalCleanup_ = 0;
 };

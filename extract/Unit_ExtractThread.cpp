@@ -181,8 +181,8 @@ void TExtractThread::FinishSet() {
                           DataFile->Position());
     if (OutFileRemaining > 0)
         DataFile->Damaged("a file is still " + std::to_string(OutFileRemaining) +
-                              " bytes short when the set's total of " +
-                              std::to_string(TotalSize) + " bytes is reached",
+                              " bytes short when the set's total of " + std::to_string(TotalSize) +
+                              " bytes is reached",
                           DataFile->Position());
     // Empty files may follow the last data byte; anything else is more data than
     // the total allows.

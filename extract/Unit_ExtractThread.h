@@ -45,7 +45,7 @@ bool AskForDisk(const std::string& text);
 
 class TExtractThread : public QThread {
     Q_OBJECT
-public:
+  public:
     explicit TExtractThread(QObject* parent = nullptr);
     // Releases and joins a thread that is still running.
     ~TExtractThread() override;
@@ -70,10 +70,10 @@ public:
     // delivering the steps the thread has handed over while it waits for it.
     void Release();
 
-protected:
+  protected:
     void run() override;
 
-private:
+  private:
     void Synchronize(void (*step)(), const char* name);
     bool HeldBack();
 

@@ -2,9 +2,7 @@
 
 namespace volume {
 
-std::string VolumeSuffix(int number) {
-    return (number < 10 ? "d0" : "d") + std::to_string(number);
-}
+std::string VolumeSuffix(int number) { return (number < 10 ? "d0" : "d") + std::to_string(number); }
 
 std::string VolumeName(int number) { return "Setup." + VolumeSuffix(number); }
 
@@ -32,7 +30,8 @@ std::string StoredNameFault(const std::string& name) {
         const std::string component =
             name.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (component.empty()) return "a file name with an empty folder component";
-        if (DotsAndSpacesOnly(component)) return "a file name with a \"..\" or other dots-only component";
+        if (DotsAndSpacesOnly(component))
+            return "a file name with a \"..\" or other dots-only component";
         if (end == std::string::npos) break;
         start = end + 1;
     }

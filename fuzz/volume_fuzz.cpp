@@ -34,7 +34,7 @@ namespace fs = std::filesystem;
 constexpr char kTarget[] = "C:\\Program Files\\Lingora";
 
 class QuietWindows : public IWindowServices {
-public:
+  public:
     void MessageBeep(std::uint32_t) override {}
     ScreenSize GetScreenSize() override { return {1024, 768}; }
     bool ExitWindowsEx(std::uint32_t) override { return false; }
@@ -43,8 +43,8 @@ public:
 // Everything below a folder: path -> content.
 std::map<fs::path, std::string> Snapshot(const fs::path& folder, const fs::path& skip) {
     std::map<fs::path, std::string> files;
-    for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator();
-         ++it) {
+    for (auto it = fs::recursive_directory_iterator(folder);
+         it != fs::recursive_directory_iterator(); ++it) {
         if (it->path() == skip) {
             it.disable_recursion_pending();
             continue;
@@ -128,7 +128,8 @@ World& TheWorld() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     World& world = TheWorld();
     std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(world.install)) fs::remove_all(entry.path(), ignored);
+    for (const auto& entry : fs::directory_iterator(world.install))
+        fs::remove_all(entry.path(), ignored);
     {
         std::ofstream volume(world.volumes / "Setup.d01", std::ios::binary | std::ios::trunc);
         volume.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

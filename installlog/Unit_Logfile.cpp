@@ -38,7 +38,9 @@ TLogFile::~TLogFile() {
     }
 }
 
-void TLogFile::StartProgramFiles() { Write(std::string(kLineEnd) + kProgramFilesMarker + kLineEnd); }
+void TLogFile::StartProgramFiles() {
+    Write(std::string(kLineEnd) + kProgramFilesMarker + kLineEnd);
+}
 
 void TLogFile::StartProgramFolderFiles() {
     Write(std::string(kLineEnd) + kProgramFolderFilesMarker + kLineEnd);

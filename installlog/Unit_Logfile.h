@@ -29,7 +29,7 @@
 #include "platform/FileSystem.h"
 
 class TLogFile {
-public:
+  public:
     // Creates (or empties) JoinPath(installFolder, "Install.log") and writes the
     // header lines with the Start-menu folder. The folder must exist.
     TLogFile(const std::string& installFolder, const std::string& programFolder);
@@ -51,7 +51,7 @@ public:
     bool IsOpen() const { return stream_ != nullptr; }
     const std::string& FileName() const { return fileName_; }
 
-private:
+  private:
     void Write(const std::string& bytes);
 
     std::string fileName_;

@@ -29,7 +29,7 @@ std::uint32_t WindowsError(int error) {
 }
 
 class PlainStream : public IFileStream {
-public:
+  public:
     explicit PlainStream(int fd) : fd_(fd) {}
     ~PlainStream() override { Close(); }
     std::size_t Read(void* buffer, std::size_t count) override {
@@ -57,7 +57,7 @@ public:
         return done;
     }
     std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override {
-        const int whence = origin == SeekOrigin::Begin ? SEEK_SET
+        const int whence = origin == SeekOrigin::Begin     ? SEEK_SET
                            : origin == SeekOrigin::Current ? SEEK_CUR
                                                            : SEEK_END;
         const off_t at = ::lseek(fd_, offset, whence);
@@ -79,7 +79,7 @@ public:
     }
     std::uint32_t LastError() const override { return error_; }
 
-private:
+  private:
     int fd_;
     std::uint32_t error_ = 0;
 };

@@ -7,7 +7,7 @@
 #include "platform/FileSystem.h"
 
 class PlainFileSystem : public IFileSystem {
-public:
+  public:
     std::unique_ptr<IFileStream> OpenRead(const std::string& path, std::uint32_t& error) override;
     std::unique_ptr<IFileStream> CreateAlways(const std::string& path,
                                               std::uint32_t& error) override;

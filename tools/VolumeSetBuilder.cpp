@@ -34,9 +34,11 @@ std::vector<SourceFile> CollectFiles(const fs::path& source) {
     std::vector<SourceFile> files;
     std::int64_t total = 0;
     fs::recursive_directory_iterator it(source, error), end;
-    if (error) throw BuildError("cannot read the folder " + Describe(source) + ": " + error.message());
+    if (error)
+        throw BuildError("cannot read the folder " + Describe(source) + ": " + error.message());
     for (; it != end; it.increment(error)) {
-        if (error) throw BuildError("cannot read below " + Describe(source) + ": " + error.message());
+        if (error)
+            throw BuildError("cannot read below " + Describe(source) + ": " + error.message());
         if (it->is_directory(error)) continue;
         if (!it->is_regular_file(error))
             throw BuildError(Describe(it->path()) + " is not a regular file");
@@ -69,7 +71,7 @@ std::vector<SourceFile> CollectFiles(const fs::path& source) {
 }
 
 class FileHandle {
-public:
+  public:
     explicit FileHandle(int fd = -1) : fd_(fd) {}
     ~FileHandle() {
         if (fd_ >= 0) ::close(fd_);
@@ -87,13 +89,13 @@ public:
         return fd;
     }
 
-private:
+  private:
     int fd_;
 };
 
 // Writes the volumes one after the other into a folder.
 class VolumeWriter {
-public:
+  public:
     VolumeWriter(fs::path folder, std::int64_t volumeSize)
         : folder_(std::move(folder)),
           capacity_(volumeSize > 0 ? volumeSize - volume::kNextVolumeByteSize : INT64_MAX) {
@@ -138,7 +140,7 @@ public:
             Fail("cannot write " + volume::VolumeName(number_));
     }
 
-private:
+  private:
     void Open(int number) {
         number_ = number;
         used_ = 0;
@@ -160,11 +162,13 @@ private:
     void CopyThroughBuffer(int source, const fs::path& name, std::int64_t count) {
         std::array<char, 61440> buffer;
         while (count > 0) {
-            const ssize_t got = ::read(source, buffer.data(),
-                                       static_cast<std::size_t>(std::min<std::int64_t>(count, buffer.size())));
+            const ssize_t got =
+                ::read(source, buffer.data(),
+                       static_cast<std::size_t>(std::min<std::int64_t>(count, buffer.size())));
             if (got < 0 && errno == EINTR) continue;
             if (got < 0) Fail("cannot read " + Describe(name));
-            if (got == 0) throw BuildError(Describe(name) + " became shorter while the set was built");
+            if (got == 0)
+                throw BuildError(Describe(name) + " became shorter while the set was built");
             WriteAll(buffer.data(), static_cast<std::size_t>(got));
             count -= got;
             used_ += got;
@@ -183,7 +187,7 @@ private:
 
 // Removes a folder and what it holds when the build does not get through.
 class TemporaryFolder {
-public:
+  public:
     explicit TemporaryFolder(const fs::path& inside) {
         std::string pattern = (inside / ".setupvol-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr)
@@ -196,7 +200,7 @@ public:
     }
     const fs::path& Path() const { return path_; }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -209,7 +213,9 @@ void MoveIntoPlace(const fs::path& from, const fs::path& to, int volumes) {
     std::error_code error;
     // Without Setup.d01 no set is whole: it goes first and comes back last.
     fs::remove(to / volume::VolumeName(1), error);
-    if (error) throw BuildError("cannot replace " + Describe(to / volume::VolumeName(1)) + ": " + error.message());
+    if (error)
+        throw BuildError("cannot replace " + Describe(to / volume::VolumeName(1)) + ": " +
+                         error.message());
     for (const auto& entry : fs::directory_iterator(to)) {
         if (entry.is_regular_file() && IsVolumeName(entry.path().filename().string()))
             fs::remove(entry.path());
@@ -233,7 +239,8 @@ BuildResult BuildVolumeSet(const BuildOptions& options) {
     const std::vector<SourceFile> files = CollectFiles(options.source);
     std::error_code error;
     fs::create_directories(options.output, error);
-    if (error) throw BuildError("cannot create " + Describe(options.output) + ": " + error.message());
+    if (error)
+        throw BuildError("cannot create " + Describe(options.output) + ": " + error.message());
 
     BuildResult result;
     for (const SourceFile& file : files) result.total += file.size;

@@ -35,7 +35,7 @@ struct BuildResult {
 
 // A build that cannot be made, with the reason for the publisher.
 class BuildError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -23,8 +23,7 @@ WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord
         if (!volume->ReadByte(next)) volume->Damaged("the next-volume byte is missing", at);
         if (next == 0 || read.count(next) != 0)
             volume->Damaged("the set ends before its total of " + std::to_string(set.total) +
-                                " bytes (the next volume is given as " + std::to_string(next) +
-                                ")",
+                                " bytes (the next volume is given as " + std::to_string(next) + ")",
                             at);
         read.insert(next);
         const std::string name = volume::VolumeName(next);
@@ -51,8 +50,7 @@ WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord
             ++set.files;
             onRecord(record);
         }
-        const std::int64_t step =
-            std::min(remaining, volume->Size() - 1 - volume->Position());
+        const std::int64_t step = std::min(remaining, volume->Size() - 1 - volume->Position());
         volume->SkipData(step);
         remaining -= step;
         done += step;

@@ -9,7 +9,7 @@
 #include <string>
 
 struct WalkedRecord {
-    std::string name;    // as stored (Windows-1252)
+    std::string name;  // as stored (Windows-1252)
     std::int32_t size = 0;
     std::string volume;  // the volume holding the header
     std::int64_t offset = 0;

@@ -81,8 +81,7 @@ int Walk(const char* folder, bool list) {
     ScopedPlatform platform(Platform{&files, nullptr, nullptr, nullptr});
     try {
         const WalkedSet set = WalkVolumeSet([list](const WalkedRecord& record) {
-            if (list)
-                std::printf("%12d  %s\n", record.size, AnsiToUtf8(record.name).c_str());
+            if (list) std::printf("%12d  %s\n", record.size, AnsiToUtf8(record.name).c_str());
         });
         if (list)
             std::printf("%d files, %d bytes in %d volume%s\n", set.files, set.total, set.volumes,

@@ -82,7 +82,8 @@ void ExtractTest::SetUp() {
     savedDirectory_ = std::filesystem::current_path();
     std::filesystem::current_path(volumes_);
     files_ = std::make_unique<HostFileSystem>(prefix_);
-    platform_ = std::make_unique<ScopedPlatform>(Platform{files_.get(), nullptr, nullptr, &windows_});
+    platform_ =
+        std::make_unique<ScopedPlatform>(Platform{files_.get(), nullptr, nullptr, &windows_});
     if (ExitText.empty()) BuildTexts();
     if (ExitForm == nullptr) ExitForm = new TExitForm();
     if (ExtractForm == nullptr) ExtractForm = new TExtractForm();
@@ -161,5 +162,6 @@ void ClickButton(QWidget* dialog, const QString& text) {
             return;
         }
     }
-    ADD_FAILURE() << "no button " << text.toStdString() << " in " << dialog->windowTitle().toStdString();
+    ADD_FAILURE() << "no button " << text.toStdString() << " in "
+                  << dialog->windowTitle().toStdString();
 }

@@ -33,8 +33,8 @@ std::string Stream(std::int32_t total, const std::vector<Record>& records);
 // A record's header bytes (name, NUL, size).
 std::string Header(const std::string& name, std::int32_t size);
 // Cuts the stream into volumes (replacing any in the folder): dataSizes[i] bytes
-// for volume i, and one more volume with the rest; numbers[i] is the number of volume i (default 1, 2, 3 ...),
-// and each volume ends with the number of the next one (the last with lastByte).
+// for volume i, and one more volume with the rest; numbers[i] is the number of volume i (default 1,
+// 2, 3 ...), and each volume ends with the number of the next one (the last with lastByte).
 void WriteVolumes(const std::filesystem::path& folder, const std::string& stream,
                   const std::vector<std::size_t>& dataSizes, std::vector<int> numbers = {},
                   unsigned char lastByte = 0);
@@ -46,7 +46,7 @@ std::string Pattern(std::size_t size, unsigned seed);
 
 // Records the message beeps; nothing else is asked of the window services here.
 class BeepRecorder : public IWindowServices {
-public:
+  public:
     void MessageBeep(std::uint32_t type) override { beeps.push_back(type); }
     ScreenSize GetScreenSize() override { return {1280, 800}; }
     bool ExitWindowsEx(std::uint32_t) override { return false; }
@@ -57,7 +57,7 @@ public:
 // volumes' folder; the installation folder is C:\Program Files\Lingora with an
 // open install log in ExtractPars. The forms exist.
 class ExtractTest : public testing::Test {
-protected:
+  protected:
     static constexpr char kTarget[] = "C:\\Program Files\\Lingora";
 
     void SetUp() override;
@@ -87,7 +87,6 @@ protected:
 
 // Answers the next modal dialog with that title once it is the active modal
 // window (polling from a timer): answer receives it and clicks or types.
-void AnswerModal(const QString& title, std::function<void(QWidget*)> answer,
-                 int timeoutMs = 10000);
+void AnswerModal(const QString& title, std::function<void(QWidget*)> answer, int timeoutMs = 10000);
 // Clicks the button with the given text in a modal dialog.
 void ClickButton(QWidget* dialog, const QString& text);

@@ -14,16 +14,14 @@ using testset::Record;
 namespace {
 
 class DataFileTest : public ExtractTest {
-protected:
-    void WriteVolume(const std::string& bytes) {
-        temp_.WriteFile("volumes/Setup.d01", bytes);
-    }
+  protected:
+    void WriteVolume(const std::string& bytes) { temp_.WriteFile("volumes/Setup.d01", bytes); }
     TDataFile Open() { return TDataFile("Setup.d01", 0, log_.get(), kTarget); }
 };
 
 TEST_F(DataFileTest, ReadsIntegersNamesAndBytesAsStored) {
-    WriteVolume(std::string("\x10\x27\x00\x00", 4) + std::string("Sub\\A\xE9.txt\0", 11) +
-                "\xFE" + "\x10\x27");
+    WriteVolume(std::string("\x10\x27\x00\x00", 4) + std::string("Sub\\A\xE9.txt\0", 11) + "\xFE" +
+                "\x10\x27");
     TDataFile file = Open();
     std::int32_t value = -1;
     EXPECT_TRUE(file.ReadInt32(value));
@@ -76,14 +74,16 @@ TEST(VolumeFormatTest, VolumeNames) {
 }
 
 TEST(VolumeFormatTest, NamesThatLeaveTheFolderAreRefused) {
-    for (const std::string& name : std::vector<std::string>{"..\\evil.exe", "Sub\\..\\..\\evil.exe", "Sub\\..", "\\Windows\\evil.exe",
-          "\\\\server\\share\\evil.exe", "C:\\evil.exe", "C:evil.exe", "Sub/../evil.exe",
-          "file.txt:stream", std::string("a\nb"), std::string("a\x01"), "", "Sub\\\\File",
-          "Sub\\", "...\\evil.exe", ". .\\evil", ".. \\evil", ".\\file"}) {
+    for (const std::string& name : std::vector<std::string>{
+             "..\\evil.exe", "Sub\\..\\..\\evil.exe", "Sub\\..", "\\Windows\\evil.exe",
+             "\\\\server\\share\\evil.exe", "C:\\evil.exe", "C:evil.exe", "Sub/../evil.exe",
+             "file.txt:stream", std::string("a\nb"), std::string("a\x01"), "", "Sub\\\\File",
+             "Sub\\", "...\\evil.exe", ". .\\evil", ".. \\evil", ".\\file"}) {
         EXPECT_FALSE(volume::StoredNameFault(name).empty()) << name;
     }
-    for (const std::string& name : std::vector<std::string>{"Lingora.exe", "Sub\\Deeper\\File.dat", "..file", "a..b",
-                                   "Caf\xE9\\R\xE9sum\xE9.txt", "name with spaces.txt", ".hidden"}) {
+    for (const std::string& name :
+         std::vector<std::string>{"Lingora.exe", "Sub\\Deeper\\File.dat", "..file", "a..b",
+                                  "Caf\xE9\\R\xE9sum\xE9.txt", "name with spaces.txt", ".hidden"}) {
         EXPECT_EQ(volume::StoredNameFault(name), "") << name;
     }
 }
@@ -162,8 +162,9 @@ TEST_F(DataFileTest, DamagedHeadersAreRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(std::filesystem::exists(prefix_ / "drive_c" / "windows" / "evil.exe"));
     EXPECT_FALSE(std::filesystem::exists(prefix_ / "drive_c" / "evil.exe"));
     EXPECT_FALSE(std::filesystem::exists(Installed("Neg")));
-    EXPECT_EQ(CloseLog(), "*** Don't change or delete this file ***\r\n\r\n{program folder}\r\n"
-                          "Lingora\r\n\r\n");
+    EXPECT_EQ(CloseLog(),
+              "*** Don't change or delete this file ***\r\n\r\n{program folder}\r\n"
+              "Lingora\r\n\r\n");
 }
 
 }  // namespace

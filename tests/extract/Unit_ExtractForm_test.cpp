@@ -32,23 +32,23 @@ namespace {
 
 // Counts how often a window is shown.
 class ShowCounter : public QObject {
-public:
+  public:
     explicit ShowCounter(QWidget* window) : window_(window) { window->installEventFilter(this); }
     ~ShowCounter() override { window_->removeEventFilter(this); }
     int shows = 0;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == window_ && event->type() == QEvent::Show) ++shows;
         return false;
     }
 
-private:
+  private:
     QWidget* window_;
 };
 
 class ExtractFormTest : public ExtractTest {
-protected:
+  protected:
     std::vector<Record> ManyFiles(int count, std::size_t size) {
         std::vector<Record> records;
         for (int i = 0; i < count; ++i)
@@ -79,7 +79,8 @@ TEST_F(ExtractFormTest, LayoutAndTexts) {
     EXPECT_EQ(form.windowTitle(), "Copying program files");
     EXPECT_EQ(form.ExtractLabel->geometry(), QRect(16, 16, 329, 49));
     EXPECT_TRUE(form.ExtractLabel->wordWrap());
-    EXPECT_EQ(form.ExtractLabel->text(), "The program files are copied to the installation folder.");
+    EXPECT_EQ(form.ExtractLabel->text(),
+              "The program files are copied to the installation folder.");
     EXPECT_EQ(form.ProgressBar->geometry(), QRect(16, 72, 329, 16));
     EXPECT_EQ(form.ProgressBar->minimum(), 0);
     EXPECT_EQ(form.ProgressBar->maximum(), 100);
@@ -182,7 +183,8 @@ TEST_F(ExtractFormTest, EscThenExitEndsWithTwoKeepsFilesAndRunsNoFurtherStep) {
     ExtractStepObserver = [this, copies](const char* step) {
         if (ExitForm->isVisible()) stepWhilePaused_ = true;
         if (std::string(step) == "CopyStep" && ++*copies == 20)
-            QTimer::singleShot(0, ExtractForm, [] { QTest::keyClick(ExtractForm, Qt::Key_Escape); });
+            QTimer::singleShot(0, ExtractForm,
+                               [] { QTest::keyClick(ExtractForm, Qt::Key_Escape); });
         stepsRun_.fetch_add(1);
     };
     AnswerModal("Exit setup", [](QWidget* exit) { ClickButton(exit, "&Exit"); });
@@ -245,7 +247,8 @@ TEST_F(ExtractFormTest, DamagedVolumeEndsTheProgramWithTheFatalReport) {
 // Run by the next test in a child process: extracts slowly until it is killed.
 TEST_F(ExtractFormTest, ChildExtractsUntilKilled) {
     const char* folder = std::getenv("SETUP_EXTRACT_CHILD");
-    if (folder == nullptr) GTEST_SKIP() << "runs only as the child of KilledCopyLeavesEveryFileLogged";
+    if (folder == nullptr)
+        GTEST_SKIP() << "runs only as the child of KilledCopyLeavesEveryFileLogged";
     platform_.reset();
     log_.reset();
     const std::filesystem::path parent = folder;
@@ -256,7 +259,9 @@ TEST_F(ExtractFormTest, ChildExtractsUntilKilled) {
     static TLogFile log(kTarget, "Lingora");
     ExtractPars.LogFile = &log;
     ExtractPars.TargetFolder = kTarget;
-    ExtractStepObserver = [](const char*) { std::this_thread::sleep_for(std::chrono::milliseconds(20)); };
+    ExtractStepObserver = [](const char*) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    };
     ExtractForm->exec();
     ADD_FAILURE() << "the child was not killed";
 }

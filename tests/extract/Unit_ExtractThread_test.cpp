@@ -21,7 +21,7 @@ using testset::Stream;
 namespace {
 
 class ExtractThreadTest : public ExtractTest {
-protected:
+  protected:
     // Runs the whole loop; returns the steps in the order they ran.
     std::vector<std::string> Run() {
         std::vector<std::string> steps;
@@ -70,8 +70,8 @@ TEST_F(ExtractThreadTest, OneVolumeSetIsCopiedWholeAndLogged) {
     EXPECT_EQ(Count(steps, "NextVolume"), 0);
     EXPECT_EQ(steps.back(), "SetDone");
     EXPECT_EQ(ExtractForm->ModalResult(), 1);
-    EXPECT_TRUE(std::filesystem::is_regular_file(
-        prefix_ / "drive_c" / "Program Files" / "Lingora" / "Café" / "Résumé.txt"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(prefix_ / "drive_c" / "Program Files" / "Lingora" /
+                                                 "Café" / "Résumé.txt"));
     EXPECT_EQ(CloseLog(), ExpectedLog(Names(records)));
 }
 
@@ -130,8 +130,10 @@ TEST_F(ExtractThreadTest, ChunkArithmetic) {
 }
 
 TEST_F(ExtractThreadTest, EmptyFilesAfterTheLastDataByteAreCreated) {
-    const std::vector<Record> records = {{"Empty0.txt", ""}, {"Data.bin", Pattern(500, 12)},
-                                         {"Empty1.txt", ""}, {"Sub\\Empty2.txt", ""}};
+    const std::vector<Record> records = {{"Empty0.txt", ""},
+                                         {"Data.bin", Pattern(500, 12)},
+                                         {"Empty1.txt", ""},
+                                         {"Sub\\Empty2.txt", ""}};
     Write(Stream(records), {});
     Run();
     ExpectInstalled(records);
@@ -175,7 +177,9 @@ TEST_F(ExtractThreadTest, SetsThatDoNotMatchTheirTotalAreDamaged) {
         // More data than the total.
         {Stream(400, {{"A.bin", data}, {"B.bin", "x"}}), {}, 0, "\"B.bin\" lies beyond"},
         // More data than the total, ending inside the last chunk.
-        {Stream(301, {{"A.bin", data.substr(0, 300)}, {"B.bin", "xyz"}}), {}, 0,
+        {Stream(301, {{"A.bin", data.substr(0, 300)}, {"B.bin", "xyz"}}),
+         {},
+         0,
          "303 bytes of file data, more than its total of 301"},
         {testset::Int32(-5), {}, 0, "total size is negative"},
         {"\x10\x27", {}, 0, "total runs past the end"},
@@ -194,8 +198,9 @@ TEST_F(ExtractThreadTest, VolumeOfZeroBytesIsDamagedNotEndless) {
     const std::vector<Record> records = {{"A.bin", Pattern(300, 15)}};
     Write(Stream(records), {100});
     std::filesystem::resize_file(volumes_ / "Setup.d02", 0);
-    EXPECT_NE(RunDamaged().find("Setup.d02 is damaged at offset 0: the next-volume byte is missing"),
-              std::string::npos);
+    EXPECT_NE(
+        RunDamaged().find("Setup.d02 is damaged at offset 0: the next-volume byte is missing"),
+        std::string::npos);
 }
 
 TEST_F(ExtractThreadTest, HostileNameWritesNothingOutsideTheFolder) {
@@ -205,7 +210,8 @@ TEST_F(ExtractThreadTest, HostileNameWritesNothingOutsideTheFolder) {
     const std::string message = RunDamaged();
     EXPECT_NE(message.find("evil.dll"), std::string::npos);
     EXPECT_EQ(InstalledContent("Good.txt"), "fine");
-    EXPECT_FALSE(std::filesystem::exists(prefix_ / "drive_c" / "windows" / "system32" / "evil.dll"));
+    EXPECT_FALSE(
+        std::filesystem::exists(prefix_ / "drive_c" / "windows" / "system32" / "evil.dll"));
     // The refused name is not in the log either.
     EXPECT_EQ(CloseLog(), ExpectedLog({"Good.txt"}));
 }

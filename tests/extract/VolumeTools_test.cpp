@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class VolumeToolsTest : public ExtractTest {
-protected:
+  protected:
     fs::path Source() const { return temp_.Path() / "source"; }
     void Add(const std::string& relativeUtf8, const std::string& content) {
         temp_.WriteFile("source/" + relativeUtf8, content);
@@ -63,14 +63,14 @@ TEST_F(VolumeToolsTest, BuiltSetIsTheFormatByteForByteAndSetupCopiesIt) {
     EXPECT_EQ(result.files, 4);
     EXPECT_EQ(result.total, 2500 + 900 + 4);
     // Empty files first, then the others in byte order of their stored names.
-    const std::string expected = testset::Stream(
-        {records[3], records[2], records[0], records[1]});
+    const std::string expected = testset::Stream({records[3], records[2], records[0], records[1]});
     std::string stream;
     for (int number = 1; number <= result.volumes; ++number) {
         const std::string volume = Volume(number);
         ASSERT_FALSE(volume.empty());
         EXPECT_LE(volume.size(), 1000u);
-        EXPECT_EQ(static_cast<unsigned char>(volume.back()), number < result.volumes ? number + 1 : 0);
+        EXPECT_EQ(static_cast<unsigned char>(volume.back()),
+                  number < result.volumes ? number + 1 : 0);
         stream += volume.substr(0, volume.size() - 1);
     }
     EXPECT_EQ(stream, expected);
@@ -132,7 +132,8 @@ TEST_F(VolumeToolsTest, NewSetReplacesAnOldOneWhole) {
     Add("Small.txt", "small");
     ASSERT_EQ(Build(0).volumes, 1);
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(volumes_)) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(volumes_))
+        names.push_back(entry.path().filename());
     EXPECT_EQ(names, std::vector<std::string>{"Setup.d01"});
 }
 
@@ -140,7 +141,10 @@ TEST_F(VolumeToolsTest, CheckAndListThroughTheCommandLine) {
     SampleFiles();
     const QString folder = QString::fromStdString(volumes_.string());
     std::string output;
-    ASSERT_EQ(Run({"build", QString::fromStdString(Source().string()), folder, "--volume-size", "1000"}, &output), 0)
+    ASSERT_EQ(
+        Run({"build", QString::fromStdString(Source().string()), folder, "--volume-size", "1000"},
+            &output),
+        0)
         << output;
     EXPECT_EQ(Run({"check", folder}, &output), 0) << output;
     EXPECT_EQ(output, "whole: 4 files, 3404 bytes in 4 volumes\n");
@@ -158,8 +162,8 @@ TEST_F(VolumeToolsTest, CheckAndListThroughTheCommandLine) {
     volume.replace(at + stored.size(), 4, testset::Int32(-1));
     std::ofstream(volumes_ / testset::Name(number), std::ios::binary) << volume;
     EXPECT_EQ(Run({"check", folder}, &output), 1);
-    EXPECT_EQ(output, "setupvol: The data volume " + testset::Name(number) + " is damaged at offset " +
-                          std::to_string(at) +
+    EXPECT_EQ(output, "setupvol: The data volume " + testset::Name(number) +
+                          " is damaged at offset " + std::to_string(at) +
                           ": the file \"Sub\\Deeper\\File.dat\" has a negative size\n");
     fs::remove(volumes_ / "Setup.d03");
     EXPECT_EQ(Run({"check", folder}, &output), 1);
@@ -177,9 +181,11 @@ TEST_F(VolumeToolsTest, CheckFindsWhatTheCopyRefuses) {
     EXPECT_THROW(WalkVolumeSet([](const WalkedRecord&) {}), EDamagedVolume);
     testset::WriteVolumes(volumes_, testset::Stream(900, {{"A.bin", Pattern(400, 1)}}), {});
     EXPECT_THROW(WalkVolumeSet([](const WalkedRecord&) {}), EDamagedVolume);
-    testset::WriteVolumes(volumes_, testset::Stream(400, {{"A.bin", Pattern(400, 1)}, {"B", "x"}}), {});
+    testset::WriteVolumes(volumes_, testset::Stream(400, {{"A.bin", Pattern(400, 1)}, {"B", "x"}}),
+                          {});
     EXPECT_THROW(WalkVolumeSet([](const WalkedRecord&) {}), EDamagedVolume);
-    testset::WriteVolumes(volumes_, testset::Stream(400, {{"A.bin", Pattern(400, 1)}, {"B", ""}}), {100});
+    testset::WriteVolumes(volumes_, testset::Stream(400, {{"A.bin", Pattern(400, 1)}, {"B", ""}}),
+                          {100});
     int records = 0;
     EXPECT_EQ(WalkVolumeSet([&records](const WalkedRecord&) { ++records; }).volumes, 2);
     EXPECT_EQ(records, 2);

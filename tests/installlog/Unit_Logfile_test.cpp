@@ -18,7 +18,7 @@ constexpr char kHeader[] =
 // A file system whose streams refuse every write after the first `writesAllowed`
 // (disk full), and optionally refuse to close.
 class FailingFiles : public ForwardingFileSystem {
-public:
+  public:
     using ForwardingFileSystem::ForwardingFileSystem;
     int writesAllowed = 1000;
     bool failClose = false;
@@ -30,9 +30,9 @@ public:
         return std::make_unique<Stream>(std::move(inner), *this);
     }
 
-private:
+  private:
     class Stream : public ForwardingFileStream {
-    public:
+      public:
         Stream(std::unique_ptr<IFileStream> inner, FailingFiles& files)
             : ForwardingFileStream(std::move(inner)), files_(files) {}
         std::size_t Write(const void* buffer, std::size_t count) override {
@@ -54,19 +54,20 @@ private:
             return error_ != 0 ? error_ : ForwardingFileStream::LastError();
         }
 
-    private:
+      private:
         FailingFiles& files_;
         std::uint32_t error_ = 0;
     };
 };
 
 class LogFileTest : public TempFolderTest {
-protected:
+  protected:
     void SetUp() override {
         WinePrefix(temp_.Path()).EnsureExists();
         host_ = std::make_unique<HostFileSystem>(temp_.Path());
         failing_ = std::make_unique<FailingFiles>(*host_);
-        platform_ = std::make_unique<ScopedPlatform>(Platform{failing_.get(), nullptr, nullptr, nullptr});
+        platform_ =
+            std::make_unique<ScopedPlatform>(Platform{failing_.get(), nullptr, nullptr, nullptr});
         ASSERT_TRUE(Files().MakeSureDirectoryPathExists(std::string(kFolder) + "\\"));
     }
     std::string LogText() const {
@@ -107,9 +108,7 @@ TEST_F(LogFileTest, WholeInstallationRecordByteForByte) {
 
 TEST_F(LogFileTest, ExistingLogIsReplacedAndDestructorCloses) {
     temp_.WriteFile("drive_c/Program Files/Lingora/Install.log", std::string(10000, 'x'));
-    {
-        TLogFile log(kFolder, "Tarnwick\\Lingora");
-    }
+    { TLogFile log(kFolder, "Tarnwick\\Lingora"); }
     EXPECT_EQ(LogText(), std::string(kHeader) + "\r\n");
 }
 
