@@ -8,46 +8,14 @@
 #include <memory>
 
 #include "app/Application.h"
+#include "app/Forms.h"
 #include "app/StartUp.h"
-#include "extract/Unit_ExtractForm.h"
-#include "installlog/Unit_UninstallOldForm.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/host/HostMachine.h"
 #include "wizard/Main.h"
 #include "wizard/Unit_Constants.h"
-#include "wizard/Unit_ExitForm.h"
-#include "wizard/Unit_FullScreenForm.h"
 
-namespace {
-
-// The forms of the program, created in their order and destroyed in the reverse one.
-struct Forms {
-    Forms() {
-        MainForm = new TMainForm;
-        ExitForm = new TExitForm;
-        FullScreenForm = new TFullScreenForm;
-        UninstallOldForm = new TUninstallOldForm;
-        ExtractForm = new TExtractForm;
-    }
-    ~Forms() {
-        // The progress window first: it ends a copying thread that may still wait.
-        delete ExtractForm;
-        ExtractForm = nullptr;
-        delete UninstallOldForm;
-        UninstallOldForm = nullptr;
-        delete FullScreenForm;
-        FullScreenForm = nullptr;
-        delete ExitForm;
-        ExitForm = nullptr;
-        delete MainForm;
-        MainForm = nullptr;
-    }
-    Forms(const Forms&) = delete;
-    Forms& operator=(const Forms&) = delete;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
@@ -72,7 +40,7 @@ int main(int argc, char** argv) {
 
     int exitCode = 0;
     {
-        Forms forms;
+        TFormsScope forms;
         QObject::connect(MainForm, &TMainForm::Closed, &application, &QApplication::quit,
                          Qt::QueuedConnection);
         MainForm->show();

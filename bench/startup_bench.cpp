@@ -22,13 +22,10 @@
 #include <vector>
 
 #include "app/Application.h"
-#include "extract/Unit_ExtractForm.h"
-#include "installlog/Unit_UninstallOldForm.h"
+#include "app/Forms.h"
 #include "platform/host/HostMachine.h"
 #include "wizard/Main.h"
 #include "wizard/Unit_Constants.h"
-#include "wizard/Unit_ExitForm.h"
-#include "wizard/Unit_FullScreenForm.h"
 
 namespace {
 
@@ -59,11 +56,7 @@ int Wizard(int argc, char** argv, const char* prefixFolder) {
     BuildTexts();
     HostMachine machine(prefixFolder);
     const ScopedPlatform platform(machine.GetPlatform());
-    MainForm = new TMainForm;
-    ExitForm = new TExitForm;
-    FullScreenForm = new TFullScreenForm;
-    UninstallOldForm = new TUninstallOldForm;
-    ExtractForm = new TExtractForm;
+    CreateForms();
     MainForm->show();
     WaitUntilExposed(*MainForm);
     std::fflush(stdout);

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Forms.h"
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_Paths.h"
 #include "installlog/Unit_UninstallOldForm.h"
@@ -102,25 +103,8 @@ class InstallationTest : public testing::Test {
     }
 
     // The forms in the program's order; the wizard reads the machine as it is now.
-    void CreateForms() {
-        MainForm = new TMainForm;
-        ExitForm = new TExitForm;
-        FullScreenForm = new TFullScreenForm;
-        UninstallOldForm = new TUninstallOldForm;
-        ExtractForm = new TExtractForm;
-    }
-    void DestroyForms() {
-        delete ExtractForm;
-        ExtractForm = nullptr;
-        delete UninstallOldForm;
-        UninstallOldForm = nullptr;
-        delete FullScreenForm;
-        FullScreenForm = nullptr;
-        delete ExitForm;
-        ExitForm = nullptr;
-        delete MainForm;
-        MainForm = nullptr;
-    }
+    void CreateForms() { ::CreateForms(); }
+    void DestroyForms() { ::DestroyForms(); }
 
     void ClearVolumes() {
         for (const auto& entry : fs::directory_iterator(volumes_.Path())) fs::remove(entry.path());

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 
+#include "app/Forms.h"
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_UninstallOldForm.h"
 #include "platform/TRegistry.h"
@@ -76,26 +77,9 @@ void WizardFixture::TearDown() {
     platform_.reset();
 }
 
-void WizardFixture::CreateForms() {
-    MainForm = new TMainForm;
-    ExitForm = new TExitForm;
-    FullScreenForm = new TFullScreenForm;
-    UninstallOldForm = new TUninstallOldForm;
-    ExtractForm = new TExtractForm;
-}
+void WizardFixture::CreateForms() { ::CreateForms(); }
 
-void WizardFixture::DestroyForms() {
-    delete ExtractForm;
-    ExtractForm = nullptr;
-    delete UninstallOldForm;
-    UninstallOldForm = nullptr;
-    delete FullScreenForm;
-    FullScreenForm = nullptr;
-    delete ExitForm;
-    ExitForm = nullptr;
-    delete MainForm;
-    MainForm = nullptr;
-}
+void WizardFixture::DestroyForms() { ::DestroyForms(); }
 
 void WizardFixture::ShowMainForm() {
     MainForm->show();

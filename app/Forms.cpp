@@ -1,0 +1,31 @@
+#include "app/Forms.h"
+
+#include "extract/Unit_ExtractForm.h"
+#include "installlog/Unit_UninstallOldForm.h"
+#include "wizard/Main.h"
+#include "wizard/Unit_ExitForm.h"
+#include "wizard/Unit_FullScreenForm.h"
+
+void CreateForms() {
+    MainForm = new TMainForm;
+    ExitForm = new TExitForm;
+    FullScreenForm = new TFullScreenForm;
+    UninstallOldForm = new TUninstallOldForm;
+    ExtractForm = new TExtractForm;
+}
+
+namespace {
+template <typename T>
+void Destroy(T*& form) {
+    delete form;
+    form = nullptr;
+}
+}  // namespace
+
+void DestroyForms() {
+    Destroy(ExtractForm);
+    Destroy(UninstallOldForm);
+    Destroy(FullScreenForm);
+    Destroy(ExitForm);
+    Destroy(MainForm);
+}
