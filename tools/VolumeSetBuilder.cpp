@@ -5,9 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <regex>
+#include <string_view>
 #include <vector>
 
 #include "extract/VolumeFormat.h"
@@ -204,9 +205,14 @@ class TemporaryFolder {
     fs::path path_;
 };
 
+// "Setup.d" in any case, then two or three digits.
 bool IsVolumeName(const std::string& name) {
-    static const std::regex pattern(R"(Setup\.d[0-9]{2,3})", std::regex::icase);
-    return std::regex_match(name, pattern);
+    constexpr std::string_view stem = "setup.d";
+    if (name.size() < stem.size() + 2 || name.size() > stem.size() + 3) return false;
+    for (std::size_t i = 0; i < stem.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[i])) != stem[i]) return false;
+    return std::all_of(name.begin() + stem.size(), name.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
 }
 
 void MoveIntoPlace(const fs::path& from, const fs::path& to, int volumes) {
