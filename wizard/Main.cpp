@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -387,6 +388,21 @@ void TMainForm::ShowPage(TWizardPage page) {
     SetShown({ConfirmSettingsLabel, ConfirmMemo}, page == TWizardPage::Confirmation);
     SetShown({FinishedLabel, RestartCheckbox, FinishButton}, page == TWizardPage::Finished);
     SetShown({BackButton, NextButton, CancelButton}, page != TWizardPage::Finished);
+}
+
+// Enter that no control takes (in an edit, on a radio button, the tree or the
+// restart box) presses the page's own button, Next or Finish, as a wizard's
+// default button does.
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        QPushButton* button =
+            SetupPars.Page == TWizardPage::Finished ? FinishButton : NextButton;
+        if (button->isVisible() && button->isEnabled()) {
+            button->animateClick();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

@@ -247,6 +247,13 @@ TEST_F(PagesTest, MnemonicsAndEnterDriveTheWizard) {
     EXPECT_EQ(SetupPars.Page, TWizardPage::Licence);
 }
 
+TEST_F(PagesTest, EnterInTheFolderEditGoesOnAsNextDoes) {
+    GoToInstallFolderPage();
+    Form().InstallDirEdit->setFocus();
+    QTest::keyClick(Form().InstallDirEdit, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([] { return SetupPars.Page == TWizardPage::ProgramFolder; }));
+}
+
 TEST_F(PagesTest, TabVisitsThePageThenTheButtons) {
     GoToInstallFolderPage();
     Form().InstallDirEdit->setFocus();
@@ -455,6 +462,15 @@ TEST_F(FinishTest, RefusedRestartStaysOnTheFinishedPage) {
     EXPECT_EQ(refusing.RestartRequests().size(), 1u);
     EXPECT_TRUE(Form().isVisible());
     EXPECT_EQ(SetupPars.Page, TWizardPage::Finished);
+}
+
+TEST_F(FinishTest, EnterOnTheRestartBoxPressesFinish) {
+    GoToFinishedPage();
+    QTest::keyClick(Form().RestartCheckbox, Qt::Key_Space);  // unchecks it, and takes the focus
+    ASSERT_FALSE(Form().RestartCheckbox->isChecked());
+    QTest::keyClick(Form().RestartCheckbox, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !Form().isVisible(); }));
+    EXPECT_TRUE(windows_.RestartRequests().empty());
 }
 
 TEST_F(FinishTest, FinishWithoutRestartClosesWithoutAsking) {
