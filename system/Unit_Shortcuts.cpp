@@ -22,8 +22,12 @@ constexpr ShortcutRow Shortcuts[] = {
     {"Uninstall Lingora.lnk", "Uninst.exe"},
 };
 
+// Without it the shortcut folder would be taken from the current directory
+// (the folder of the data volumes): no shortcut is saved then.
 std::string ProgramsFolder() {
-    return Shell().GetSpecialFolderPath(win::CSIDL_PROGRAMS).value_or("");
+    const std::string folder = Shell().GetSpecialFolderPath(win::CSIDL_PROGRAMS).value_or("");
+    if (folder.empty()) throw Exception("The Programs folder of the Start menu cannot be found.");
+    return folder;
 }
 
 }  // namespace
@@ -32,8 +36,6 @@ void CreateShortcuts(const std::string& installFolder, const std::string& startM
                      TLogFile& log) {
     log.StartProgramFolderFiles();
 
-    // When the shell cannot name the Programs folder the path is empty, and the
-    // shortcut folder is the Start-menu folder name alone.
     const std::string shortcutFolder = JoinPath(ProgramsFolder(), startMenuFolder);
 
     // One shell-link object serves all three shortcuts.

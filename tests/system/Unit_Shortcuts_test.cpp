@@ -114,6 +114,29 @@ TEST_F(ShortcutsTest, EmptyStartMenuFolderPutsTheLinksIntoThePrograms) {
                folder);
 }
 
+// A shell that cannot name the Programs folder.
+class NoProgramsShell : public ForwardingShell {
+  public:
+    using ForwardingShell::ForwardingShell;
+    std::optional<std::string> GetSpecialFolderPath(int) override { return std::nullopt; }
+};
+
+TEST_F(ShortcutsTest, UnknownProgramsFolderSavesNothingBesideTheVolumes) {
+    const std::string folder = "C:\\Lingora";
+    auto log = OpenLog(folder, "Lingora");
+    TempFolder volumes;
+    const auto cwd = prefix_.ChangeDirectory(volumes.Path());
+    NoProgramsShell shell(prefix_.Machine().Shell());
+    Platform platform = CurrentPlatform();
+    platform.shell = &shell;
+    ScopedPlatform installed(platform);
+
+    EXPECT_THROW(CreateShortcuts(folder, "Lingora", *log), Exception);
+    EXPECT_TRUE(fs::is_empty(volumes.Path()));
+    log->Close();
+    EXPECT_TRUE(Log(folder).ends_with("{program folder files}\r\n\r\n"));
+}
+
 TEST_F(ShortcutsTest, DriveRootGivesSingleBackslashes) {
     auto log = OpenLog("C:\\", "Lingora");
     CreateShortcuts("C:\\", "Lingora", *log);
