@@ -100,10 +100,37 @@ void TDataFile::ReadHeader(std::string& name, std::int32_t& size, std::int64_t l
     const std::int64_t headerAt = position_;
     const std::int64_t dataEnd = size_ - volume::kNextVolumeByteSize;
     size = 0;
-    if (!ReadName(name) || position_ > dataEnd)
-        Damaged("the name of a file runs past the end of the volume", headerAt);
-    if (!ReadInt32(size) || position_ > dataEnd)
-        Damaged("the size of the file \"" + name + "\" runs past the end of the volume", headerAt);
+    // Most headers lie whole in one block: name and size are taken from it and
+    // the position is set back once, behind the size. A longer name, or a header
+    // at the volume's end, is read again piece by piece.
+    std::array<char, kNameBlock> block;
+    const std::size_t got = stream_->Read(block.data(), block.size());
+    const void* nul = std::memchr(block.data(), 0, got);
+    const std::size_t length =
+        nul == nullptr ? got : static_cast<std::size_t>(static_cast<const char*>(nul) - block.data());
+    if (nul != nullptr && length + 5 <= got) {
+        name.assign(block.data(), length);
+        std::uint32_t bits = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            bits |= static_cast<std::uint32_t>(static_cast<unsigned char>(block[length + 1 + i]))
+                    << (8 * i);
+        size = static_cast<std::int32_t>(bits);
+        position_ = headerAt + static_cast<std::int64_t>(length) + 5;
+        if (length + 5 < got && stream_->Seek(position_, SeekOrigin::Begin) != position_)
+            throw EReadError();
+        if (position_ - 4 > dataEnd)
+            Damaged("the name of a file runs past the end of the volume", headerAt);
+        if (position_ > dataEnd)
+            Damaged("the size of the file \"" + name + "\" runs past the end of the volume",
+                    headerAt);
+    } else {
+        if (got > 0 && stream_->Seek(headerAt, SeekOrigin::Begin) != headerAt) throw EReadError();
+        if (!ReadName(name) || position_ > dataEnd)
+            Damaged("the name of a file runs past the end of the volume", headerAt);
+        if (!ReadInt32(size) || position_ > dataEnd)
+            Damaged("the size of the file \"" + name + "\" runs past the end of the volume",
+                    headerAt);
+    }
     if (size < 0) Damaged("the file \"" + name + "\" has a negative size", headerAt);
     if (size > largestSize)
         Damaged("the file \"" + name + "\" lies beyond the set's total size", headerAt);

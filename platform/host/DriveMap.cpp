@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <ctime>
 
 #include "platform/CodePage.h"
 #include "platform/WinTypes.h"
@@ -40,11 +41,47 @@ DriveMap::DriveMap(fs::path prefixFolder) : prefixFolder_(std::move(prefixFolder
 std::optional<fs::path> DriveMap::LinkTarget(char letter) const {
     if (!std::isalpha(static_cast<unsigned char>(letter))) return std::nullopt;
     const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
-    const fs::path link = prefixFolder_ / "dosdevices" / (std::string(1, lower) + ":");
+    const std::size_t index = static_cast<std::size_t>(lower - 'a');
+    const fs::path folder = prefixFolder_ / "dosdevices";
+
+    // The clock is read before the folder: a change after this moment carries a
+    // later time than the one the folder shows now.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    struct stat info {};
+    const bool listed = ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    {
+        const std::lock_guard<std::mutex> lock(linksMutex_);
+        if (listed && links_.kept && links_.device == info.st_dev &&
+            links_.inode == info.st_ino && links_.modified.tv_sec == info.st_mtim.tv_sec &&
+            links_.modified.tv_nsec == info.st_mtim.tv_nsec) {
+            if (links_.read[index]) return links_.targets[index];
+        } else {
+            links_ = Links{};
+            links_.kept = listed && (info.st_mtim.tv_sec < now.tv_sec ||
+                                     (info.st_mtim.tv_sec == now.tv_sec &&
+                                      info.st_mtim.tv_nsec < now.tv_nsec));
+            links_.device = info.st_dev;
+            links_.inode = info.st_ino;
+            links_.modified = info.st_mtim;
+        }
+    }
+
+    const fs::path link = folder / (std::string(1, lower) + ":");
+    std::optional<fs::path> result;
     std::error_code failed;
     const fs::path target = fs::read_symlink(link, failed);
-    if (failed) return std::nullopt;
-    return (target.is_absolute() ? target : link.parent_path() / target).lexically_normal();
+    if (!failed)
+        result = (target.is_absolute() ? target : link.parent_path() / target).lexically_normal();
+
+    const std::lock_guard<std::mutex> lock(linksMutex_);
+    if (links_.kept && links_.device == info.st_dev && links_.inode == info.st_ino &&
+        links_.modified.tv_sec == info.st_mtim.tv_sec &&
+        links_.modified.tv_nsec == info.st_mtim.tv_nsec) {
+        links_.read[index] = true;
+        links_.targets[index] = result;
+    }
+    return result;
 }
 
 std::optional<fs::path> DriveMap::DriveRoot(char letter, std::uint32_t& error) const {
@@ -58,18 +95,44 @@ std::optional<fs::path> DriveMap::DriveRoot(char letter, std::uint32_t& error) c
 }
 
 bool DriveMap::ResolveDirectly(const fs::path& root, const std::vector<std::string>& names,
-                               HostLocation& location) const {
+                               bool forCreate, HostLocation& location) const {
     if (names.empty()) return false;
     fs::path exact = root;
     for (const std::string& name : names) exact /= HostName(name);
-    struct stat info {};
-    bool found = lstat(exact.c_str(), &info) == 0;
+    const fs::path parent = exact.parent_path();
     location.host = exact;
+    struct stat info {};
+    struct stat folderInfo {};
+
+    // For a create, a folder whose listing is kept and still current says by
+    // itself whether the last name exists, and in which case: files created one
+    // after another in one folder need no look-up of their own names. (A listing
+    // of the same clock tick as another program's change may miss that change;
+    // the exclusive create catches a file of the very name made meanwhile. Other
+    // callers look the name up first, as a missing name there is the answer.)
+    bool folderKnown = false;  // folderInfo holds the parent's status
+    if (forCreate && names_.Holds(parent) && ::stat(parent.c_str(), &folderInfo) == 0) {
+        folderKnown = true;
+        if (!S_ISDIR(folderInfo.st_mode)) return false;
+        std::string stored;
+        const FolderNameCache::Answer answer =
+            names_.Lookup(parent, names.back(), folderInfo, stored);
+        if (answer != FolderNameCache::Answer::Unknown) {
+            location.folderExists = true;
+            if (answer == FolderNameCache::Answer::Found) location.host = parent / stored;
+            location.exists = answer == FolderNameCache::Answer::Found &&
+                              stat(location.host.c_str(), &info) == 0;
+            location.regular = location.exists && S_ISREG(info.st_mode);
+            return true;
+        }
+    }
+
+    bool found = lstat(exact.c_str(), &info) == 0;
     if (!found) {
         // Only the last name may be missing or stored in another case.
-        const fs::path parent = exact.parent_path();
-        if (!IsFolder(parent)) return false;
-        if (const auto stored = names_.Find(parent, names.back())) {
+        if (!folderKnown && ::stat(parent.c_str(), &folderInfo) != 0) return false;
+        if (!S_ISDIR(folderInfo.st_mode)) return false;
+        if (const auto stored = names_.Find(parent, names.back(), folderInfo)) {
             location.host = parent / *stored;
             found = true;
         }
@@ -80,7 +143,7 @@ bool DriveMap::ResolveDirectly(const fs::path& root, const std::vector<std::stri
     return true;
 }
 
-HostLocation DriveMap::Resolve(const std::string& fullPath) const {
+HostLocation DriveMap::Resolve(const std::string& fullPath, bool forCreate) const {
     HostLocation location;
     if (fullPath.rfind("\\\\", 0) == 0) {
         location.error = kErrorBadNetPath;
@@ -100,7 +163,7 @@ HostLocation DriveMap::Resolve(const std::string& fullPath) const {
     // The common case first: the path exists as written, or only its last name
     // is new or in another case. Names in other cases further up take the walk.
     if (const auto target = LinkTarget(split->drive)) {
-        if (ResolveDirectly(*target, split->names, location)) return location;
+        if (ResolveDirectly(*target, split->names, forCreate, location)) return location;
     }
     const auto root = DriveRoot(split->drive, location.error);
     if (!root) return location;

@@ -4,8 +4,12 @@
 // UTF-8. A host path maps back to the drive whose folder holds it.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,7 +36,11 @@ class DriveMap {
     // The host place of a full Windows path (see FullWindowsPath). Refused with
     // ERROR_INVALID_NAME for a name that Windows cannot hold, ERROR_BAD_NETPATH
     // for UNC paths, ERROR_INVALID_DRIVE as above.
-    HostLocation Resolve(const std::string& fullPath) const;
+    // forCreate: the caller creates the file exclusively (O_EXCL) when it is
+    // found missing, so that a name which another program gives the file in the
+    // meantime is not overwritten; the folder's kept listing may then answer
+    // whether the name exists without a look at the disk.
+    HostLocation Resolve(const std::string& fullPath, bool forCreate = false) const;
 
     // The Windows path of a host path (absolute), through the drive whose folder
     // holds it most closely (normally Z: for places outside the prefix).
@@ -49,8 +57,24 @@ class DriveMap {
     std::optional<std::filesystem::path> LinkTarget(char letter) const;
     // Resolves without walking when every name but the last exists as written.
     bool ResolveDirectly(const std::filesystem::path& root, const std::vector<std::string>& names,
-                         HostLocation& location) const;
+                         bool forCreate, HostLocation& location) const;
+
+    // The drive links as last read. They hold while the dosdevices folder is the
+    // same folder with the same modification time: a link cannot be changed
+    // without changing the folder. Links read in the same clock tick as the
+    // folder's last change are not kept, so that a change later in that tick
+    // cannot pass for the state that was read.
+    struct Links {
+        bool kept = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        timespec modified{};
+        std::array<bool, 26> read{};
+        std::array<std::optional<std::filesystem::path>, 26> targets;
+    };
 
     std::filesystem::path prefixFolder_;
     mutable FolderNameCache names_;
+    mutable std::mutex linksMutex_;
+    mutable Links links_;
 };

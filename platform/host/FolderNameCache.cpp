@@ -34,10 +34,36 @@ bool FolderNameCache::Same(const Folder& folder, const struct stat& info) {
            folder.modified.tv_nsec == info.st_mtim.tv_nsec;
 }
 
+bool FolderNameCache::Holds(const fs::path& folder) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return folders_.count(folder.string()) != 0;
+}
+
+FolderNameCache::Answer FolderNameCache::Lookup(const fs::path& folder,
+                                                const std::string& ansiName,
+                                                const struct stat& folderInfo,
+                                                std::string& stored) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto entry = folders_.find(folder.string());
+    if (entry == folders_.end() || !Same(entry->second, folderInfo) || entry->second.collisions)
+        return Answer::Unknown;
+    const auto found = entry->second.names.find(Folded(ansiName));
+    if (found == entry->second.names.end()) return Answer::Missing;
+    stored = found->second;
+    return Answer::Found;
+}
+
 std::optional<std::string> FolderNameCache::Find(const fs::path& folder,
                                                  const std::string& ansiName) {
     struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+    if (::stat(folder.c_str(), &info) != 0) return std::nullopt;
+    return Find(folder, ansiName, info);
+}
+
+std::optional<std::string> FolderNameCache::Find(const fs::path& folder,
+                                                 const std::string& ansiName,
+                                                 const struct stat& info) {
+    if (!S_ISDIR(info.st_mode)) return std::nullopt;
     const std::lock_guard<std::mutex> lock(mutex_);
     auto entry = folders_.find(folder.string());
     if (entry == folders_.end() || !Same(entry->second, info)) {

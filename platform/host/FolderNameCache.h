@@ -23,6 +23,19 @@ class FolderNameCache {
     // ansiName ignoring case; nothing when there is none.
     std::optional<std::string> Find(const std::filesystem::path& folder,
                                     const std::string& ansiName);
+    // The same, with the folder's status already taken (stat, following links).
+    std::optional<std::string> Find(const std::filesystem::path& folder,
+                                    const std::string& ansiName, const struct stat& folderInfo);
+
+    // Whether a listing of folder is kept (current or not); no look at the disk.
+    bool Holds(const std::filesystem::path& folder);
+    // The answer of a kept listing that is still current for folderInfo, without
+    // reading the folder: Found (stored is the name) or Missing. Unknown when no
+    // current listing is kept, or when two stored names of the folder fold to
+    // the same key (the name as written must then be looked up on the disk).
+    enum class Answer { Unknown, Missing, Found };
+    Answer Lookup(const std::filesystem::path& folder, const std::string& ansiName,
+                  const struct stat& folderInfo, std::string& stored);
     // This process added or removed an entry (stored name) in folder.
     void Added(const std::filesystem::path& folder, const std::string& storedName);
     void Removed(const std::filesystem::path& folder, const std::string& storedName);

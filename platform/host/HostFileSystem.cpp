@@ -27,18 +27,42 @@ std::uint32_t AttributesOf(const struct stat& info) {
     return attributes;
 }
 
-// Opens and locks a file; -1 with the Windows error on failure. info is the
-// open file's status.
-int OpenLocked(const HostLocation& location, int flags, struct stat& info, std::uint32_t& error) {
+// Opens and locks a file; -1 with the Windows error on failure. dataSize is the
+// size of the file opened when it is a regular file, -1 for a device.
+int OpenLocked(const HostLocation& location, int flags, std::int64_t& dataSize,
+               std::uint32_t& error) {
+    // A name that was free is created exclusively: what opens is then the new,
+    // empty regular file, which needs no look at its kind. When something took
+    // the name in the meantime, it is opened as anything that exists.
+    bool careful = location.exists && !location.regular;
+    if ((flags & O_CREAT) != 0 && !location.exists) {
+        const int created = ::open(location.host.c_str(), flags | O_EXCL | O_CLOEXEC, 0666);
+        if (created >= 0) {
+            if (::flock(created, LOCK_EX | LOCK_NB) != 0) {
+                error = errno == EWOULDBLOCK ? win::ERROR_SHARING_VIOLATION
+                                             : WinErrorFromErrno(errno);
+                ::close(created);
+                return -1;
+            }
+            dataSize = 0;
+            error = 0;
+            return created;
+        }
+        if (errno != EEXIST) {
+            error = WinErrorFromErrno(errno, location.folderExists);
+            return -1;
+        }
+        careful = true;
+    }
     // Anything but a regular file or a new one may be a FIFO: O_NONBLOCK keeps
     // it from blocking the open, and is cleared again below.
-    const bool careful = location.exists && !location.regular;
     const int descriptor =
         ::open(location.host.c_str(), flags | O_CLOEXEC | (careful ? O_NONBLOCK : 0), 0666);
     if (descriptor < 0) {
         error = WinErrorFromErrno(errno, location.folderExists);
         return -1;
     }
+    struct stat info {};
     const bool opened = ::fstat(descriptor, &info) == 0;
     if (!opened || S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) ||
         (careful &&
@@ -53,6 +77,7 @@ int OpenLocked(const HostLocation& location, int flags, struct stat& info, std::
         ::close(descriptor);
         return -1;
     }
+    dataSize = S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : -1;
     error = 0;
     return descriptor;
 }
@@ -112,7 +137,7 @@ std::string HostFileSystem::FullPath(const std::string& path, bool* leftRoot) {
     return FullWindowsPath(path, rooted || unc ? std::string() : GetCurrentDirectory(), leftRoot);
 }
 
-HostLocation HostFileSystem::Locate(const std::string& path) {
+HostLocation HostFileSystem::Locate(const std::string& path, bool forCreate) {
     if (path.empty()) {  // names nothing, not the current directory
         HostLocation none;
         none.error = win::ERROR_PATH_NOT_FOUND;
@@ -125,7 +150,7 @@ HostLocation HostFileSystem::Locate(const std::string& path) {
         refused.error = win::ERROR_INVALID_NAME;
         return refused;
     }
-    return drives_.Resolve(full);
+    return drives_.Resolve(full, forCreate);
 }
 
 std::unique_ptr<IFileStream> HostFileSystem::OpenRead(const std::string& path,
@@ -135,25 +160,25 @@ std::unique_ptr<IFileStream> HostFileSystem::OpenRead(const std::string& path,
         error = location.error;
         return nullptr;
     }
-    struct stat info {};
-    const int descriptor = OpenLocked(location, O_RDONLY, info, error);
+    std::int64_t dataSize = 0;
+    const int descriptor = OpenLocked(location, O_RDONLY, dataSize, error);
     if (descriptor < 0) return nullptr;
     return std::make_unique<HostFileStream>(descriptor);
 }
 
 std::unique_ptr<IFileStream> HostFileSystem::CreateAlways(const std::string& path,
                                                           std::uint32_t& error) {
-    const HostLocation location = Locate(path);
+    const HostLocation location = Locate(path, true);
     if (location.error != 0) {
         error = location.error;
         return nullptr;
     }
     // Truncate only once the lock is held, so that a file open elsewhere keeps
     // its content when the create is refused.
-    struct stat info {};
-    const int descriptor = OpenLocked(location, O_RDWR | O_CREAT, info, error);
+    std::int64_t dataSize = 0;
+    const int descriptor = OpenLocked(location, O_RDWR | O_CREAT, dataSize, error);
     if (descriptor < 0) return nullptr;
-    if (S_ISREG(info.st_mode) && info.st_size > 0 && ::ftruncate(descriptor, 0) != 0) {
+    if (dataSize > 0 && ::ftruncate(descriptor, 0) != 0) {
         error = WinErrorFromErrno(errno);
         ::close(descriptor);
         return nullptr;

@@ -33,7 +33,8 @@ class HostFileSystem : public IFileSystem {
 
     // Where a Windows path (relative or full) lies on the host. A ".." that
     // would climb above the drive's root is refused with ERROR_INVALID_NAME.
-    HostLocation Locate(const std::string& path);
+    // forCreate as for DriveMap::Resolve.
+    HostLocation Locate(const std::string& path, bool forCreate = false);
     const DriveMap& Drives() const { return drives_; }
 
   private:
