@@ -84,10 +84,23 @@ class TDataFile {
   private:
     void StartNextFile(std::int64_t largestSize);
 
+    // Reads up to count bytes at the position, through the read-ahead.
+    std::size_t Read(void* bytes, std::size_t count);
+    // Reads the next stretch of the volume into the read-ahead; false at its end.
+    bool Refill();
+    std::size_t Buffered() const { return bufferEnd_ - bufferAt_; }
+
     std::string fileName_;
     std::unique_ptr<IFileStream> stream_;
     std::int64_t size_ = 0;
     std::int64_t position_ = 0;
+    // Bytes read ahead from the volume: buffer_[bufferAt_, bufferEnd_) are the
+    // bytes at position_, and the stream stands behind them, so that record
+    // headers and small files come out of memory while the data beyond the
+    // read-ahead is copied from the stream's own position.
+    std::unique_ptr<char[]> buffer_;
+    std::size_t bufferAt_ = 0;
+    std::size_t bufferEnd_ = 0;
     TLogFile* logFile_ = nullptr;
     std::string targetFolder_;
 };
