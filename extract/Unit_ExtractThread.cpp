@@ -267,29 +267,27 @@ void TExtractThread::Execute() {
         const std::int32_t chunkSize = std::max<std::int32_t>(1, TotalSize / 100);
         std::int64_t done = 0;
         CopiedSize = 0;
+        // One copy step and its count; false when the thread was told to stop.
+        const auto copy = [&] {
+            Synchronize(CopyStep, "CopyStep");
+            if (isInterruptionRequested()) return false;
+            ChunkLeft -= StepCopied;
+            done += StepCopied;
+            return true;
+        };
         while (done < TotalSize) {
             ChunkLeft = chunkSize;
-            Synchronize(CopyStep, "CopyStep");
-            if (isInterruptionRequested()) {
+            if (!copy()) {
                 Synchronize(SetAborted, "SetAborted");
                 return;
             }
-            ChunkLeft -= StepCopied;
-            done += StepCopied;
             // The volume ran out inside the chunk (or ended exactly with it).
             while (ChunkLeft > 0 && done < TotalSize) {
                 Synchronize(NextVolume, "NextVolume");
-                if (!VolumeFound) {
+                if (!VolumeFound || !copy()) {
                     Synchronize(SetAborted, "SetAborted");
                     return;
                 }
-                Synchronize(CopyStep, "CopyStep");
-                if (isInterruptionRequested()) {
-                    Synchronize(SetAborted, "SetAborted");
-                    return;
-                }
-                ChunkLeft -= StepCopied;
-                done += StepCopied;
             }
             if (done < TotalSize) Synchronize(StepProgress, "StepProgress");
         }
