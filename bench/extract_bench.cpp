@@ -287,8 +287,11 @@ int main(int argc, char** argv) {
                 }
                 keepOrRemove(host);
             };
+            // tar and cp write beside Setup's installation folder: new files of one
+            // folder come from the same part of the disk (the file system places a
+            // file near its folder), whatever earlier runs left there.
             auto runTar = [&] {
-                const fs::path output = root / ("tar" + id);
+                const fs::path output = prefix / "drive_c" / "Bench" / ("Tar" + id);
                 fs::create_directories(output);
                 load.tar.push_back(Seconds([&] {
                     Run("tar -xf '" + load.archive.string() + "' -C '" + output.string() + "'");
@@ -296,7 +299,7 @@ int main(int argc, char** argv) {
                 keepOrRemove(output);
             };
             auto runCp = [&] {
-                const fs::path output = root / ("cp" + id);
+                const fs::path output = prefix / "drive_c" / "Bench" / ("Cp" + id);
                 fs::create_directories(output);
                 load.cp.push_back(Seconds([&] {
                     Run("cp '" + load.volumes.string() + "'/Setup.d* '" + output.string() + "'");

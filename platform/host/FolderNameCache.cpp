@@ -36,7 +36,7 @@ bool FolderNameCache::Same(const Folder& folder, const struct stat& info) {
 
 bool FolderNameCache::Holds(const fs::path& folder) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return folders_.count(folder.string()) != 0;
+    return folders_.count(folder.native()) != 0;
 }
 
 FolderNameCache::Answer FolderNameCache::Lookup(const fs::path& folder,
@@ -44,7 +44,7 @@ FolderNameCache::Answer FolderNameCache::Lookup(const fs::path& folder,
                                                 const struct stat& folderInfo,
                                                 std::string& stored) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    const auto entry = folders_.find(folder.string());
+    const auto entry = folders_.find(folder.native());
     if (entry == folders_.end() || !Same(entry->second, folderInfo) || entry->second.collisions)
         return Answer::Unknown;
     const auto found = entry->second.names.find(Folded(ansiName));
@@ -65,7 +65,7 @@ std::optional<std::string> FolderNameCache::Find(const fs::path& folder,
                                                  const struct stat& info) {
     if (!S_ISDIR(info.st_mode)) return std::nullopt;
     const std::lock_guard<std::mutex> lock(mutex_);
-    auto entry = folders_.find(folder.string());
+    auto entry = folders_.find(folder.native());
     if (entry == folders_.end() || !Same(entry->second, info)) {
         if (entry == folders_.end() && folders_.size() >= kMaxFolders) folders_.clear();
         Folder listed;
@@ -88,13 +88,15 @@ std::optional<std::string> FolderNameCache::Find(const fs::path& folder,
     return found->second;
 }
 
-void FolderNameCache::Update(const fs::path& folder, const std::string& storedName, bool added) {
+void FolderNameCache::Update(const fs::path& folder, const std::string& storedName, bool added,
+                             const struct stat* folderNow) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    const auto entry = folders_.find(folder.string());
+    const auto entry = folders_.find(folder.native());
     if (entry == folders_.end()) return;
     struct stat info {};
+    if (folderNow != nullptr) info = *folderNow;
     const auto key = FoldedKey(storedName);
-    if (::stat(folder.c_str(), &info) != 0 || !key) {
+    if ((folderNow == nullptr && ::stat(folder.c_str(), &info) != 0) || !key) {
         folders_.erase(entry);
         return;
     }
@@ -111,10 +113,11 @@ void FolderNameCache::Update(const fs::path& folder, const std::string& storedNa
     }
 }
 
-void FolderNameCache::Added(const fs::path& folder, const std::string& storedName) {
-    Update(folder, storedName, true);
+void FolderNameCache::Added(const fs::path& folder, const std::string& storedName,
+                            const struct stat* folderNow) {
+    Update(folder, storedName, true, folderNow);
 }
 
 void FolderNameCache::Removed(const fs::path& folder, const std::string& storedName) {
-    Update(folder, storedName, false);
+    Update(folder, storedName, false, nullptr);
 }

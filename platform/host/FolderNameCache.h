@@ -36,8 +36,10 @@ class FolderNameCache {
     enum class Answer { Unknown, Missing, Found };
     Answer Lookup(const std::filesystem::path& folder, const std::string& ansiName,
                   const struct stat& folderInfo, std::string& stored);
-    // This process added or removed an entry (stored name) in folder.
-    void Added(const std::filesystem::path& folder, const std::string& storedName);
+    // This process added or removed an entry (stored name) in folder. folderNow,
+    // when given, is the folder's status just after the change (else it is read).
+    void Added(const std::filesystem::path& folder, const std::string& storedName,
+               const struct stat* folderNow = nullptr);
     void Removed(const std::filesystem::path& folder, const std::string& storedName);
 
   private:
@@ -49,7 +51,8 @@ class FolderNameCache {
         bool collisions = false;  // two stored names fold to the same key
     };
     static bool Same(const Folder& folder, const struct stat& info);
-    void Update(const std::filesystem::path& folder, const std::string& storedName, bool added);
+    void Update(const std::filesystem::path& folder, const std::string& storedName, bool added,
+                const struct stat* folderNow);
 
     std::mutex mutex_;
     std::unordered_map<std::string, Folder> folders_;

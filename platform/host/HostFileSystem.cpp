@@ -27,6 +27,18 @@ std::uint32_t AttributesOf(const struct stat& info) {
     return attributes;
 }
 
+// Locks a file just created exclusively; -1 with the Windows error (and the
+// file closed) when another program locked it first.
+int LockCreated(int created, std::uint32_t& error) {
+    if (::flock(created, LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK ? win::ERROR_SHARING_VIOLATION : WinErrorFromErrno(errno);
+        ::close(created);
+        return -1;
+    }
+    error = 0;
+    return created;
+}
+
 // Opens and locks a file; -1 with the Windows error on failure. dataSize is the
 // size of the file opened when it is a regular file, -1 for a device.
 int OpenLocked(const HostLocation& location, int flags, std::int64_t& dataSize,
@@ -38,15 +50,8 @@ int OpenLocked(const HostLocation& location, int flags, std::int64_t& dataSize,
     if ((flags & O_CREAT) != 0 && !location.exists) {
         const int created = ::open(location.host.c_str(), flags | O_EXCL | O_CLOEXEC, 0666);
         if (created >= 0) {
-            if (::flock(created, LOCK_EX | LOCK_NB) != 0) {
-                error = errno == EWOULDBLOCK ? win::ERROR_SHARING_VIOLATION
-                                             : WinErrorFromErrno(errno);
-                ::close(created);
-                return -1;
-            }
             dataSize = 0;
-            error = 0;
-            return created;
+            return LockCreated(created, error);
         }
         if (errno != EEXIST) {
             error = WinErrorFromErrno(errno, location.folderExists);
@@ -125,6 +130,8 @@ bool CopyInKernel(HostFileStream& from, HostFileStream& to, std::uint64_t count,
 
 HostFileSystem::HostFileSystem(fs::path prefixFolder) : drives_(std::move(prefixFolder)) {}
 
+HostFileSystem::~HostFileSystem() { DropKeptFolder(); }
+
 void HostFileSystem::Forget(const HostLocation& location) {
     drives_.Names().Removed(location.host.parent_path(), location.host.filename().string());
 }
@@ -145,6 +152,10 @@ HostLocation HostFileSystem::Locate(const std::string& path, bool forCreate) {
     }
     bool leftRoot = false;
     const std::string full = FullPath(path, &leftRoot);
+    return LocateFull(full, leftRoot, forCreate);
+}
+
+HostLocation HostFileSystem::LocateFull(const std::string& full, bool leftRoot, bool forCreate) {
     if (leftRoot) {
         HostLocation refused;
         refused.error = win::ERROR_INVALID_NAME;
@@ -168,7 +179,18 @@ std::unique_ptr<IFileStream> HostFileSystem::OpenRead(const std::string& path,
 
 std::unique_ptr<IFileStream> HostFileSystem::CreateAlways(const std::string& path,
                                                           std::uint32_t& error) {
-    const HostLocation location = Locate(path, true);
+    if (path.empty()) {  // names nothing, not the current directory
+        error = win::ERROR_PATH_NOT_FOUND;
+        return nullptr;
+    }
+    bool leftRoot = false;
+    const std::string full = FullPath(path, &leftRoot);
+    if (!leftRoot) {
+        const int created = CreateInKeptFolder(full, error);
+        if (created >= 0) return std::make_unique<HostFileStream>(created);
+        if (error != 0) return nullptr;
+    }
+    const HostLocation location = LocateFull(full, leftRoot, true);
     if (location.error != 0) {
         error = location.error;
         return nullptr;
@@ -185,7 +207,72 @@ std::unique_ptr<IFileStream> HostFileSystem::CreateAlways(const std::string& pat
     }
     if (!location.exists)
         drives_.Names().Added(location.host.parent_path(), location.host.filename().string());
+    KeepFolder(full, location.host.parent_path());
     return std::make_unique<HostFileStream>(descriptor);
+}
+
+int HostFileSystem::CreateInKeptFolder(const std::string& full, std::uint32_t& error) {
+    error = 0;
+    const std::size_t slash = full.rfind('\\');
+    if (slash == std::string::npos) return -1;
+    const std::string name = full.substr(slash + 1);
+    if (!IsValidWindowsName(name) || name == "." || name == "..") return -1;
+
+    const std::lock_guard<std::mutex> lock(keptMutex_);
+    if (kept_.descriptor < 0 || kept_.windows.size() != slash + 1 ||
+        full.compare(0, slash + 1, kept_.windows) != 0)
+        return -1;
+    // The path must still name the kept folder, and the folder's listing must
+    // still be current and say that the name is free.
+    struct stat folderInfo {};
+    if (::stat(kept_.host.c_str(), &folderInfo) != 0 || folderInfo.st_dev != kept_.device ||
+        folderInfo.st_ino != kept_.inode) {
+        ::close(kept_.descriptor);
+        kept_ = KeptFolder{};
+        return -1;
+    }
+    std::string stored;
+    if (drives_.Names().Lookup(kept_.host, name, folderInfo, stored) !=
+        FolderNameCache::Answer::Missing)
+        return -1;
+
+    const std::string hostName = HostName(name);
+    const int created =
+        ::openat(kept_.descriptor, hostName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (created < 0) {
+        // A name taken meanwhile, or the folder gone: the full lookup decides.
+        if (errno != EEXIST && errno != ENOENT) error = WinErrorFromErrno(errno);
+        return -1;
+    }
+    if (LockCreated(created, error) < 0) return -1;
+    const bool folderRead = ::fstat(kept_.descriptor, &folderInfo) == 0;
+    drives_.Names().Added(kept_.host, hostName, folderRead ? &folderInfo : nullptr);
+    return created;
+}
+
+void HostFileSystem::KeepFolder(const std::string& full, const fs::path& hostFolder) {
+    const std::size_t slash = full.rfind('\\');
+    if (slash == std::string::npos) return;
+    const std::lock_guard<std::mutex> lock(keptMutex_);
+    if (kept_.descriptor >= 0 && kept_.host == hostFolder &&
+        kept_.windows.compare(0, std::string::npos, full, 0, slash + 1) == 0)
+        return;
+    if (kept_.descriptor >= 0) ::close(kept_.descriptor);
+    kept_ = KeptFolder{};
+    const int descriptor = ::open(hostFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct stat info {};
+    if (descriptor < 0) return;
+    if (::fstat(descriptor, &info) != 0) {
+        ::close(descriptor);
+        return;
+    }
+    kept_ = KeptFolder{full.substr(0, slash + 1), hostFolder, descriptor, info.st_dev, info.st_ino};
+}
+
+void HostFileSystem::DropKeptFolder() {
+    const std::lock_guard<std::mutex> lock(keptMutex_);
+    if (kept_.descriptor >= 0) ::close(kept_.descriptor);
+    kept_ = KeptFolder{};
 }
 
 CopyOutcome HostFileSystem::Copy(IFileStream& from, IFileStream& to, std::uint64_t count) {

@@ -9,12 +9,19 @@
 // programs that take no lock are not stopped by it. Devices are not locked.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <mutex>
+
 #include "platform/FileSystem.h"
 #include "platform/host/DriveMap.h"
 
 class HostFileSystem : public IFileSystem {
   public:
     explicit HostFileSystem(std::filesystem::path prefixFolder);
+    ~HostFileSystem() override;
+    HostFileSystem(const HostFileSystem&) = delete;
+    HostFileSystem& operator=(const HostFileSystem&) = delete;
 
     std::unique_ptr<IFileStream> OpenRead(const std::string& path, std::uint32_t& error) override;
     std::unique_ptr<IFileStream> CreateAlways(const std::string& path,
@@ -39,7 +46,30 @@ class HostFileSystem : public IFileSystem {
 
   private:
     std::string FullPath(const std::string& path, bool* leftRoot);
+    HostLocation LocateFull(const std::string& full, bool leftRoot, bool forCreate);
     void Forget(const HostLocation& removed);
 
+    // The folder of the last file created, held open: the files an installation
+    // creates one after another in one folder are made relative to it, without
+    // a walk along the whole path and the drive link for each. It answers only
+    // while its host path still names that very folder, so that a folder renamed
+    // or replaced meanwhile is looked up afresh. (A drive link changed during a
+    // run of creates in one folder is seen at the next folder.)
+    struct KeptFolder {
+        std::string windows;         // the full Windows path, ending in a backslash
+        std::filesystem::path host;  // where it lies
+        int descriptor = -1;         // O_PATH
+        dev_t device = 0;
+        ino_t inode = 0;
+    };
+    // The new file of a full path created in the kept folder: its descriptor, or
+    // -1 with error 0 when the kept folder cannot answer for it (the full lookup
+    // then decides), or -1 with the error of a create that failed.
+    int CreateInKeptFolder(const std::string& full, std::uint32_t& error);
+    void KeepFolder(const std::string& full, const std::filesystem::path& hostFolder);
+    void DropKeptFolder();
+
     DriveMap drives_;
+    std::mutex keptMutex_;
+    KeptFolder kept_;
 };

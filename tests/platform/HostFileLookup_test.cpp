@@ -128,3 +128,43 @@ TEST_F(HostFileLookupTest, CreatingInAFolderThatWentAwayFails) {
     EXPECT_EQ(Create("C:\\Dir\\Third.dat", error), nullptr);
     EXPECT_NE(error, 0u);
 }
+
+TEST_F(HostFileLookupTest, CreatingAfterTheFolderWasRenamedOrReplacedFollowsThePath) {
+    ASSERT_TRUE(Files().CreateDirectory("C:\\Dir"));
+    const fs::path dir = DriveC() / "Dir";
+    std::uint32_t error = 0;
+    ASSERT_NE(Create("C:\\Dir\\First.dat", error), nullptr);
+    ASSERT_NE(Create("C:\\Dir\\Second.dat", error), nullptr);
+
+    // Renamed: the path names no folder any more, and nothing is written in
+    // the folder under its new name.
+    fs::rename(dir, DriveC() / "Moved");
+    EXPECT_EQ(Create("C:\\Dir\\Third.dat", error), nullptr);
+    EXPECT_EQ(error, win::ERROR_PATH_NOT_FOUND);
+    EXPECT_FALSE(fs::exists(DriveC() / "Moved" / "Third.dat"));
+
+    // Replaced by another folder of the name: the file goes there.
+    fs::create_directory(dir);
+    ASSERT_NE(Create("C:\\Dir\\Third.dat", error), nullptr) << error;
+    EXPECT_TRUE(fs::exists(dir / "Third.dat"));
+    EXPECT_FALSE(fs::exists(DriveC() / "Moved" / "Third.dat"));
+    ASSERT_NE(Create("C:\\Dir\\Fourth.dat", error), nullptr) << error;
+    EXPECT_TRUE(fs::exists(dir / "Fourth.dat"));
+}
+
+TEST_F(HostFileLookupTest, ANameMadeElsewhereInAnotherCaseIsReplacedNotDoubled) {
+    ASSERT_TRUE(Files().CreateDirectory("C:\\Dir"));
+    const fs::path dir = DriveC() / "Dir";
+    std::uint32_t error = 0;
+    ASSERT_NE(Create("C:\\Dir\\First.dat", error), nullptr);
+    std::ofstream(dir / "THIRD.DAT") << "outside";
+    // Made in a later clock tick than Setup's own last change.
+    fs::last_write_time(dir, fs::last_write_time(dir) + std::chrono::seconds(1));
+    {
+        auto stream = Create("C:\\Dir\\Third.dat", error);
+        ASSERT_NE(stream, nullptr) << error;
+        EXPECT_EQ(stream->Write("new", 3), 3u);
+    }
+    EXPECT_EQ(TempFolder::ReadFile(dir / "THIRD.DAT"), "new");
+    EXPECT_FALSE(fs::exists(dir / "Third.dat"));
+}
