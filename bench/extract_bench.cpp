@@ -9,6 +9,13 @@
 //   extract_bench [--full] [--rounds N] [--only large|small] [--dir FOLDER]
 //
 // The default run uses 256 MiB of large files; --full uses 1 GiB.
+//
+// On ext4 without a journal, a new inode is not taken from those freed in the
+// last hours while their inode-table blocks are still cached, and the search
+// past them can cost more per file than the file itself: a run soon after a
+// mass deletion (such as an earlier run's clean-up) measures that search, for
+// Setup and tar alike. Drop the caches before such a run (as root:
+// `sync; echo 3 > /proc/sys/vm/drop_caches`).
 #include <QApplication>
 #include <QTimer>
 #include <algorithm>

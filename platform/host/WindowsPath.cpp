@@ -34,10 +34,34 @@ void AddNames(const std::string& text, std::vector<std::string>& names, bool& le
     }
 }
 
+// True when the path is in full form already: a drive, a backslash, and names
+// that are neither empty nor "." or ".." (a trailing backslash may follow).
+// Every file an installation creates is named so, and needs no rebuilding.
+bool IsFullForm(const std::string& path) {
+    if (!HasDrive(path) || path.size() < 3 || path[2] != '\\' ||
+        path.find('/') != std::string::npos)
+        return false;
+    std::size_t start = 3;
+    while (start < path.size()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string::npos) end = path.size();
+        const std::size_t length = end - start;
+        if (length == 0 || path.compare(start, length, ".") == 0 ||
+            path.compare(start, length, "..") == 0)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string FullWindowsPath(const std::string& original, const std::string& currentDirectory,
                             bool* leftRoot) {
+    if (IsFullForm(original)) {
+        if (leftRoot != nullptr) *leftRoot = false;
+        return original;
+    }
     std::string path = original;
     for (char& c : path)
         if (c == '/') c = '\\';

@@ -24,6 +24,13 @@ TEST(WindowsPath, FullPathsResolveDotsAndStartWhereWindowsStarts) {
              {"D:", "D:\\"},
              {"C:\\..", "C:\\"},
              {"\\\\server\\share\\x", "\\\\server\\share\\x"},
+             // Near the full form: only what is not yet full is rebuilt.
+             {"C:\\a\\\\b", "C:\\a\\b"},
+             {"C:\\a\\..", "C:\\"},
+             {"C:\\a\\.", "C:\\a"},
+             {"C:\\a\\b/c", "C:\\a\\b\\c"},
+             {"C:\\a..\\.b\\...", "C:\\a..\\.b\\..."},
+             {"c:\\Program Files\\", "c:\\Program Files\\"},
          }) {
         EXPECT_EQ(FullWindowsPath(c.path, cwd), c.full) << c.path;
     }
