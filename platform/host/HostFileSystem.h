@@ -26,7 +26,9 @@ class HostFileSystem : public IFileSystem {
     std::unique_ptr<IFileStream> OpenRead(const std::string& path, std::uint32_t& error) override;
     std::unique_ptr<IFileStream> CreateAlways(const std::string& path,
                                               std::uint32_t& error) override;
-    // copy_file_range between two host streams; any other pair goes through a buffer.
+    // Between two host streams the kernel copies: through a pipe of 1 MiB when
+    // their positions differ by part of a page, else copy_file_range. Any other
+    // pair, or files the kernel cannot copy between, go through a buffer.
     CopyOutcome Copy(IFileStream& from, IFileStream& to, std::uint64_t count) override;
     std::uint32_t GetFileAttributes(const std::string& path) override;
     bool FileExists(const std::string& path) override;
