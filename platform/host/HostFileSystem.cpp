@@ -201,7 +201,7 @@ bool CopyThroughPipe(HostFileStream& from, HostFileStream& to, std::uint64_t cou
 
 HostFileSystem::HostFileSystem(fs::path prefixFolder) : drives_(std::move(prefixFolder)) {}
 
-HostFileSystem::~HostFileSystem() { DropKeptFolder(); }
+HostFileSystem::~HostFileSystem() { CloseKeptFolder(); }
 
 void HostFileSystem::Forget(const HostLocation& location) {
     drives_.Names().Removed(location.host.parent_path(), location.host.filename().string());
@@ -298,8 +298,7 @@ int HostFileSystem::CreateInKeptFolder(const std::string& full, std::uint32_t& e
     struct stat folderInfo {};
     if (::stat(kept_.host.c_str(), &folderInfo) != 0 || folderInfo.st_dev != kept_.device ||
         folderInfo.st_ino != kept_.inode) {
-        ::close(kept_.descriptor);
-        kept_ = KeptFolder{};
+        CloseKeptFolder();
         return -1;
     }
     std::string stored;
@@ -328,8 +327,7 @@ void HostFileSystem::KeepFolder(const std::string& full, const fs::path& hostFol
     if (kept_.descriptor >= 0 && kept_.host == hostFolder &&
         kept_.windows.compare(0, std::string::npos, full, 0, slash + 1) == 0)
         return;
-    if (kept_.descriptor >= 0) ::close(kept_.descriptor);
-    kept_ = KeptFolder{};
+    CloseKeptFolder();
     const int descriptor = ::open(hostFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct stat info {};
     if (descriptor < 0) return;
@@ -340,8 +338,7 @@ void HostFileSystem::KeepFolder(const std::string& full, const fs::path& hostFol
     kept_ = KeptFolder{full.substr(0, slash + 1), hostFolder, descriptor, info.st_dev, info.st_ino};
 }
 
-void HostFileSystem::DropKeptFolder() {
-    const std::lock_guard<std::mutex> lock(keptMutex_);
+void HostFileSystem::CloseKeptFolder() {
     if (kept_.descriptor >= 0) ::close(kept_.descriptor);
     kept_ = KeptFolder{};
 }

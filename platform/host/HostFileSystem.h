@@ -69,7 +69,7 @@ class HostFileSystem : public IFileSystem {
     // then decides), or -1 with the error of a create that failed.
     int CreateInKeptFolder(const std::string& full, std::uint32_t& error);
     void KeepFolder(const std::string& full, const std::filesystem::path& hostFolder);
-    void DropKeptFolder();
+    void CloseKeptFolder();  // keptMutex_ held (or the object going)
 
     DriveMap drives_;
     std::mutex keptMutex_;
