@@ -4,17 +4,11 @@
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 
 namespace {
-std::map<int, std::function<void()>>& Cleanups() {
-    static std::map<int, std::function<void()>> cleanups;
-    return cleanups;
-}
-int nextCleanupId = 1;
 std::function<void(const std::string&, const std::string&)> fatalHandler;
 
 QString ToQString(const std::string& ansi) { return QString::fromStdString(AnsiToUtf8(ansi)); }
@@ -45,30 +39,12 @@ std::string FatalErrorText(const std::exception& error, const void* address) {
            WithFullStop(error.what());
 }
 
-int AddFatalErrorCleanup(std::function<void()> cleanup) {
-    const int id = nextCleanupId++;
-    Cleanups()[id] = std::move(cleanup);
-    return id;
-}
-
-void RemoveFatalErrorCleanup(int id) { Cleanups().erase(id); }
-
 void SetFatalErrorHandler(std::function<void(const std::string&, const std::string&)> handler) {
     fatalHandler = std::move(handler);
 }
 
 void FatalErrorReport(const std::exception& error, const void* address) {
     const std::string text = FatalErrorText(error, address);
-    // Newest first, each at most once, and none may stop the report.
-    while (!Cleanups().empty()) {
-        auto last = std::prev(Cleanups().end());
-        auto cleanup = std::move(last->second);
-        Cleanups().erase(last);
-        try {
-            cleanup();
-        } catch (...) {
-        }
-    }
     if (fatalHandler) {
         fatalHandler("Application Error", text);
     } else {

@@ -18,14 +18,8 @@ void ShowException(const std::exception& error);
 // when the message does not end in one.
 std::string FatalErrorText(const std::exception& error, const void* address);
 
-// Work that must be done before the program ends on a fatal error (closing the
-// install log); run in the reverse order of registration. Returns an id for
-// RemoveFatalErrorCleanup.
-int AddFatalErrorCleanup(std::function<void()> cleanup);
-void RemoveFatalErrorCleanup(int id);
-
-// Runs the clean-ups, shows "Application Error" with FatalErrorText, and ends
-// the program with exit code 1. Call on the user-interface thread.
+// Shows "Application Error" with FatalErrorText and ends the program with exit
+// code 1. Call on the user-interface thread, after closing what must be closed.
 [[noreturn]] void FatalErrorReport(const std::exception& error, const void* address = nullptr);
 
 // Replaces what FatalErrorReport does after its clean-ups (tests): the handler

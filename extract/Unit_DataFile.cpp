@@ -34,7 +34,7 @@ void CloseOutFile() {
 }
 }  // namespace
 
-TDataFile::TDataFile(const std::string& fileName, int /*mode*/, TLogFile* logFile,
+TDataFile::TDataFile(const std::string& fileName, TLogFile* logFile,
                      const std::string& targetFolder)
     : fileName_(fileName),
       buffer_(new char[kReadAhead]),

@@ -38,10 +38,9 @@ using volume::VolumeName;
 
 class TDataFile {
   public:
-    // Opens the volume for reading, shared with nobody (mode 0 is the only mode).
-    // Raises EFOpenError when it cannot be opened.
-    TDataFile(const std::string& fileName, int mode, TLogFile* logFile,
-              const std::string& targetFolder);
+    // Opens the volume for reading, shared with nobody. Raises EFOpenError when
+    // it cannot be opened.
+    TDataFile(const std::string& fileName, TLogFile* logFile, const std::string& targetFolder);
     ~TDataFile();
     TDataFile(const TDataFile&) = delete;
     TDataFile& operator=(const TDataFile&) = delete;
@@ -75,8 +74,6 @@ class TDataFile {
     std::int64_t Position();
     std::int64_t Size() const { return size_; }
     const std::string& FileName() const { return fileName_; }
-    TLogFile* LogFile() const { return logFile_; }
-    const std::string& TargetFolder() const { return targetFolder_; }
 
     // Raises EDamagedVolume naming this volume, the offset and the fault.
     [[noreturn]] void Damaged(const std::string& fault, std::int64_t offset) const;

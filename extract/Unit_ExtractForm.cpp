@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/ErrorReport.h"
 #include "extract/Unit_DataFile.h"
 #include "extract/Unit_ExtractThread.h"
 #include "installlog/Unit_Logfile.h"
@@ -66,15 +65,6 @@ void TExtractForm::FormShow() {
     DisposeThread();
     ExtractAborted = false;
     ProgressBar->setValue(0);
-    // A fatal error in a copying step ends the program: what is open is closed
-    // first, the install log last so that it gets its final line.
-    if (fatalCleanup_ == 0)
-        fatalCleanup_ = AddFatalErrorCleanup([] {
-            ResetOutFile();
-            DataFile.reset();
-            if (ExtractPars.LogFile != nullptr && ExtractPars.LogFile->IsOpen())
-                ExtractPars.LogFile->Close();
-        });
     auto* thread = new TExtractThread();
     thread_ = thread;
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
@@ -123,12 +113,6 @@ void TExtractForm::done(int modalResult) {
         return;
     }
     FormClose();
-    // The copying is over (or paused for good): the log is the wizard's again,
-    // and it may go away.
-    if (fatalCleanup_ != 0) {
-        RemoveFatalErrorCleanup(fatalCleanup_);
-        fatalCleanup_ = 0;
-    }
     QDialog::done(modalResult);
 }
 

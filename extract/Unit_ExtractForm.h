@@ -61,7 +61,6 @@ class TExtractForm : public QDialog {
 
   private:
     QPointer<TExtractThread> thread_;
-    int fatalCleanup_ = 0;
 };
 
 extern TExtractForm* ExtractForm;

@@ -7,10 +7,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <set>
 
-#include "app/ErrorReport.h"
 #include "extract/Unit_DataFile.h"
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_Logfile.h"
@@ -47,6 +48,7 @@ bool VolumeFound = false;
 std::string VolumeSuffix;
 std::int64_t CopiedSize = 0;
 std::function<void(const char*)> ExtractStepObserver;
+std::function<void(const std::exception&)> ExtractFailed;
 
 namespace {
 // The volumes read so far in this extraction: a next-volume byte that points
@@ -66,15 +68,37 @@ void ObserveStep(const char* name) {
     if (ExtractStepObserver) ExtractStepObserver(name);
 }
 
-// Ends the program with the fatal error report, on the user-interface thread.
+// Closes what the copying holds open: the file being written, the volume and
+// the install log, which gets its final line. Nothing here may stop the report.
+void CloseAfterFailure() {
+    try {
+        ResetOutFile();
+    } catch (...) {
+    }
+    DataFile.reset();
+    try {
+        if (ExtractPars.LogFile != nullptr && ExtractPars.LogFile->IsOpen())
+            ExtractPars.LogFile->Close();
+    } catch (...) {
+    }
+}
+
+void EndAfterFailure(const std::exception& error) {
+    if (ExtractFailed) ExtractFailed(error);
+    std::fprintf(stderr, "Setup: %s\n", error.what());
+    std::_Exit(1);
+}
+
+// Ends the program after a failed step, on the user-interface thread.
 void ReportFatalError(std::exception_ptr error) {
     RunOnUserInterfaceThread([error] {
+        CloseAfterFailure();
         try {
             std::rethrow_exception(error);
         } catch (const std::exception& e) {
-            FatalErrorReport(e);
+            EndAfterFailure(e);
         } catch (...) {
-            FatalErrorReport(Exception("Unknown error in the copying"));
+            EndAfterFailure(Exception("Unknown error in the copying"));
         }
     });
 }
@@ -128,7 +152,7 @@ void TExtractThread::OpenFirstVolume() {
     volumesRead = {1};
     ExtractPars.LogFile->StartProgramFiles();
     ExtractPars.LogFile->WriteLine("Lingohlp.GID");
-    DataFile = std::make_unique<TDataFile>(VolumeName(1), 0, ExtractPars.LogFile,
+    DataFile = std::make_unique<TDataFile>(VolumeName(1), ExtractPars.LogFile,
                                            ExtractPars.TargetFolder);
     if (!DataFile->ReadInt32(TotalSize) || DataFile->Position() > DataFile->Size() - 1)
         DataFile->Damaged("the total runs past the end of the volume", 0);
@@ -163,7 +187,7 @@ void TExtractThread::NextVolume() {
             return;
         }
     }
-    DataFile = std::make_unique<TDataFile>(name, 0, ExtractPars.LogFile, ExtractPars.TargetFolder);
+    DataFile = std::make_unique<TDataFile>(name, ExtractPars.LogFile, ExtractPars.TargetFolder);
 }
 
 void TExtractThread::StepProgress() {
@@ -211,11 +235,6 @@ void TExtractThread::Resume() {
         paused_ = false;
     }
     gate_.notify_all();
-}
-
-bool TExtractThread::Paused() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return paused_;
 }
 
 bool TExtractThread::HeldBack() {

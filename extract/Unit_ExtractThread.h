@@ -16,6 +16,7 @@
 #include <QThread>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -38,6 +39,13 @@ extern std::int64_t CopiedSize;
 // Observes each step as it starts on the user-interface thread ("CopyStep",
 // "StepProgress" ...): for the tests and the benchmark; empty in Setup.
 extern std::function<void(const char* step)> ExtractStepObserver;
+
+// Ends the program when a copying step has failed. Called on the user-interface
+// thread once the volume, the file being written and the install log are closed
+// (the log with its final line). The application installs its fatal error report
+// here at start; without one the error goes to standard error and the program
+// ends with exit code 1.
+extern std::function<void(const std::exception& error)> ExtractFailed;
 
 // Shows the disk prompt ("Change disk", question icon, OK and Cancel) after a
 // question beep. True when the user chose Cancel.
@@ -65,7 +73,6 @@ class TExtractThread : public QThread {
     // User-interface thread only.
     void Pause();
     void Resume();
-    bool Paused();
     // Ends a thread for good, paused or not: no further step runs. Keeps
     // delivering the steps the thread has handed over while it waits for it.
     void Release();

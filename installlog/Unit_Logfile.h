@@ -1,5 +1,5 @@
-// The writer of "Install.log", the installation record in the installation
-// folder that the uninstaller and the next setup read back:
+// "Install.log", the installation record in the installation folder that the
+// uninstaller and the next setup read back: its writer and its reader.
 //
 //   *** Don't change or delete this file ***
 //   (empty)
@@ -25,8 +25,15 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
+
+// The log's name and the lines that head its sections.
+inline constexpr char LogFileName[] = "Install.log";
+inline constexpr char ProgramFolderMarker[] = "{program folder}";
+inline constexpr char ProgramFilesMarker[] = "{program files}";
+inline constexpr char ProgramFolderFilesMarker[] = "{program folder files}";
 
 class TLogFile {
   public:
@@ -57,3 +64,16 @@ class TLogFile {
     std::string fileName_;
     std::unique_ptr<IFileStream> stream_;
 };
+
+// What an earlier installation's log says. Each section is found at the first
+// line that heads it, wherever it stands; its entries run up to its first empty
+// line or the end of the file, whether or not the last line has its line end.
+struct TInstallLog {
+    bool HasProgramFolder = false;  // a line follows "{program folder}"
+    std::string ProgramFolder;      // that line: the Start-menu folder
+    std::vector<std::string> ProgramFiles;        // "{program files}", relative to the installation folder
+    std::vector<std::string> ProgramFolderFiles;  // "{program folder files}", relative to the Start-menu folder
+};
+
+// Reads the log at fileName. Raises EInOutError when it cannot be opened or read.
+TInstallLog ReadInstallLog(const std::string& fileName);

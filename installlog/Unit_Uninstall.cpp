@@ -1,16 +1,13 @@
 #include "installlog/Unit_Uninstall.h"
 
+#include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
-#include "platform/TextFile.h"
 #include "platform/WinTypes.h"
+#include "system/RegistryNames.h"
 
 namespace {
-
-constexpr char Version1Key[] = "\\Software\\Tarnwick\\Lingora\\1.0";
-constexpr char ProgramFilesMarker[] = "{program files}";
-constexpr char ProgramFolderFilesMarker[] = "{program folder files}";
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -27,27 +24,6 @@ bool IsParentComponent(const std::string& component) {
         }
     }
     return dots >= 2;
-}
-
-// Reads lines up to and including the marker line; false when the log ends first.
-bool SkipToMarker(TextFileReader& log, const char* marker) {
-    std::string line;
-    while (log.ReadLine(line)) {
-        if (line == marker) return true;
-    }
-    return false;
-}
-
-// Calls remove(entry) for each entry after the marker, up to the first empty line
-// or the end of the log (an entry on the last line counts too, whether or not
-// the line has its line end).
-template <typename Remove>
-void ForEachEntry(TextFileReader& log, const char* marker, Remove remove) {
-    if (!SkipToMarker(log, marker)) return;
-    std::string line;
-    while (log.ReadLine(line) && !line.empty()) {
-        if (IsContainedRelativePath(line)) remove(line);
-    }
 }
 
 // Removes the folders of a relative path from the innermost outwards, each only
@@ -95,42 +71,37 @@ void RemovePreviousInstallation(const std::string& oldInstallFolder,
     {
         TRegistry registry;
         registry.SetRootKey(RootKey::LocalMachine);
-        if (registry.KeyExists(Version1Key)) DeleteKeyIfEmpty(registry, Version1Key);
+        if (registry.KeyExists(regnames::Version1Key))
+            DeleteKeyIfEmpty(registry, regnames::Version1Key);
 
         // The verbs of the old layout; the file type itself and ".wdl" stay, as
         // the new registry entries rewrite them.
         registry.SetRootKey(RootKey::ClassesRoot);
-        DeleteDefaultValueAndKeyIfEmpty(registry, "\\Lingora.Wordlist\\Shell\\Openen\\command");
-        DeleteKeyIfEmpty(registry, "\\Lingora.Wordlist\\Shell\\Openen");
-        DeleteDefaultValueAndKeyIfEmpty(registry, "\\Lingora.Wordlist\\Shell\\Open\\command");
-        DeleteKeyIfEmpty(registry, "\\Lingora.Wordlist\\Shell\\Open");
+        DeleteDefaultValueAndKeyIfEmpty(registry, regnames::OldOpenCommandKey);
+        DeleteKeyIfEmpty(registry, regnames::OldOpenKey);
+        DeleteDefaultValueAndKeyIfEmpty(registry, regnames::OpenCommandKey);
+        DeleteKeyIfEmpty(registry, regnames::OpenKey);
     }
 
     const std::string programsFolder =
         Shell().GetSpecialFolderPath(win::CSIDL_PROGRAMS).value_or("");
-    const std::string logName = JoinPath(oldInstallFolder, "Install.log");
+    const std::string logName = JoinPath(oldInstallFolder, LogFileName);
+    const TInstallLog log = ReadInstallLog(logName);
 
-    {
-        TextFileReader log(logName);
-
-        // Without the Programs folder the shortcut paths would be taken from the
-        // current folder, so the shortcuts are left where they are.
-        if (!programsFolder.empty() && IsContainedRelativePath(oldStartMenuFolder)) {
-            ForEachEntry(log, ProgramFolderFilesMarker, [&](const std::string& entry) {
-                const std::string relative = JoinPath(oldStartMenuFolder, entry);
-                Files().DeleteFile(JoinPath(programsFolder, relative));
-                RemoveEnclosingFolders(programsFolder, relative);
-            });
+    // Without the Programs folder the shortcut paths would be taken from the
+    // current folder, so the shortcuts are left where they are.
+    if (!programsFolder.empty() && IsContainedRelativePath(oldStartMenuFolder)) {
+        for (const std::string& entry : log.ProgramFolderFiles) {
+            if (!IsContainedRelativePath(entry)) continue;
+            const std::string relative = JoinPath(oldStartMenuFolder, entry);
+            Files().DeleteFile(JoinPath(programsFolder, relative));
+            RemoveEnclosingFolders(programsFolder, relative);
         }
-
-        // Each pass looks for its marker from the start: the order of the
-        // sections does not matter.
-        log.Reset();
-        ForEachEntry(log, ProgramFilesMarker, [&](const std::string& entry) {
-            Files().DeleteFile(JoinPath(oldInstallFolder, entry));
-            RemoveEnclosingFolders(oldInstallFolder, entry);
-        });
-        log.Close();
+    }
+    for (const std::string& entry : log.ProgramFiles) {
+        if (!IsContainedRelativePath(entry)) continue;
+        Files().DeleteFile(JoinPath(oldInstallFolder, entry));
+        RemoveEnclosingFolders(oldInstallFolder, entry);
     }
 
     Files().DeleteFile(logName);

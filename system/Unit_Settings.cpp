@@ -2,17 +2,11 @@
 
 #include "installlog/Unit_Paths.h"
 #include "platform/TRegistry.h"
+#include "system/RegistryNames.h"
 
 namespace {
 
-constexpr char UninstallKey[] =
-    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
-constexpr char ExtensionKey[] = "\\.wdl";
-constexpr char FileTypeKey[] = "\\Lingora.Wordlist";
-constexpr char DefaultIconKey[] = "\\Lingora.Wordlist\\DefaultIcon";
-constexpr char ShellKey[] = "\\Lingora.Wordlist\\Shell";
-constexpr char OpenKey[] = "\\Lingora.Wordlist\\Shell\\Open";
-constexpr char OpenCommandKey[] = "\\Lingora.Wordlist\\Shell\\Open\\command";
+using namespace regnames;
 
 // Creates or opens the key, writes its default value and closes it again. The
 // result of the creation is not looked at: with no key open the write fails and
@@ -31,17 +25,17 @@ void WriteRegistryEntries(const std::string& installFolder) {
 
     registry.SetRootKey(RootKey::LocalMachine);
     registry.OpenKey(UninstallKey, true);
-    registry.WriteString("DisplayName", "Lingora");
+    registry.WriteString(DisplayNameValue, "Lingora");
     // The bare path: the next setup takes the folder before its last backslash.
-    registry.WriteString("UninstallString", JoinPath(installFolder, "Uninst.exe"));
+    registry.WriteString(UninstallStringValue, JoinPath(installFolder, "Uninst.exe"));
     registry.CloseKey();
 
     registry.SetRootKey(RootKey::ClassesRoot);
-    WriteDefaultValue(registry, ExtensionKey, "Lingora.Wordlist");
+    WriteDefaultValue(registry, ExtensionKey, FileTypeName);
     WriteDefaultValue(registry, FileTypeKey, "Lingora wordlist");
     // Icon index 1: the second icon of the program, the document icon.
     WriteDefaultValue(registry, DefaultIconKey, JoinPath(installFolder, "Lingora.exe") + ",1");
-    WriteDefaultValue(registry, ShellKey, "Open");
+    WriteDefaultValue(registry, ShellKey, OpenVerb);
     // The verb key holds no value of its own; a failure to create it goes
     // unnoticed because the command key below creates it anyway.
     registry.OpenKey(OpenKey, true);

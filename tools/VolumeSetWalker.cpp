@@ -11,7 +11,7 @@
 WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord) {
     WalkedSet set;
     std::set<int> read = {1};
-    auto volume = std::make_unique<TDataFile>(volume::VolumeName(1), 0, nullptr, "");
+    auto volume = std::make_unique<TDataFile>(volume::VolumeName(1), nullptr, "");
     set.volumes = 1;
     if (!volume->ReadInt32(set.total) || volume->Position() > volume->Size() - 1)
         volume->Damaged("the total runs past the end of the volume", 0);
@@ -30,7 +30,7 @@ WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord
         if (!Files().FileExists(name))
             throw Exception(volume->FileName() + " names " + name + " as the next volume (offset " +
                             std::to_string(at) + "), but it is missing");
-        volume = std::make_unique<TDataFile>(name, 0, nullptr, "");
+        volume = std::make_unique<TDataFile>(name, nullptr, "");
         ++set.volumes;
     };
 

@@ -23,10 +23,10 @@
 #include <QShowEvent>
 #include <QTreeWidget>
 #include <QUrl>
+#include <cstdio>
 #include <exception>
 #include <memory>
 
-#include "app/ErrorReport.h"
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
@@ -35,8 +35,8 @@
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
-#include "platform/TextFile.h"
 #include "platform/WinTypes.h"
+#include "system/RegistryNames.h"
 #include "system/Unit_Settings.h"
 #include "system/Unit_Shortcuts.h"
 #include "wizard/Unit_Constants.h"
@@ -51,16 +51,14 @@ TSetupPars SetupPars;
 bool OldVersionFound = false;
 std::string OldUninstallCommand;
 TMainForm* MainForm = nullptr;
+std::function<void(const std::exception&)> ShowWizardError = [](const std::exception& error) {
+    std::fprintf(stderr, "Setup: %s\n", error.what());
+};
 
 namespace {
 
-constexpr char UninstallKey[] =
-    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
-constexpr char OldVersionKey[] = "\\Software\\Tarnwick\\Lingora\\1.0";
-constexpr char CurrentVersionKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion";
 constexpr char DefaultInstallFolder[] = "C:\\Program Files\\Lingora";
 constexpr char DefaultProgramFolder[] = "Lingora";
-constexpr char ProgramFolderMarker[] = "{program folder}";
 
 // The window: the picture at the left, the page at the right, the button row
 // below a line.
@@ -78,9 +76,6 @@ constexpr int ButtonHeight = 25;
 constexpr int CancelLeft = ClientWidth - 12 - ButtonWidth;
 constexpr int NextLeft = CancelLeft - 10 - ButtonWidth;
 constexpr int BackLeft = NextLeft - ButtonWidth;
-
-constexpr int ImageIndexRole = Qt::UserRole;
-constexpr int SelectedIndexRole = Qt::UserRole + 1;
 
 QLabel* NewLabel(QWidget* parent, const char* name, QRect geometry) {
     auto* label = new QLabel(parent);
@@ -150,8 +145,6 @@ QIcon FolderIcon() {
 
 QTreeWidgetItem* NewNode(const std::string& name) {
     auto* item = new QTreeWidgetItem(QStringList(FormText(name)));
-    item->setData(0, ImageIndexRole, FolderClosedImage);
-    item->setData(0, SelectedIndexRole, FolderOpenImage);
     item->setIcon(0, FolderIcon());
     return item;
 }
@@ -298,19 +291,19 @@ void TMainForm::FormCreate() {
         ReadPreviousInstallation();
     } catch (const std::exception& error) {
         SetupPars.PreviousInstallFound = false;
-        ShowException(error);
+        ShowWizardError(error);
     }
     if (!SetupPars.PreviousInstallFound) {
         SetupPars.InstallFolder = DefaultInstallFolder;
         try {
             TRegistry registry;
             registry.SetRootKey(RootKey::LocalMachine);
-            if (registry.OpenKey(CurrentVersionKey, false) &&
-                registry.ValueExists("ProgramFilesDir"))
+            if (registry.OpenKey(regnames::CurrentVersionKey, false) &&
+                registry.ValueExists(regnames::ProgramFilesDirValue))
                 SetupPars.InstallFolder =
-                    JoinPath(registry.ReadString("ProgramFilesDir"), "Lingora");
+                    JoinPath(registry.ReadString(regnames::ProgramFilesDirValue), "Lingora");
         } catch (const std::exception& error) {
-            ShowException(error);
+            ShowWizardError(error);
         }
         SetupPars.ProgramFolder = DefaultProgramFolder;
     }
@@ -319,7 +312,7 @@ void TMainForm::FormCreate() {
     try {
         WizardImage->setPixmap(WizardPicture());
     } catch (const std::exception& error) {
-        ShowException(error);
+        ShowWizardError(error);
     }
     ShowPage(TWizardPage::Welcome);
     BackButton->setEnabled(false);
@@ -329,9 +322,11 @@ void TMainForm::FormCreate() {
 void TMainForm::ReadPreviousInstallation() {
     TRegistry registry;
     registry.SetRootKey(RootKey::LocalMachine);
-    if (!registry.OpenKey(UninstallKey, false) || !registry.ValueExists("UninstallString")) return;
-    const std::string uninstall = registry.ReadString("UninstallString");
-    if (registry.KeyExists(OldVersionKey)) {
+    if (!registry.OpenKey(regnames::UninstallKey, false) ||
+        !registry.ValueExists(regnames::UninstallStringValue))
+        return;
+    const std::string uninstall = registry.ReadString(regnames::UninstallStringValue);
+    if (registry.KeyExists(regnames::Version1Key)) {
         OldUninstallCommand = uninstall;
         OldVersionFound = true;
     }
@@ -340,17 +335,13 @@ void TMainForm::ReadPreviousInstallation() {
         lastBackslash == std::string::npos ? std::string()
                                            : uninstall.substr(0, lastBackslash + 1));
 
-    const std::string log = JoinPath(SetupPars.PreviousInstallFolder, "Install.log");
-    if (Files().FileExists(log)) {
-        TextFileReader reader(log);
-        std::string line;
-        bool marker = false;
-        while (!marker && reader.ReadLine(line)) marker = line == ProgramFolderMarker;
-        if (marker && reader.ReadLine(line)) {
-            SetupPars.PreviousProgramFolder = line;
+    const std::string logName = JoinPath(SetupPars.PreviousInstallFolder, LogFileName);
+    if (Files().FileExists(logName)) {
+        const TInstallLog log = ReadInstallLog(logName);
+        if (log.HasProgramFolder) {
+            SetupPars.PreviousProgramFolder = log.ProgramFolder;
             SetupPars.PreviousInstallFound = true;
         }
-        reader.Close();
     }
     SetupPars.InstallFolder = SetupPars.PreviousInstallFolder;
     SetupPars.ProgramFolder = SetupPars.PreviousProgramFolder;
@@ -609,7 +600,7 @@ void TMainForm::RunInstallation() {
     if (SetupPars.PreviousInstallFound)
         RemovePreviousInstallation(SetupPars.PreviousInstallFolder,
                                    SetupPars.PreviousProgramFolder);
-    Files().MakeSureDirectoryPathExists(JoinPath(SetupPars.InstallFolder, "Install.log"));
+    Files().MakeSureDirectoryPathExists(JoinPath(SetupPars.InstallFolder, LogFileName));
 
     auto log = std::make_unique<TLogFile>(SetupPars.InstallFolder, SetupPars.ProgramFolder);
     // The copying uses the log only while the progress window is up; it must not

@@ -6,6 +6,8 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <string>
 
 class QCheckBox;
@@ -43,10 +45,6 @@ struct TSetupPars {
 extern TSetupPars SetupPars;
 extern bool OldVersionFound;             // version 1.0 is installed
 extern std::string OldUninstallCommand;  // its uninstall command line
-
-// The images of the Start-menu tree's nodes.
-inline constexpr int FolderClosedImage = 0;
-inline constexpr int FolderOpenImage = 1;
 
 class TMainForm : public QWidget {
     Q_OBJECT
@@ -129,6 +127,11 @@ class TMainForm : public QWidget {
 };
 
 extern TMainForm* MainForm;
+
+// Shows an error that the wizard survives and goes on after (an earlier
+// installation or the picture that cannot be read). The application installs
+// its error display here at start; until then the error goes to standard error.
+extern std::function<void(const std::exception& error)> ShowWizardError;
 
 // The lines of the confirmation list for an installation folder, the name of
 // the Programs folder and a Start-menu folder (relative to it).

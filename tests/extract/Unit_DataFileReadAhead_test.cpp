@@ -16,7 +16,7 @@ constexpr std::size_t kBlock = 64 * 1024;  // the reader's read-ahead
 class DataFileReadAheadTest : public ExtractTest {
   protected:
     void WriteVolume(const std::string& bytes) { temp_.WriteFile("volumes/Setup.d01", bytes); }
-    TDataFile Open() { return TDataFile("Setup.d01", 0, log_.get(), kTarget); }
+    TDataFile Open() { return TDataFile("Setup.d01", log_.get(), kTarget); }
 };
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace {
 class DataFileTest : public ExtractTest {
   protected:
     void WriteVolume(const std::string& bytes) { temp_.WriteFile("volumes/Setup.d01", bytes); }
-    TDataFile Open() { return TDataFile("Setup.d01", 0, log_.get(), kTarget); }
+    TDataFile Open() { return TDataFile("Setup.d01", log_.get(), kTarget); }
 };
 
 TEST_F(DataFileTest, ReadsIntegersNamesAndBytesAsStored) {

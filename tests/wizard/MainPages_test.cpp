@@ -356,8 +356,12 @@ TEST_F(PagesTest, TreeListsTheProgramGroupsAndFillsTheEdit) {
     ASSERT_EQ(accessories->childCount(), 2);
     EXPECT_EQ(accessories->child(0)->text(0), "Games");
     EXPECT_EQ(accessories->child(1)->text(0), "System Tools");
-    EXPECT_EQ(root->data(0, Qt::UserRole).toInt(), FolderClosedImage);
-    EXPECT_EQ(root->data(0, Qt::UserRole + 1).toInt(), FolderOpenImage);
+    // A folder shows closed, and open while it is selected.
+    const QImage closed = QPixmap(":/FolderClosed.png").toImage();
+    const QImage open = QPixmap(":/FolderOpen.png").toImage();
+    ASSERT_NE(closed, open);
+    EXPECT_EQ(root->icon(0).pixmap(closed.size(), QIcon::Normal).toImage(), closed);
+    EXPECT_EQ(root->icon(0).pixmap(open.size(), QIcon::Selected).toImage(), open);
 
     // A node that the user selects names the folder below the Programs folder.
     accessories->setExpanded(true);
