@@ -14,7 +14,7 @@
 #include "tests/support/Doubles.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TempPrefix.h"
-#include "tests/system/RegistryFileReader.h"
+#include "tests/support/RegistryFileReader.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "tests/support/TempPrefix.h"
-#include "tests/system/ShellLinkReader.h"
+#include "tests/support/ShellLinkReader.h"
 
 namespace {
 

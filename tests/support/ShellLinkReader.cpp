@@ -1,4 +1,4 @@
-#include "tests/system/ShellLinkReader.h"
+#include "tests/support/ShellLinkReader.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "tests/system/RegistryFileReader.h"
+#include "tests/support/RegistryFileReader.h"
 
 #include <sstream>
 
