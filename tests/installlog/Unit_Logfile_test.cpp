@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
@@ -138,6 +141,57 @@ TEST_F(LogFileTest, FailedCloseIsReportedButNeverFromTheDestructor) {
     EXPECT_NO_THROW({ TLogFile log(kFolder, "Lingora"); });
     failing_->writesAllowed = 1;
     EXPECT_NO_THROW({ TLogFile log(kFolder, "Lingora"); });
+}
+
+TEST_F(LogFileTest, ReaderReadsBackWhatTheWriterWrote) {
+    {
+        TLogFile log(kFolder, "Taal & Woorden\\Nederlands");
+        log.StartProgramFiles();
+        log.WriteLine("Lingohlp.GID");
+        log.WriteLine("Lijsten\\R\xE9sum\xE9.wdl");
+        log.StartProgramFolderFiles();
+        log.WriteLine("Lingora.lnk");
+        log.WriteLine("Help.lnk");
+    }
+    const TInstallLog read = ReadInstallLog(std::string(kFolder) + "\\Install.log");
+    EXPECT_TRUE(read.HasProgramFolder);
+    EXPECT_EQ(read.ProgramFolder, "Taal & Woorden\\Nederlands");
+    EXPECT_EQ(read.ProgramFiles,
+              (std::vector<std::string>{"Lingohlp.GID", "Lijsten\\R\xE9sum\xE9.wdl"}));
+    EXPECT_EQ(read.ProgramFolderFiles, (std::vector<std::string>{"Lingora.lnk", "Help.lnk"}));
+}
+
+TEST_F(LogFileTest, ReaderTakesSectionsWhereverTheyStandUpToTheirFirstEmptyLine) {
+    const auto read = [&](const std::string& bytes) {
+        temp_.WriteFile("drive_c/Program Files/Lingora/Install.log", bytes);
+        return ReadInstallLog(std::string(kFolder) + "\\Install.log");
+    };
+    // Sections in another order, lone CR and LF line ends, a repeated marker
+    // (the first counts) and a last entry without its line end.
+    TInstallLog log = read(
+        "{program folder files}\rA.lnk\n\n{program files}\r\nOne.txt\r\n\r\n"
+        "{program files}\r\nLater.txt\r\n{program folder}\nStart\n{program folder}\nOther\n"
+        "{program folder files}\nB.lnk");
+    EXPECT_EQ(log.ProgramFolder, "Start");
+    EXPECT_EQ(log.ProgramFiles, (std::vector<std::string>{"One.txt"}));
+    EXPECT_EQ(log.ProgramFolderFiles, (std::vector<std::string>{"A.lnk"}));
+
+    log = read("{program files}\r\nOne.txt\r\nTwo.txt");
+    EXPECT_EQ(log.ProgramFiles, (std::vector<std::string>{"One.txt", "Two.txt"}));
+    EXPECT_FALSE(log.HasProgramFolder);
+    EXPECT_TRUE(log.ProgramFolderFiles.empty());
+
+    // The marker as the last line names no folder; an empty line after it does.
+    EXPECT_FALSE(read("{program folder}\r\n").HasProgramFolder);
+    log = read("{program folder}\r\n\r\n");
+    EXPECT_TRUE(log.HasProgramFolder);
+    EXPECT_EQ(log.ProgramFolder, "");
+    EXPECT_FALSE(read("").HasProgramFolder);
+}
+
+TEST_F(LogFileTest, ReaderRaisesInOutErrorForAMissingLog) {
+    EXPECT_EQ(ErrorOf([] { ReadInstallLog("C:\\Program Files\\Lingora\\Install.log"); }),
+              win::ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace
