@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "tests/support/LayoutCheck.h"
 #include "wizard/Unit_Constants.h"
 
 namespace {
@@ -73,13 +74,8 @@ class UninstallOldFormTest : public testing::Test {
 constexpr char Command[] = "C:\\LINGORA\\UNINST.EXE C:\\LINGORA\\INSTALL.LOG";
 
 TEST_F(UninstallOldFormTest, LayoutAndTexts) {
-    EXPECT_EQ(form_->size(), QSize(414, 186));
-    EXPECT_EQ(form_->pos(), QPoint(192, 107));
     EXPECT_EQ(form_->windowTitle(), "Lingora Setup");
-    EXPECT_EQ(form_->UninstallOldLabel->geometry(), QRect(16, 16, 377, 113));
     EXPECT_TRUE(form_->UninstallOldLabel->wordWrap());
-    EXPECT_EQ(form_->YesButton->geometry(), QRect(112, 144, 75, 25));
-    EXPECT_EQ(form_->NoButton->geometry(), QRect(216, 144, 75, 25));
     EXPECT_EQ(form_->YesButton->text(), "Yes");
     EXPECT_EQ(form_->NoButton->text(), "No");
     EXPECT_TRUE(form_->YesButton->isDefault());
@@ -90,8 +86,11 @@ TEST_F(UninstallOldFormTest, LayoutAndTexts) {
     EXPECT_EQ(lines[2], "Do you want to uninstall version 1.0 now?");
     EXPECT_TRUE(lines[4].endsWith("Open Setup again to install version 2.0."));
     EXPECT_TRUE(lines[1].isEmpty() && lines[3].isEmpty());
-    // The whole text fits the label: no line is cut off at its bottom.
-    EXPECT_LE(form_->UninstallOldLabel->heightForWidth(377), 113);
+    // The whole text fits the label (no line is cut off at its bottom), Yes
+    // stands left of No below it, and nothing overlaps.
+    ExpectLaidOut(*form_);
+    EXPECT_LT(form_->UninstallOldLabel->geometry().bottom(), form_->YesButton->geometry().top());
+    EXPECT_LT(form_->YesButton->geometry().right(), form_->NoButton->geometry().left());
 
     // SETUP_SCREENSHOTS names a folder that receives a picture of the form.
     if (const char* folder = std::getenv("SETUP_SCREENSHOTS")) {
