@@ -90,28 +90,6 @@ std::optional<std::string> Utf16ToAnsi(const std::u16string& utf16) {
     return result;
 }
 
-std::u16string Utf8ToUtf16(const std::string& utf8) {
-    std::u16string result;
-    Converter toUtf16("UTF-16LE", "UTF-8");
-    std::string encoded;
-    if (toUtf16.Run(utf8.data(), utf8.size(), encoded)) return UnitsOf(encoded);
-    // Invalid input: convert what is valid, one sequence at a time.
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        Converter one("UTF-16LE", "UTF-8");
-        if (i + length <= utf8.size() && one.Run(utf8.data() + i, length, encoded)) {
-            result += UnitsOf(encoded);
-            i += length;
-        } else {
-            result += u'\uFFFD';
-            ++i;
-        }
-    }
-    return result;
-}
-
 std::string Utf16ToUtf8(const std::u16string& utf16) {
     // iconv refuses lone surrogates: replace them first.
     std::u16string clean = utf16;

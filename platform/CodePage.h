@@ -17,5 +17,4 @@ std::optional<std::string> Utf8ToAnsi(const std::string& utf8);
 std::u16string AnsiToUtf16(const std::string& ansi);
 std::optional<std::string> Utf16ToAnsi(const std::u16string& utf16);
 
-std::u16string Utf8ToUtf16(const std::string& utf8);  // invalid bytes become U+FFFD
 std::string Utf16ToUtf8(const std::u16string& utf16);  // lone surrogates become U+FFFD

@@ -20,8 +20,6 @@
 
 enum class RootKey { LocalMachine, ClassesRoot, CurrentUser };
 
-const char* RootKeyName(RootKey root);  // "HKEY_LOCAL_MACHINE" ...
-
 // A registry value: its type (win::REG_*) and its data as stored. A REG_SZ's
 // data is its text followed by one zero byte.
 struct RegValue {

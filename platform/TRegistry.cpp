@@ -4,18 +4,6 @@
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 
-const char* RootKeyName(RootKey root) {
-    switch (root) {
-        case RootKey::LocalMachine:
-            return "HKEY_LOCAL_MACHINE";
-        case RootKey::ClassesRoot:
-            return "HKEY_CLASSES_ROOT";
-        case RootKey::CurrentUser:
-            return "HKEY_CURRENT_USER";
-    }
-    return "";
-}
-
 TRegistry::TRegistry() = default;
 
 TRegistry::~TRegistry() { CloseKey(); }

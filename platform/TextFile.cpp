@@ -23,8 +23,6 @@ bool TextFileReader::Fill() {
     return got > 0;
 }
 
-bool TextFileReader::Eof() { return !Fill(); }
-
 bool TextFileReader::ReadLine(std::string& line) {
     line.clear();
     if (!Fill()) return false;
@@ -38,13 +36,6 @@ bool TextFileReader::ReadLine(std::string& line) {
         line += c;
     }
     return true;
-}
-
-void TextFileReader::Reset() {
-    if (!stream_) throw EInOutError(win::ERROR_INVALID_HANDLE);
-    if (stream_->Seek(0, SeekOrigin::Begin) != 0) throw EInOutError(stream_->LastError());
-    buffer_.clear();
-    next_ = 0;
 }
 
 void TextFileReader::Close() {

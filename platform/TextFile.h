@@ -18,10 +18,6 @@ public:
 
     // Reads the next line into line; false at the end of the file.
     bool ReadLine(std::string& line);
-    // True when no further byte follows.
-    bool Eof();
-    // Goes back to the start of the file.
-    void Reset();
     void Close();
 
 private:

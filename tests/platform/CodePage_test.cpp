@@ -25,9 +25,7 @@ TEST(CodePage, CharactersOutsideWindows1252AreRefused) {
     EXPECT_EQ(Utf8ToAnsi(""), std::string());
 }
 
-TEST(CodePage, Utf16AndUtf8ConvertWithReplacementForBrokenInput) {
-    EXPECT_EQ(Utf8ToUtf16("a\xC3\xA9"), u"a\u00E9");
+TEST(CodePage, Utf16ToUtf8ConvertsWithReplacementForBrokenInput) {
     EXPECT_EQ(Utf16ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
-    EXPECT_EQ(Utf8ToUtf16("x\xFFy"), u"x\uFFFDy");
 }

@@ -20,7 +20,10 @@ public:
     bool readOnly = false;
 
     static std::string Name(RootKey root, const std::string& path) {
-        return std::string(RootKeyName(root)) + "\\" + path;
+        const char* rootName = root == RootKey::LocalMachine ? "HKEY_LOCAL_MACHINE"
+                               : root == RootKey::ClassesRoot ? "HKEY_CLASSES_ROOT"
+                                                              : "HKEY_CURRENT_USER";
+        return std::string(rootName) + "\\" + path;
     }
     std::uint32_t OpenKey(RootKey root, const std::string& path, bool create, Key& key) override {
         const std::string name = Name(root, path);

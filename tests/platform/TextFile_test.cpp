@@ -23,31 +23,22 @@ TEST_F(TextFileTest, LinesEndAtCrLfLfOrALoneCr) {
     TextFileReader reader("C:\\text.txt");
     EXPECT_EQ(AllLines(reader),
               (std::vector<std::string>{"one", "two", "three", "four", "", "last"}));
-    EXPECT_TRUE(reader.Eof());
 }
 
-TEST_F(TextFileTest, EofIsTrueOnlyWhenNothingFollows) {
+TEST_F(TextFileTest, AnEmptyLastLineIsALineOfItsOwn) {
     prefix_.WriteFile("C:\\text.txt", "a\r\n\r\n");
     TextFileReader reader("C:\\text.txt");
-    std::string line;
-    ASSERT_TRUE(reader.ReadLine(line));
-    EXPECT_FALSE(reader.Eof());  // the empty last line is still to come
-    ASSERT_TRUE(reader.ReadLine(line));
-    EXPECT_EQ(line, "");
-    EXPECT_TRUE(reader.Eof());
-    EXPECT_FALSE(reader.ReadLine(line));
+    EXPECT_EQ(AllLines(reader), (std::vector<std::string>{"a", ""}));
 }
 
-TEST_F(TextFileTest, ResetReadsFromTheStartAgain) {
+TEST_F(TextFileTest, LinesAcrossTheReadBufferStayWhole) {
     std::string content;
     for (int i = 0; i < 5000; ++i) content += "line " + std::to_string(i) + "\r\n";
     prefix_.WriteFile("C:\\big.txt", content);
     TextFileReader reader("C:\\big.txt");
-    EXPECT_EQ(AllLines(reader).size(), 5000u);
-    reader.Reset();
-    std::string first;
-    ASSERT_TRUE(reader.ReadLine(first));
-    EXPECT_EQ(first, "line 0");
+    const std::vector<std::string> lines = AllLines(reader);
+    ASSERT_EQ(lines.size(), 5000u);
+    for (int i = 0; i < 5000; ++i) ASSERT_EQ(lines[i], "line " + std::to_string(i));
 }
 
 TEST_F(TextFileTest, AMissingFileRaisesTheSystemCode) {
@@ -62,7 +53,6 @@ TEST_F(TextFileTest, AMissingFileRaisesTheSystemCode) {
 TEST_F(TextFileTest, AnEmptyFileHasNoLines) {
     prefix_.WriteFile("C:\\empty.txt", "");
     TextFileReader reader("C:\\empty.txt");
-    EXPECT_TRUE(reader.Eof());
     EXPECT_TRUE(AllLines(reader).empty());
 }
 
