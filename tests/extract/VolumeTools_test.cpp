@@ -93,6 +93,47 @@ TEST_F(VolumeToolsTest, HeaderThatWouldNotFitStartsTheNextVolume) {
     EXPECT_EQ(Volume(2), Header("B.bin", 10) + Pattern(10, 4) + '\0');
 }
 
+TEST_F(VolumeToolsTest, BuilderAndTheTestsOwnWriterLayOutTheSameSet) {
+    // Two writers of the format that share no code: for every volume size from
+    // the smallest that holds the longest header up, they must agree byte for
+    // byte (headers that just fit or not, data that ends with a volume ...).
+    const std::vector<Record> records = {
+        {"Empty.txt", ""},
+        {"A.bin", Pattern(37, 11)},
+        {"B.bin", Pattern(5, 12)},
+        {"Sub\\C.dat", Pattern(120, 13)},
+    };
+    Add("Empty.txt", "");
+    Add("A.bin", records[1].data);
+    Add("B.bin", records[2].data);
+    Add("Sub/C.dat", records[3].data);
+    const fs::path built = temp_.Path() / "built";
+    const fs::path written = temp_.Path() / "written";
+    for (std::size_t size = 15; size <= 240; size += size < 60 ? 1 : 60) {
+        SCOPED_TRACE("volume size " + std::to_string(size));
+        const BuildResult result =
+            BuildVolumeSet({Source(), built, static_cast<std::int64_t>(size)});
+        const testset::VolumeSet set = testset::WriteVolumeSet(written, records, size);
+        ASSERT_EQ(set.volumes.size(), static_cast<std::size_t>(result.volumes));
+        for (int number = 1; number <= result.volumes; ++number) {
+            EXPECT_EQ(set.volumes[number - 1], written / testset::Name(number));
+            EXPECT_EQ(TempFolder::ReadFile(written / testset::Name(number)),
+                      TempFolder::ReadFile(built / testset::Name(number)))
+                << testset::Name(number);
+        }
+        ASSERT_EQ(set.headerVolume.size(), records.size());
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const std::string header =
+                Header(records[i].name, static_cast<std::int32_t>(records[i].data.size()));
+            EXPECT_NE(TempFolder::ReadFile(written / testset::Name(set.headerVolume[i])).find(header),
+                      std::string::npos)
+                << records[i].name;
+        }
+    }
+    // A header larger than a volume cannot be written.
+    EXPECT_THROW(testset::WriteVolumeSet(written, records, 14), std::invalid_argument);
+}
+
 TEST_F(VolumeToolsTest, ClearErrorsForSourcesThatCannotBeStored) {
     auto buildError = [this](std::int64_t volumeSize) {
         try {
