@@ -36,19 +36,13 @@
 #include "platform/Platform.h"
 #include "platform/host/HostFileSystem.h"
 #include "platform/host/WinePrefix.h"
+#include "tests/support/QuietWindowServices.h"
 #include "wizard/Unit_Constants.h"
 #include "wizard/Unit_ExitForm.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class QuietWindows : public IWindowServices {
-  public:
-    void MessageBeep(std::uint32_t) override {}
-    ScreenSize GetScreenSize() override { return {1024, 768}; }
-    bool ExitWindowsEx(std::uint32_t) override { return false; }
-};
 
 struct SourceFile {
     std::string stored;  // relative, backslashes (ASCII here)
@@ -220,7 +214,7 @@ int main(int argc, char** argv) {
     const fs::path prefix = root / "prefix";
     WinePrefix(prefix).EnsureExists();
     HostFileSystem files(prefix);
-    QuietWindows windows;
+    QuietWindowServices windows;
     ScopedPlatform platform(Platform{&files, nullptr, nullptr, &windows});
     BuildTexts();
     ExitForm = new TExitForm();

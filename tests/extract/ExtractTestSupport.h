@@ -14,19 +14,10 @@
 
 #include "installlog/Unit_Logfile.h"
 #include "platform/Platform.h"
-#include "platform/WindowServices.h"
 #include "platform/host/HostFileSystem.h"
+#include "tests/support/QuietWindowServices.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VolumeSetWriter.h"
-
-// Records the message beeps; nothing else is asked of the window services here.
-class BeepRecorder : public IWindowServices {
-  public:
-    void MessageBeep(std::uint32_t type) override { beeps.push_back(type); }
-    ScreenSize GetScreenSize() override { return {1280, 800}; }
-    bool ExitWindowsEx(std::uint32_t) override { return false; }
-    std::vector<std::uint32_t> beeps;
-};
 
 // A temporary prefix installed as the platform; the current directory is the
 // volumes' folder; the installation folder is C:\Program Files\Lingora with an
@@ -55,7 +46,7 @@ class ExtractTest : public testing::Test {
     std::filesystem::path volumes_;
     std::filesystem::path savedDirectory_;
     std::unique_ptr<HostFileSystem> files_;
-    BeepRecorder windows_;
+    QuietWindowServices windows_;
     std::unique_ptr<ScopedPlatform> platform_;
     std::unique_ptr<TLogFile> log_;
 };
