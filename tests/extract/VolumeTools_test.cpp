@@ -8,6 +8,7 @@
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "platform/Exceptions.h"
+#include "platform/WinTypes.h"
 #include "tests/extract/ExtractTestSupport.h"
 #include "tools/PlainFileSystem.h"
 #include "tools/VolumeSetBuilder.h"
@@ -132,6 +133,50 @@ TEST_F(VolumeToolsTest, BuilderAndTheTestsOwnWriterLayOutTheSameSet) {
     }
     // A header larger than a volume cannot be written.
     EXPECT_THROW(testset::WriteVolumeSet(written, records, 14), std::invalid_argument);
+}
+
+TEST_F(VolumeToolsTest, PlainFilesOpenOnlyRegularFilesAndNameTheirErrors) {
+    PlainFileSystem plain;
+    const std::string folder = (temp_.Path() / "plain").string();
+    fs::create_directories(folder);
+    std::uint32_t error = 0;
+
+    EXPECT_EQ(plain.OpenRead(folder + "/missing", error), nullptr);
+    EXPECT_EQ(error, win::ERROR_FILE_NOT_FOUND);
+    // A folder opens for reading on the host, but it is no file.
+    EXPECT_EQ(plain.OpenRead(folder, error), nullptr);
+    EXPECT_EQ(error, win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(plain.CreateAlways(folder, error), nullptr);
+    EXPECT_EQ(error, win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(plain.OpenRead("/dev/null", error), nullptr);
+    EXPECT_EQ(error, win::ERROR_ACCESS_DENIED);
+    temp_.WriteFile("plain/file", "x");
+    EXPECT_EQ(plain.CreateAlways(folder + "/file/below", error), nullptr);
+    EXPECT_EQ(error, win::ERROR_PATH_NOT_FOUND);
+
+    auto created = plain.CreateAlways(folder + "/file", error);
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(created->Size(), 0);  // truncated
+    EXPECT_EQ(created->Write("volume", 6), 6u);
+    EXPECT_EQ(created->Seek(1, SeekOrigin::Begin), 1);
+    char bytes[8] = {};
+    EXPECT_EQ(created->Read(bytes, sizeof bytes), 5u);
+    EXPECT_EQ(std::string(bytes, 5), "olume");
+    EXPECT_EQ(created->LastError(), 0u);
+    EXPECT_TRUE(created->Close());
+    // A closed stream touches no descriptor that may since belong to another file.
+    EXPECT_EQ(created->Read(bytes, 1), 0u);
+    EXPECT_EQ(created->Write("x", 1), 0u);
+    EXPECT_EQ(created->LastError(), win::ERROR_INVALID_HANDLE);
+    EXPECT_EQ(TempFolder::ReadFile(folder + "/file"), "volume");
+
+    auto read = plain.OpenRead(folder + "/file", error);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->Size(), 6);
+    // Writing through a stream opened for reading fails and says so.
+    EXPECT_EQ(read->Write("x", 1), 0u);
+    EXPECT_NE(read->LastError(), 0u);
 }
 
 TEST_F(VolumeToolsTest, ClearErrorsForSourcesThatCannotBeStored) {
