@@ -1,9 +1,9 @@
 // Extraction benchmark: a set of large files over three volumes and a set of
-// 20,000 files of 1 KiB, each extracted through Setup's real path (the progress
-// window's thread handing its steps to the running user-interface thread, the
-// volume reader, the install log) into a Wine prefix, side by side with
-// `tar -xf` of the same files and `cp` of the volumes, interleaved over several
-// rounds on the same disk. Prints the medians, the ratios against the
+// 20,000 files of 1 KiB, both built by the publisher's volume-set builder, each
+// extracted through Setup's real path (the progress window's thread handing its
+// steps to the running user-interface thread, the volume reader, the install
+// log) into a Wine prefix, side by side with `tar -xf` of the same files and
+// `cp` of the volumes, interleaved over several rounds on the same disk. Prints the medians, the ratios against the
 // baselines and the peak memory of the process before and after extracting.
 //
 //   extract_bench [--full] [--rounds N] [--only large|small] [--dir FOLDER]
@@ -36,19 +36,14 @@
 #include "platform/Platform.h"
 #include "platform/host/HostFileSystem.h"
 #include "platform/host/WinePrefix.h"
+#include "tests/support/QuietWindowServices.h"
+#include "tools/VolumeSetBuilder.h"
 #include "wizard/Unit_Constants.h"
 #include "wizard/Unit_ExitForm.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class QuietWindows : public IWindowServices {
-  public:
-    void MessageBeep(std::uint32_t) override {}
-    ScreenSize GetScreenSize() override { return {1024, 768}; }
-    bool ExitWindowsEx(std::uint32_t) override { return false; }
-};
 
 struct SourceFile {
     std::string stored;  // relative, backslashes (ASCII here)
@@ -67,41 +62,11 @@ void Fill(std::vector<char>& buffer, unsigned& state, std::size_t size) {
     }
 }
 
-std::string Int32(std::int64_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    return std::string{static_cast<char>(bits), static_cast<char>(bits >> 8),
-                       static_cast<char>(bits >> 16), static_cast<char>(bits >> 24)};
-}
-
-// Writes the files below source and, in the same pass, the volume set in
-// volumes: data parts of at most volumeData bytes, headers never split.
-void WriteSet(const std::vector<SourceFile>& files, const fs::path& source, const fs::path& volumes,
-              std::int64_t volumeData) {
-    fs::create_directories(source);
-    fs::create_directories(volumes);
-    std::int64_t total = 0;
-    for (const SourceFile& file : files) total += file.size;
-    int number = 1;
-    std::int64_t used = 0;
-    auto open = [&](int n) {
-        return std::ofstream(volumes / ((n < 10 ? "Setup.d0" : "Setup.d") + std::to_string(n)),
-                             std::ios::binary | std::ios::trunc);
-    };
-    std::ofstream volume = open(number);
-    auto next = [&] {
-        volume.put(static_cast<char>(number + 1));
-        volume.close();
-        volume = open(++number);
-        used = 0;
-    };
-    volume << Int32(total);
-    used = 4;
+// Writes the files below source, as tar and cp take them and as the volume set
+// is built from.
+void WriteSources(const std::vector<SourceFile>& files, const fs::path& source) {
     std::vector<char> buffer(1 << 20);
     for (const SourceFile& file : files) {
-        const std::string header = file.stored + std::string(1, '\0') + Int32(file.size);
-        if (volumeData - used < static_cast<std::int64_t>(header.size())) next();
-        volume << header;
-        used += static_cast<std::int64_t>(header.size());
         std::string host = file.stored;
         std::replace(host.begin(), host.end(), '\\', '/');
         fs::create_directories((source / host).parent_path());
@@ -113,19 +78,25 @@ void WriteSet(const std::vector<SourceFile>& files, const fs::path& source, cons
                 static_cast<std::size_t>(std::min<std::int64_t>(left, buffer.size()));
             Fill(buffer, state, piece);
             out.write(buffer.data(), static_cast<std::streamsize>(piece));
-            std::size_t at = 0;
-            while (at < piece) {
-                if (used == volumeData) next();
-                const auto part = static_cast<std::size_t>(std::min<std::int64_t>(
-                    static_cast<std::int64_t>(piece - at), volumeData - used));
-                volume.write(buffer.data() + at, static_cast<std::streamsize>(part));
-                at += part;
-                used += static_cast<std::int64_t>(part);
-            }
             left -= static_cast<std::int64_t>(piece);
         }
+        out.close();
+        if (!out) {
+            std::fprintf(stderr, "cannot write %s\n", (source / host).c_str());
+            std::exit(1);
+        }
     }
-    volume.put('\0');
+}
+
+// Builds the volume set from the source files with the publisher's own
+// builder; volumeSize counts whole volume files (0: one volume).
+void BuildSet(const fs::path& source, const fs::path& volumes, std::int64_t volumeSize) {
+    try {
+        BuildVolumeSet({source, volumes, volumeSize});
+    } catch (const BuildError& error) {
+        std::fprintf(stderr, "cannot build the set: %s\n", error.what());
+        std::exit(1);
+    }
 }
 
 int Run(const std::string& command) {
@@ -220,7 +191,7 @@ int main(int argc, char** argv) {
     const fs::path prefix = root / "prefix";
     WinePrefix(prefix).EnsureExists();
     HostFileSystem files(prefix);
-    QuietWindows windows;
+    QuietWindowServices windows;
     ScopedPlatform platform(Platform{&files, nullptr, nullptr, &windows});
     BuildTexts();
     ExitForm = new TExitForm();
@@ -239,8 +210,10 @@ int main(int argc, char** argv) {
         small.push_back({name, 1024, static_cast<unsigned>(i + 100)});
     }
     std::vector<Workload> workloads(2);
+    // Whole volume files: the large set's data parts hold a third of its files and
+    // 4 KiB more (three volumes), and one byte follows for the next volume's number.
     const std::pair<const std::vector<SourceFile>*, std::int64_t> sets[] = {
-        {&large, largeTotal / 3 + 4096}, {&small, std::int64_t{1} << 40}};
+        {&large, largeTotal / 3 + 4096 + 1}, {&small, 0}};
     const char* names[] = {"large files", "20,000 files of 1 KiB"};
     auto Selected = [&only, &workloads](const Workload& load) {
         return only.empty() || (only == "large") == (&load == &workloads[0]);
@@ -253,7 +226,8 @@ int main(int argc, char** argv) {
         const fs::path source = root / ("source" + std::to_string(w));
         load.volumes = root / ("volumes" + std::to_string(w));
         load.archive = root / ("set" + std::to_string(w) + ".tar");
-        WriteSet(*sets[w].first, source, load.volumes, sets[w].second);
+        WriteSources(*sets[w].first, source);
+        BuildSet(source, load.volumes, sets[w].second);
         Run("tar -cf '" + load.archive.string() + "' -C '" + source.string() + "' .");
         if (!load.keepOutputs) fs::remove_all(source);
     }
@@ -325,7 +299,8 @@ int main(int argc, char** argv) {
     std::vector<double> fixed;
     {
         const fs::path tinyVolumes = root / "volumes-tiny";
-        WriteSet({{"Tiny.bin", 100, 1}}, root / "source-tiny", tinyVolumes, std::int64_t{1} << 40);
+        WriteSources({{"Tiny.bin", 100, 1}}, root / "source-tiny");
+        BuildSet(root / "source-tiny", tinyVolumes, 0);
         fs::current_path(tinyVolumes);
         for (int i = 0; i < 5; ++i) {
             const std::string target = "C:\\Bench\\Tiny" + std::to_string(i);

@@ -24,6 +24,7 @@
 #include "platform/Platform.h"
 #include "platform/host/HostFileSystem.h"
 #include "platform/host/WinePrefix.h"
+#include "tests/support/QuietWindowServices.h"
 #include "wizard/Unit_Constants.h"
 #include "wizard/Unit_ExitForm.h"
 
@@ -32,13 +33,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kTarget[] = "C:\\Program Files\\Lingora";
-
-class QuietWindows : public IWindowServices {
-  public:
-    void MessageBeep(std::uint32_t) override {}
-    ScreenSize GetScreenSize() override { return {1024, 768}; }
-    bool ExitWindowsEx(std::uint32_t) override { return false; }
-};
 
 // Everything below a folder: path -> content.
 std::map<fs::path, std::string> Snapshot(const fs::path& folder, const fs::path& skip) {
@@ -70,7 +64,7 @@ struct World {
     // statics are gone by the time a static World is destroyed.
     QApplication* application = nullptr;
     std::unique_ptr<HostFileSystem> files;
-    QuietWindows windows;
+    QuietWindowServices windows;
     std::map<fs::path, std::string> outside;
 
     World() {
@@ -127,6 +121,7 @@ World& TheWorld() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     World& world = TheWorld();
+    world.windows.Clear();
     std::error_code ignored;
     for (const auto& entry : fs::directory_iterator(world.install))
         fs::remove_all(entry.path(), ignored);

@@ -2,102 +2,31 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 
 #include "platform/WinTypes.h"
+#include "platform/host/HostErrors.h"
+#include "platform/host/HostFileStream.h"
 
 namespace {
-
-std::uint32_t WindowsError(int error) {
-    switch (error) {
-        case ENOENT:
-            return win::ERROR_FILE_NOT_FOUND;
-        case ENOTDIR:
-            return win::ERROR_PATH_NOT_FOUND;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-            return win::ERROR_ACCESS_DENIED;
-        case ENOSPC:
-            return win::ERROR_DISK_FULL;
-        default:
-            return win::ERROR_READ_FAULT;
-    }
-}
-
-class PlainStream : public IFileStream {
-  public:
-    explicit PlainStream(int fd) : fd_(fd) {}
-    ~PlainStream() override { Close(); }
-    std::size_t Read(void* buffer, std::size_t count) override {
-        std::size_t done = 0;
-        while (done < count) {
-            const ssize_t got = ::read(fd_, static_cast<char*>(buffer) + done, count - done);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) error_ = WindowsError(errno);
-            if (got <= 0) break;
-            done += static_cast<std::size_t>(got);
-        }
-        return done;
-    }
-    std::size_t Write(const void* buffer, std::size_t count) override {
-        std::size_t done = 0;
-        while (done < count) {
-            const ssize_t put = ::write(fd_, static_cast<const char*>(buffer) + done, count - done);
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) {
-                error_ = WindowsError(put < 0 ? errno : ENOSPC);
-                break;
-            }
-            done += static_cast<std::size_t>(put);
-        }
-        return done;
-    }
-    std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override {
-        const int whence = origin == SeekOrigin::Begin     ? SEEK_SET
-                           : origin == SeekOrigin::Current ? SEEK_CUR
-                                                           : SEEK_END;
-        const off_t at = ::lseek(fd_, offset, whence);
-        if (at < 0) error_ = WindowsError(errno);
-        return at;
-    }
-    std::int64_t Size() override {
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0) return -1;
-        return info.st_size;
-    }
-    std::int64_t Position() override { return ::lseek(fd_, 0, SEEK_CUR); }
-    bool Flush() override { return ::fsync(fd_) == 0; }
-    bool Close() override {
-        if (fd_ < 0) return true;
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0;
-    }
-    std::uint32_t LastError() const override { return error_; }
-
-  private:
-    int fd_;
-    std::uint32_t error_ = 0;
-};
 
 std::unique_ptr<IFileStream> Open(const std::string& path, int flags, std::uint32_t& error) {
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
-        error = WindowsError(errno);
+        error = WinErrorFromErrno(errno);
         return nullptr;
     }
+    auto stream = std::make_unique<HostFileStream>(fd);
+    // Only regular files: a folder or a device is no volume and no target.
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
         error = win::ERROR_ACCESS_DENIED;
         return nullptr;
     }
     error = 0;
-    return std::make_unique<PlainStream>(fd);
+    return stream;
 }
 
 }  // namespace

@@ -27,11 +27,11 @@
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
-#include "tests/e2e/VolumeSetWriter.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TempPrefix.h"
 #include "tests/support/RegistryFileReader.h"
 #include "tests/support/ShellLinkReader.h"
+#include "tests/support/VolumeSetWriter.h"
 #include "wizard/Main.h"
 #include "wizard/Unit_Constants.h"
 #include "wizard/Unit_ExitForm.h"
@@ -41,6 +41,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
+using testset::Record;
+using testset::VolumeSet;
+using testset::WriteVolumeSet;
 
 constexpr char LogHeader[] = "*** Don't change or delete this file ***\r\n\r\n{program folder}\r\n";
 constexpr char ShortcutSection[] =
@@ -54,7 +57,7 @@ std::string Bytes(std::size_t size, unsigned seed) {
 
 // The product's files: stand-ins of the program, its help and its uninstaller,
 // word lists in a folder of their own, an empty file and a Windows-1252 name.
-std::vector<StoredFile> Payload() {
+std::vector<Record> Payload() {
     return {
         {"Lingora.exe", Bytes(2500, 1)},
         {"Lingohlp.hlp", Bytes(1200, 2)},
@@ -157,17 +160,17 @@ class InstallationTest : public testing::Test {
         return fs::exists(prefix_.HostPath(windowsPath), error);
     }
 
-    void ExpectFiles(const std::string& folder, const std::vector<StoredFile>& files) {
-        for (const StoredFile& file : files) {
+    void ExpectFiles(const std::string& folder, const std::vector<Record>& files) {
+        for (const Record& file : files) {
             const std::string installed = prefix_.ReadFile(JoinPath(folder, file.name));
             EXPECT_TRUE(installed == file.data) << file.name << ": " << installed.size()
                                                 << " bytes, " << file.data.size() << " expected";
         }
     }
 
-    std::string ExpectedLog(const std::string& menu, const std::vector<StoredFile>& files) {
+    std::string ExpectedLog(const std::string& menu, const std::vector<Record>& files) {
         std::string log = LogHeader + menu + "\r\n\r\n{program files}\r\nLingohlp.GID\r\n";
-        for (const StoredFile& file : files) log += file.name + "\r\n";
+        for (const Record& file : files) log += file.name + "\r\n";
         return log + ShortcutSection + "\r\n";
     }
 
@@ -282,7 +285,7 @@ TEST_F(InstallationTest, SecondInstallationRemovesTheFirst) {
     prefix_.WriteFile(JoinPath(first, "Words\\Mine.wdl"), "mijn\tmine\r\n");
 
     ClearVolumes();
-    std::vector<StoredFile> second = Payload();
+    std::vector<Record> second = Payload();
     second.erase(second.begin() + 4);  // "Words\Keuken.wdl" is no longer part of the product
     second.push_back({"Words\\Nieuw.wdl", "nieuw\tnew\r\n"});
     WriteVolumeSet(volumes_.Path(), second, 800);
@@ -315,7 +318,7 @@ TEST_F(InstallationTest, SecondInstallationRemovesTheFirst) {
 }
 
 TEST_F(InstallationTest, CopyCancelledAtADiskChangeKeepsWhatWasCopied) {
-    const std::vector<StoredFile> files = Payload();
+    const std::vector<Record> files = Payload();
     // The program ends in the first volume, the help file runs into the second.
     const VolumeSet set = WriteVolumeSet(volumes_.Path(), files, 3000);
     ASSERT_EQ(set.headerVolume[1], 1);

@@ -1,7 +1,6 @@
-// Test support for the extraction: a little volume-set writer of its own (so
-// that the reader is not checked against the tool that shares its code), a
-// temporary Wine prefix with the volumes' folder as the current directory, and
-// answers to modal dialogs.
+// Test support for the extraction: a temporary Wine prefix with the volumes'
+// folder as the current directory, sets written there by the tests' own
+// volume-set writer, and answers to modal dialogs.
 #pragma once
 
 #include <QString>
@@ -15,43 +14,10 @@
 
 #include "installlog/Unit_Logfile.h"
 #include "platform/Platform.h"
-#include "platform/WindowServices.h"
 #include "platform/host/HostFileSystem.h"
+#include "tests/support/QuietWindowServices.h"
 #include "tests/support/TempFolder.h"
-
-namespace testset {
-
-struct Record {
-    std::string name;  // as stored: Windows-1252, backslashes
-    std::string data;
-};
-
-std::string Int32(std::int32_t value);
-// The logical stream: the total (the sum of the data sizes unless given), then the records.
-std::string Stream(const std::vector<Record>& records);
-std::string Stream(std::int32_t total, const std::vector<Record>& records);
-// A record's header bytes (name, NUL, size).
-std::string Header(const std::string& name, std::int32_t size);
-// Cuts the stream into volumes (replacing any in the folder): dataSizes[i] bytes
-// for volume i, and one more volume with the rest; numbers[i] is the number of volume i (default 1,
-// 2, 3 ...), and each volume ends with the number of the next one (the last with lastByte).
-void WriteVolumes(const std::filesystem::path& folder, const std::string& stream,
-                  const std::vector<std::size_t>& dataSizes, std::vector<int> numbers = {},
-                  unsigned char lastByte = 0);
-std::string Name(int number);
-// Bytes that differ from file to file, so that a misplaced byte shows.
-std::string Pattern(std::size_t size, unsigned seed);
-
-}  // namespace testset
-
-// Records the message beeps; nothing else is asked of the window services here.
-class BeepRecorder : public IWindowServices {
-  public:
-    void MessageBeep(std::uint32_t type) override { beeps.push_back(type); }
-    ScreenSize GetScreenSize() override { return {1280, 800}; }
-    bool ExitWindowsEx(std::uint32_t) override { return false; }
-    std::vector<std::uint32_t> beeps;
-};
+#include "tests/support/VolumeSetWriter.h"
 
 // A temporary prefix installed as the platform; the current directory is the
 // volumes' folder; the installation folder is C:\Program Files\Lingora with an
@@ -80,7 +46,7 @@ class ExtractTest : public testing::Test {
     std::filesystem::path volumes_;
     std::filesystem::path savedDirectory_;
     std::unique_ptr<HostFileSystem> files_;
-    BeepRecorder windows_;
+    QuietWindowServices windows_;
     std::unique_ptr<ScopedPlatform> platform_;
     std::unique_ptr<TLogFile> log_;
 };

@@ -135,7 +135,7 @@ TEST_F(ExtractFormTest, MissingDiskIsAskedForUntilItIsThere) {
     });
     EXPECT_EQ(ExtractForm->exec(), 1);
     EXPECT_EQ(texts, std::vector<QString>(3, prompt));
-    EXPECT_EQ(windows_.beeps, std::vector<std::uint32_t>(3, win::MB_ICONQUESTION));
+    EXPECT_EQ(windows_.Beeps(), std::vector<std::uint32_t>(3, win::MB_ICONQUESTION));
     EXPECT_FALSE(ExtractAborted);
     ExpectInstalled(records);
 }
@@ -252,7 +252,7 @@ TEST_F(ExtractFormTest, ChildExtractsUntilKilled) {
     log_.reset();
     const std::filesystem::path parent = folder;
     static HostFileSystem files(parent / "prefix");
-    static BeepRecorder windows;
+    static QuietWindowServices windows;
     InstallPlatform(Platform{&files, nullptr, nullptr, &windows});
     std::filesystem::current_path(parent / "volumes");
     static TLogFile log(kTarget, "Lingora");

@@ -156,7 +156,7 @@ TEST_F(ExtractThreadTest, FirstVolumePointingToDiskTwelve) {
     EXPECT_EQ(VolumeSuffix, "d12");
     EXPECT_EQ(NextDisk, 12);
     ExpectInstalled(records);
-    EXPECT_TRUE(windows_.beeps.empty());
+    EXPECT_TRUE(windows_.Beeps().empty());
 }
 
 TEST_F(ExtractThreadTest, SetsThatDoNotMatchTheirTotalAreDamaged) {

@@ -8,6 +8,7 @@
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "platform/Exceptions.h"
+#include "platform/WinTypes.h"
 #include "tests/extract/ExtractTestSupport.h"
 #include "tools/PlainFileSystem.h"
 #include "tools/VolumeSetBuilder.h"
@@ -91,6 +92,91 @@ TEST_F(VolumeToolsTest, HeaderThatWouldNotFitStartsTheNextVolume) {
     EXPECT_EQ(result.volumes, 2);
     EXPECT_EQ(Volume(1).size(), 4u + 10 + 40 + 1);
     EXPECT_EQ(Volume(2), Header("B.bin", 10) + Pattern(10, 4) + '\0');
+}
+
+TEST_F(VolumeToolsTest, BuilderAndTheTestsOwnWriterLayOutTheSameSet) {
+    // Two writers of the format that share no code: for every volume size from
+    // the smallest that holds the longest header up, they must agree byte for
+    // byte (headers that just fit or not, data that ends with a volume ...).
+    const std::vector<Record> records = {
+        {"Empty.txt", ""},
+        {"A.bin", Pattern(37, 11)},
+        {"B.bin", Pattern(5, 12)},
+        {"Sub\\C.dat", Pattern(120, 13)},
+    };
+    Add("Empty.txt", "");
+    Add("A.bin", records[1].data);
+    Add("B.bin", records[2].data);
+    Add("Sub/C.dat", records[3].data);
+    const fs::path built = temp_.Path() / "built";
+    const fs::path written = temp_.Path() / "written";
+    for (std::size_t size = 15; size <= 240; size += size < 60 ? 1 : 60) {
+        SCOPED_TRACE("volume size " + std::to_string(size));
+        const BuildResult result =
+            BuildVolumeSet({Source(), built, static_cast<std::int64_t>(size)});
+        const testset::VolumeSet set = testset::WriteVolumeSet(written, records, size);
+        ASSERT_EQ(set.volumes.size(), static_cast<std::size_t>(result.volumes));
+        for (int number = 1; number <= result.volumes; ++number) {
+            EXPECT_EQ(set.volumes[number - 1], written / testset::Name(number));
+            EXPECT_EQ(TempFolder::ReadFile(written / testset::Name(number)),
+                      TempFolder::ReadFile(built / testset::Name(number)))
+                << testset::Name(number);
+        }
+        ASSERT_EQ(set.headerVolume.size(), records.size());
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const std::string header =
+                Header(records[i].name, static_cast<std::int32_t>(records[i].data.size()));
+            EXPECT_NE(TempFolder::ReadFile(written / testset::Name(set.headerVolume[i])).find(header),
+                      std::string::npos)
+                << records[i].name;
+        }
+    }
+    // A header larger than a volume cannot be written.
+    EXPECT_THROW(testset::WriteVolumeSet(written, records, 14), std::invalid_argument);
+}
+
+TEST_F(VolumeToolsTest, PlainFilesOpenOnlyRegularFilesAndNameTheirErrors) {
+    PlainFileSystem plain;
+    const std::string folder = (temp_.Path() / "plain").string();
+    fs::create_directories(folder);
+    std::uint32_t error = 0;
+
+    EXPECT_EQ(plain.OpenRead(folder + "/missing", error), nullptr);
+    EXPECT_EQ(error, win::ERROR_FILE_NOT_FOUND);
+    // A folder opens for reading on the host, but it is no file.
+    EXPECT_EQ(plain.OpenRead(folder, error), nullptr);
+    EXPECT_EQ(error, win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(plain.CreateAlways(folder, error), nullptr);
+    EXPECT_EQ(error, win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(plain.OpenRead("/dev/null", error), nullptr);
+    EXPECT_EQ(error, win::ERROR_ACCESS_DENIED);
+    temp_.WriteFile("plain/file", "x");
+    EXPECT_EQ(plain.CreateAlways(folder + "/file/below", error), nullptr);
+    EXPECT_EQ(error, win::ERROR_PATH_NOT_FOUND);
+
+    auto created = plain.CreateAlways(folder + "/file", error);
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(created->Size(), 0);  // truncated
+    EXPECT_EQ(created->Write("volume", 6), 6u);
+    EXPECT_EQ(created->Seek(1, SeekOrigin::Begin), 1);
+    char bytes[8] = {};
+    EXPECT_EQ(created->Read(bytes, sizeof bytes), 5u);
+    EXPECT_EQ(std::string(bytes, 5), "olume");
+    EXPECT_EQ(created->LastError(), 0u);
+    EXPECT_TRUE(created->Close());
+    // A closed stream touches no descriptor that may since belong to another file.
+    EXPECT_EQ(created->Read(bytes, 1), 0u);
+    EXPECT_EQ(created->Write("x", 1), 0u);
+    EXPECT_EQ(created->LastError(), win::ERROR_INVALID_HANDLE);
+    EXPECT_EQ(TempFolder::ReadFile(folder + "/file"), "volume");
+
+    auto read = plain.OpenRead(folder + "/file", error);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->Size(), 6);
+    // Writing through a stream opened for reading fails and says so.
+    EXPECT_EQ(read->Write("x", 1), 0u);
+    EXPECT_NE(read->LastError(), 0u);
 }
 
 TEST_F(VolumeToolsTest, ClearErrorsForSourcesThatCannotBeStored) {
