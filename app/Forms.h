@@ -9,7 +9,7 @@ void DestroyForms();
 
 // The forms for the lifetime of a scope.
 class TFormsScope {
-public:
+  public:
     TFormsScope() { CreateForms(); }
     ~TFormsScope() { DestroyForms(); }
     TFormsScope(const TFormsScope&) = delete;

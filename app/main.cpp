@@ -1,5 +1,7 @@
 // Setup: the installation wizard of Lingora 2.0. Installs onto the Windows
 // machine kept as a Wine prefix ($WINEPREFIX, else ~/.wine).
+#include "wizard/Main.h"
+
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
@@ -13,9 +15,7 @@
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/host/HostMachine.h"
-#include "wizard/Main.h"
 #include "wizard/Unit_Constants.h"
-
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);

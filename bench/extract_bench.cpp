@@ -3,8 +3,8 @@
 // extracted through Setup's real path (the progress window's thread handing its
 // steps to the running user-interface thread, the volume reader, the install
 // log) into a Wine prefix, side by side with `tar -xf` of the same files and
-// `cp` of the volumes, interleaved over several rounds on the same disk. Prints the medians, the ratios against the
-// baselines and the peak memory of the process before and after extracting.
+// `cp` of the volumes, interleaved over several rounds on the same disk. Prints the medians, the
+// ratios against the baselines and the peak memory of the process before and after extracting.
 //
 //   extract_bench [--full] [--rounds N] [--only large|small] [--dir FOLDER]
 //

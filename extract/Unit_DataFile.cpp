@@ -181,7 +181,8 @@ void TDataFile::CopyChunk(std::int32_t requested, std::int32_t& copied) {
             }
             const std::int64_t rest = amount - held;
             CopyOutcome outcome;
-            if (rest > 0) outcome = Files().Copy(*stream_, *OutFile, static_cast<std::uint64_t>(rest));
+            if (rest > 0)
+                outcome = Files().Copy(*stream_, *OutFile, static_cast<std::uint64_t>(rest));
             position_ += static_cast<std::int64_t>(outcome.copied);
             if (outcome.fault == CopyOutcome::Fault::ShortWrite) throw EWriteError();
             if (outcome.fault == CopyOutcome::Fault::ShortRead ||

@@ -152,8 +152,8 @@ void TExtractThread::OpenFirstVolume() {
     volumesRead = {1};
     ExtractPars.LogFile->StartProgramFiles();
     ExtractPars.LogFile->WriteLine("Lingohlp.GID");
-    DataFile = std::make_unique<TDataFile>(VolumeName(1), ExtractPars.LogFile,
-                                           ExtractPars.TargetFolder);
+    DataFile =
+        std::make_unique<TDataFile>(VolumeName(1), ExtractPars.LogFile, ExtractPars.TargetFolder);
     if (!DataFile->ReadInt32(TotalSize) || DataFile->Position() > DataFile->Size() - 1)
         DataFile->Damaged("the total runs past the end of the volume", 0);
     if (TotalSize < 0) DataFile->Damaged("the total size is negative", 0);

@@ -13,8 +13,7 @@ constexpr char kLineEnd[] = "\r\n";
 constexpr char kWarningLine[] = "*** Don't change or delete this file ***";
 
 // The lines after the first line that is the marker, up to the first empty one.
-std::vector<std::string> SectionEntries(const std::vector<std::string>& lines,
-                                        const char* marker) {
+std::vector<std::string> SectionEntries(const std::vector<std::string>& lines, const char* marker) {
     auto entry = std::find(lines.begin(), lines.end(), marker);
     if (entry == lines.end()) return {};
     const auto end = std::find(++entry, lines.end(), std::string());
@@ -46,9 +45,7 @@ TLogFile::~TLogFile() {
     }
 }
 
-void TLogFile::StartProgramFiles() {
-    Write(std::string(kLineEnd) + ProgramFilesMarker + kLineEnd);
-}
+void TLogFile::StartProgramFiles() { Write(std::string(kLineEnd) + ProgramFilesMarker + kLineEnd); }
 
 void TLogFile::StartProgramFolderFiles() {
     Write(std::string(kLineEnd) + ProgramFolderFilesMarker + kLineEnd);

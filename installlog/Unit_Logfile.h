@@ -71,8 +71,10 @@ class TLogFile {
 struct TInstallLog {
     bool HasProgramFolder = false;  // a line follows "{program folder}"
     std::string ProgramFolder;      // that line: the Start-menu folder
-    std::vector<std::string> ProgramFiles;        // "{program files}", relative to the installation folder
-    std::vector<std::string> ProgramFolderFiles;  // "{program folder files}", relative to the Start-menu folder
+    std::vector<std::string>
+        ProgramFiles;  // "{program files}", relative to the installation folder
+    std::vector<std::string>
+        ProgramFolderFiles;  // "{program folder files}", relative to the Start-menu folder
 };
 
 // Reads the log at fileName. Raises EInOutError when it cannot be opened or read.

@@ -10,7 +10,8 @@ std::string TrimTrailingBackslash(const std::string& path) {
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() != '\\') return TrimTrailingBackslash(folder + '\\' + name);
+    if (!folder.empty() && folder.back() != '\\')
+        return TrimTrailingBackslash(folder + '\\' + name);
     return TrimTrailingBackslash(folder + name);
 }
 

@@ -10,7 +10,7 @@ namespace {
 // One iconv conversion of a whole buffer. Returns false when the input holds a
 // sequence that the target cannot take; the caller decides what that means.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Converter() {
         if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
@@ -32,7 +32,7 @@ public:
         return true;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 

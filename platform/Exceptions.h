@@ -8,7 +8,7 @@
 #include <string>
 
 class Exception : public std::runtime_error {
-public:
+  public:
     explicit Exception(const std::string& message) : std::runtime_error(message) {}
     std::string Message() const { return what(); }
     virtual const char* ClassName() const { return "Exception"; }
@@ -16,78 +16,78 @@ public:
 
 // A failed file operation of a text file (the install log): carries the OS error code.
 class EInOutError : public Exception {
-public:
+  public:
     explicit EInOutError(std::uint32_t errorCode);
     std::uint32_t ErrorCode() const { return errorCode_; }
     const char* ClassName() const override { return "EInOutError"; }
 
-private:
+  private:
     std::uint32_t errorCode_;
 };
 
 class EStreamError : public Exception {
-public:
+  public:
     using Exception::Exception;
     const char* ClassName() const override { return "EStreamError"; }
 };
 
 // "Cannot open file %s"
 class EFOpenError : public EStreamError {
-public:
+  public:
     explicit EFOpenError(const std::string& fileName);
     const char* ClassName() const override { return "EFOpenError"; }
 };
 
 // "Cannot create file %s"
 class EFCreateError : public EStreamError {
-public:
+  public:
     explicit EFCreateError(const std::string& fileName);
     const char* ClassName() const override { return "EFCreateError"; }
 };
 
 // "Stream read error"
 class EReadError : public EStreamError {
-public:
+  public:
     EReadError();
     const char* ClassName() const override { return "EReadError"; }
 };
 
 // "Stream write error"
 class EWriteError : public EStreamError {
-public:
+  public:
     EWriteError();
     const char* ClassName() const override { return "EWriteError"; }
 };
 
 // A data volume whose content cannot be what the set's format allows.
 class EDamagedVolume : public Exception {
-public:
+  public:
     using Exception::Exception;
     const char* ClassName() const override { return "EDamagedVolume"; }
 };
 
 class ERegistryException : public Exception {
-public:
+  public:
     using Exception::Exception;
     const char* ClassName() const override { return "ERegistryException"; }
 };
 
 // A failed COM call: the system's text for the result, or "OLE error %.8x".
 class EOleSysError : public Exception {
-public:
+  public:
     EOleSysError(const std::string& message, std::int32_t errorCode)
         : Exception(message), errorCode_(errorCode) {}
     explicit EOleSysError(std::int32_t errorCode);
     std::int32_t ErrorCode() const { return errorCode_; }
     const char* ClassName() const override { return "EOleSysError"; }
 
-private:
+  private:
     std::int32_t errorCode_;
 };
 
 // "Interface not supported"
 class EIntfCastError : public Exception {
-public:
+  public:
     EIntfCastError();
     const char* ClassName() const override { return "EIntfCastError"; }
 };

@@ -12,8 +12,8 @@ CopyOutcome CopyThroughBuffer(IFileStream& from, IFileStream& to, std::uint64_t 
     std::array<char, kBufferSize> buffer;
     CopyOutcome outcome;
     while (outcome.copied < count) {
-        const auto want = static_cast<std::size_t>(
-            std::min<std::uint64_t>(kBufferSize, count - outcome.copied));
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, count - outcome.copied));
         const std::size_t got = from.Read(buffer.data(), want);
         const std::size_t put = to.Write(buffer.data(), got);
         outcome.copied += put;

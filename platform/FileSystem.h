@@ -20,7 +20,7 @@ enum class SeekOrigin { Begin, Current, End };
 
 // An open file: read (no sharing) or created-always for writing.
 class IFileStream {
-public:
+  public:
     virtual ~IFileStream() = default;
     // Reads up to count bytes; fewer at the end of the file or on failure.
     virtual std::size_t Read(void* buffer, std::size_t count) = 0;
@@ -53,7 +53,7 @@ struct CopyOutcome {
 };
 
 class IFileSystem {
-public:
+  public:
     virtual ~IFileSystem() = default;
 
     // Opens an existing file for reading, shared with nobody. Null on failure.
@@ -92,7 +92,7 @@ public:
 
 // Forwards every call to another file system; doubles override what they change.
 class ForwardingFileSystem : public IFileSystem {
-public:
+  public:
     explicit ForwardingFileSystem(IFileSystem& inner) : inner_(inner) {}
     std::unique_ptr<IFileStream> OpenRead(const std::string& path, std::uint32_t& error) override {
         return inner_.OpenRead(path, error);
@@ -122,18 +122,20 @@ public:
         return inner_.GetFullPathName(path);
     }
 
-protected:
+  protected:
     IFileSystem& Inner() { return inner_; }
 
-private:
+  private:
     IFileSystem& inner_;
 };
 
 // Forwards every call to another stream; stream doubles override what they change.
 class ForwardingFileStream : public IFileStream {
-public:
+  public:
     explicit ForwardingFileStream(std::unique_ptr<IFileStream> inner) : inner_(std::move(inner)) {}
-    std::size_t Read(void* buffer, std::size_t count) override { return inner_->Read(buffer, count); }
+    std::size_t Read(void* buffer, std::size_t count) override {
+        return inner_->Read(buffer, count);
+    }
     std::size_t Write(const void* buffer, std::size_t count) override {
         return inner_->Write(buffer, count);
     }
@@ -146,10 +148,10 @@ public:
     bool Close() override { return inner_->Close(); }
     std::uint32_t LastError() const override { return inner_->LastError(); }
 
-protected:
+  protected:
     IFileStream& Inner() { return *inner_; }
 
-private:
+  private:
     std::unique_ptr<IFileStream> inner_;
 };
 

@@ -27,12 +27,12 @@ IWindowServices& WindowServices();
 
 // Installs a platform for a scope and puts the previous one back afterwards.
 class ScopedPlatform {
-public:
+  public:
     explicit ScopedPlatform(const Platform& platform) : previous_(InstallPlatform(platform)) {}
     ~ScopedPlatform() { InstallPlatform(previous_); }
     ScopedPlatform(const ScopedPlatform&) = delete;
     ScopedPlatform& operator=(const ScopedPlatform&) = delete;
 
-private:
+  private:
     Platform previous_;
 };

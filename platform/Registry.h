@@ -28,21 +28,19 @@ struct RegValue {
 };
 
 class IRegistry {
-public:
+  public:
     using Key = std::uint32_t;  // an open key; 0 is none
     virtual ~IRegistry() = default;
 
     // RegOpenKeyExA (create false) or RegCreateKeyExA (create true: missing keys
     // on the path are created). The empty path opens the root key itself.
-    virtual std::uint32_t OpenKey(RootKey root, const std::string& path, bool create,
-                                  Key& key) = 0;
+    virtual std::uint32_t OpenKey(RootKey root, const std::string& path, bool create, Key& key) = 0;
     virtual std::uint32_t CloseKey(Key key) = 0;
     virtual std::uint32_t QueryValue(Key key, const std::string& name, RegValue& value) = 0;
     virtual std::uint32_t SetValue(Key key, const std::string& name, const RegValue& value) = 0;
     virtual std::uint32_t DeleteValue(Key key, const std::string& name) = 0;
     // RegQueryInfoKeyA: the numbers of direct subkeys and of values.
-    virtual std::uint32_t QueryInfoKey(Key key, std::uint32_t& subKeys,
-                                       std::uint32_t& values) = 0;
+    virtual std::uint32_t QueryInfoKey(Key key, std::uint32_t& subKeys, std::uint32_t& values) = 0;
     // RegDeleteKeyA: deletes a key that has no subkeys.
     virtual std::uint32_t DeleteKey(RootKey root, const std::string& path) = 0;
 
@@ -53,7 +51,7 @@ public:
 };
 
 class ForwardingRegistry : public IRegistry {
-public:
+  public:
     explicit ForwardingRegistry(IRegistry& inner) : inner_(inner) {}
     std::uint32_t OpenKey(RootKey root, const std::string& path, bool create, Key& key) override {
         return inner_.OpenKey(root, path, create, key);
@@ -76,9 +74,9 @@ public:
     }
     std::string ChangesRefusedReason() override { return inner_.ChangesRefusedReason(); }
 
-protected:
+  protected:
     IRegistry& Inner() { return inner_; }
 
-private:
+  private:
     IRegistry& inner_;
 };

@@ -12,7 +12,7 @@
 
 // IShellLinkA: the shortcut's target and working folder (ANSI paths).
 class IShellLink {
-public:
+  public:
     virtual ~IShellLink() = default;
     virtual win::HRESULT SetPath(const std::string& path) = 0;
     virtual win::HRESULT SetWorkingDirectory(const std::string& folder) = 0;
@@ -20,7 +20,7 @@ public:
 
 // IPersistFile: saves the object to a file, named by a Windows path.
 class IPersistFile {
-public:
+  public:
     virtual ~IPersistFile() = default;
     virtual win::HRESULT Save(const std::string& fileName) = 0;
 };
@@ -28,14 +28,14 @@ public:
 // The object that CoCreateInstance(CLSID_ShellLink) gives. Its interfaces are
 // asked for by QueryInterface; a null answer means E_NOINTERFACE.
 class IShellLinkObject {
-public:
+  public:
     virtual ~IShellLinkObject() = default;
     virtual IShellLink* QueryShellLink() = 0;
     virtual IPersistFile* QueryPersistFile() = 0;
 };
 
 class IShell {
-public:
+  public:
     virtual ~IShell() = default;
     // SHGetSpecialFolderLocation + SHGetPathFromIDListA: the folder's Windows path,
     // or nothing when the shell cannot tell.
@@ -55,7 +55,7 @@ public:
 };
 
 class ForwardingShell : public IShell {
-public:
+  public:
     explicit ForwardingShell(IShell& inner) : inner_(inner) {}
     std::optional<std::string> GetSpecialFolderPath(int csidl) override {
         return inner_.GetSpecialFolderPath(csidl);
@@ -70,11 +70,13 @@ public:
                       const std::string& folder) override {
         return inner_.ShellExecute(program, parameters, folder);
     }
-    std::unique_ptr<IShellLinkObject> CreateShellLink() override { return inner_.CreateShellLink(); }
+    std::unique_ptr<IShellLinkObject> CreateShellLink() override {
+        return inner_.CreateShellLink();
+    }
 
-protected:
+  protected:
     IShell& Inner() { return inner_; }
 
-private:
+  private:
     IShell& inner_;
 };

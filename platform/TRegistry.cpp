@@ -81,6 +81,5 @@ bool TRegistry::DeleteKey(const std::string& key) {
 bool TRegistry::GetKeyInfo(TRegKeyInfo& info) {
     info = {};
     return current_ != 0 &&
-           Registry().QueryInfoKey(current_, info.NumSubKeys, info.NumValues) ==
-               win::ERROR_SUCCESS;
+           Registry().QueryInfoKey(current_, info.NumSubKeys, info.NumValues) == win::ERROR_SUCCESS;
 }

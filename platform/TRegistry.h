@@ -14,7 +14,7 @@ struct TRegKeyInfo {
 };
 
 class TRegistry {
-public:
+  public:
     TRegistry();  // root HKEY_CURRENT_USER, as the framework's object starts
     ~TRegistry();
     TRegistry(const TRegistry&) = delete;
@@ -39,7 +39,7 @@ public:
     bool DeleteKey(const std::string& key);
     bool GetKeyInfo(TRegKeyInfo& info);
 
-private:
+  private:
     std::string Resolve(const std::string& key) const;
 
     RootKey root_ = RootKey::CurrentUser;

@@ -9,7 +9,7 @@
 #include "platform/FileSystem.h"
 
 class TextFileReader {
-public:
+  public:
     // Opens the file; EInOutError when it cannot be opened.
     explicit TextFileReader(const std::string& path);
     ~TextFileReader();
@@ -20,7 +20,7 @@ public:
     bool ReadLine(std::string& line);
     void Close();
 
-private:
+  private:
     bool Fill();
 
     std::unique_ptr<IFileStream> stream_;

@@ -12,7 +12,7 @@ struct ScreenSize {
 };
 
 class IWindowServices {
-public:
+  public:
     virtual ~IWindowServices() = default;
     virtual void MessageBeep(std::uint32_t type) = 0;  // win::MB_*
     virtual ScreenSize GetScreenSize() = 0;
@@ -21,15 +21,15 @@ public:
 };
 
 class ForwardingWindowServices : public IWindowServices {
-public:
+  public:
     explicit ForwardingWindowServices(IWindowServices& inner) : inner_(inner) {}
     void MessageBeep(std::uint32_t type) override { inner_.MessageBeep(type); }
     ScreenSize GetScreenSize() override { return inner_.GetScreenSize(); }
     bool ExitWindowsEx(std::uint32_t flags) override { return inner_.ExitWindowsEx(flags); }
 
-protected:
+  protected:
     IWindowServices& Inner() { return inner_; }
 
-private:
+  private:
     IWindowServices& inner_;
 };

@@ -386,8 +386,7 @@ void TMainForm::ShowPage(TWizardPage page) {
 // default button does.
 void TMainForm::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        QPushButton* button =
-            SetupPars.Page == TWizardPage::Finished ? FinishButton : NextButton;
+        QPushButton* button = SetupPars.Page == TWizardPage::Finished ? FinishButton : NextButton;
         if (button->isVisible() && button->isEnabled()) {
             button->animateClick();
             return;

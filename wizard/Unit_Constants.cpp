@@ -27,20 +27,20 @@ void BuildTexts() {
                      "version 1.0 will be launched.  Open Setup again to install version " +
                      VersionText + ".";
 
-    WelcomeText = std::string(
-                      "Welcome to Lingora Setup.  This program will install Lingora 2.0 on "
-                      "your computer.") +
-                  CR4 +
-                  "If you have installed version 1.0 already and you want to update it to "
-                  "version " +
-                  VersionText +
-                  ", you are recommended to uninstall the old version first.  Otherwise parts "
-                  "of the old version may be left on your computer." +
-                  CR4 + "Furthermore you are recommended to close all programs, before you continue." +
-                  CR2 +
-                  "If you haven't done this yet, click Cancel to close Lingora Setup and then "
-                  "close all programs you have opened." +
-                  CR4 + "Otherwise click Next to continue the installation of Lingora.";
+    WelcomeText =
+        std::string(
+            "Welcome to Lingora Setup.  This program will install Lingora 2.0 on "
+            "your computer.") +
+        CR4 +
+        "If you have installed version 1.0 already and you want to update it to "
+        "version " +
+        VersionText +
+        ", you are recommended to uninstall the old version first.  Otherwise parts "
+        "of the old version may be left on your computer." +
+        CR4 + "Furthermore you are recommended to close all programs, before you continue." + CR2 +
+        "If you haven't done this yet, click Cancel to close Lingora Setup and then "
+        "close all programs you have opened." +
+        CR4 + "Otherwise click Next to continue the installation of Lingora.";
 
     BeforeLicenceText =
         "Read the following licence agreement carefully.  You can press Page Down to read the "

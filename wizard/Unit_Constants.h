@@ -9,16 +9,16 @@
 inline constexpr char VersionText[] = "2.0";
 
 // Long texts, filled by BuildTexts.
-extern std::string OldVersionText;       // UninstallOldLabel
-extern std::string WelcomeText;          // WelcomeLabel
-extern std::string BeforeLicenceText;    // BeforeLicenceLabel
-extern std::string LicenceText;          // LicenceMemo: paragraphs separated by CR LF CR LF
-extern std::string AfterLicenceText;     // AfterLicenceLabel
-extern std::string SelectInstallDirText; // SelectInstallDirLabel
-extern std::string ProgFolderText;       // ProgFolderLabel
-extern std::string ConfirmSettingsText;  // ConfirmSettingsLabel
-extern std::string FinishedText;         // FinishedLabel
-extern std::string ExitText;             // TextLabel of ExitForm
+extern std::string OldVersionText;        // UninstallOldLabel
+extern std::string WelcomeText;           // WelcomeLabel
+extern std::string BeforeLicenceText;     // BeforeLicenceLabel
+extern std::string LicenceText;           // LicenceMemo: paragraphs separated by CR LF CR LF
+extern std::string AfterLicenceText;      // AfterLicenceLabel
+extern std::string SelectInstallDirText;  // SelectInstallDirLabel
+extern std::string ProgFolderText;        // ProgFolderLabel
+extern std::string ConfirmSettingsText;   // ConfirmSettingsLabel
+extern std::string FinishedText;          // FinishedLabel
+extern std::string ExitText;              // TextLabel of ExitForm
 
 void BuildTexts();
 void ReleaseTexts();
@@ -57,7 +57,8 @@ inline constexpr char NoButtonCaption[] = "No";
 
 // The progress window and the disk change.
 inline constexpr char ExtractFormCaption[] = "Copying program files";
-inline constexpr char ExtractLabelText[] = "The program files are copied to the installation folder.";
+inline constexpr char ExtractLabelText[] =
+    "The program files are copied to the installation folder.";
 inline constexpr char ChangeDiskCaption[] = "Change disk";
 inline constexpr char InsertDiskText[] = "Insert disk %dn% in the disk drive and click OK.";
 inline constexpr char OkButtonCaption[] = "OK";

@@ -52,15 +52,16 @@ std::optional<fs::path> DriveMap::LinkTarget(char letter) const {
     const bool listed = ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
     {
         const std::lock_guard<std::mutex> lock(linksMutex_);
-        if (listed && links_.kept && links_.device == info.st_dev &&
-            links_.inode == info.st_ino && links_.modified.tv_sec == info.st_mtim.tv_sec &&
+        if (listed && links_.kept && links_.device == info.st_dev && links_.inode == info.st_ino &&
+            links_.modified.tv_sec == info.st_mtim.tv_sec &&
             links_.modified.tv_nsec == info.st_mtim.tv_nsec) {
             if (links_.read[index]) return links_.targets[index];
         } else {
             links_ = Links{};
-            links_.kept = listed && (info.st_mtim.tv_sec < now.tv_sec ||
-                                     (info.st_mtim.tv_sec == now.tv_sec &&
-                                      info.st_mtim.tv_nsec < now.tv_nsec));
+            links_.kept =
+                listed &&
+                (info.st_mtim.tv_sec < now.tv_sec ||
+                 (info.st_mtim.tv_sec == now.tv_sec && info.st_mtim.tv_nsec < now.tv_nsec));
             links_.device = info.st_dev;
             links_.inode = info.st_ino;
             links_.modified = info.st_mtim;
@@ -120,8 +121,8 @@ bool DriveMap::ResolveDirectly(const fs::path& root, const std::vector<std::stri
         if (answer != FolderNameCache::Answer::Unknown) {
             location.folderExists = true;
             if (answer == FolderNameCache::Answer::Found) location.host = parent / stored;
-            location.exists = answer == FolderNameCache::Answer::Found &&
-                              stat(location.host.c_str(), &info) == 0;
+            location.exists =
+                answer == FolderNameCache::Answer::Found && stat(location.host.c_str(), &info) == 0;
             location.regular = location.exists && S_ISREG(info.st_mode);
             return true;
         }

@@ -39,8 +39,7 @@ bool FolderNameCache::Holds(const fs::path& folder) {
     return folders_.count(folder.native()) != 0;
 }
 
-FolderNameCache::Answer FolderNameCache::Lookup(const fs::path& folder,
-                                                const std::string& ansiName,
+FolderNameCache::Answer FolderNameCache::Lookup(const fs::path& folder, const std::string& ansiName,
                                                 const struct stat& folderInfo,
                                                 std::string& stored) {
     const std::lock_guard<std::mutex> lock(mutex_);

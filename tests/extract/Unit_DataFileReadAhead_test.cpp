@@ -60,8 +60,9 @@ TEST_F(DataFileReadAheadTest, RecordsAcrossTheReadAheadComeOutAsStored) {
 
 TEST_F(DataFileReadAheadTest, SkipsWithinAndBeyondTheReadAheadLandOnTheNextHeader) {
     const std::string big = Pattern(3 * kBlock, 5);
-    WriteVolume(Header("A.bin", 100) + Pattern(100, 6) + Header("B.bin", static_cast<std::int32_t>(big.size())) + big +
-                Header("C.txt", 3) + "abc" + '\0');
+    WriteVolume(Header("A.bin", 100) + Pattern(100, 6) +
+                Header("B.bin", static_cast<std::int32_t>(big.size())) + big + Header("C.txt", 3) +
+                "abc" + '\0');
     TDataFile file = Open();
     std::string name;
     std::int32_t size = 0;

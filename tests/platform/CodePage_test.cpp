@@ -20,7 +20,7 @@ TEST(CodePage, UndefinedBytesBecomeControlCharactersAndComeBack) {
 
 TEST(CodePage, CharactersOutsideWindows1252AreRefused) {
     EXPECT_FALSE(Utf8ToAnsi("\xE6\x97\xA5").has_value());  // a CJK character
-    EXPECT_FALSE(Utf8ToAnsi("\xC3").has_value());           // truncated UTF-8
+    EXPECT_FALSE(Utf8ToAnsi("\xC3").has_value());          // truncated UTF-8
     EXPECT_FALSE(Utf16ToAnsi(u"\u0100").has_value());
     EXPECT_EQ(Utf8ToAnsi(""), std::string());
 }

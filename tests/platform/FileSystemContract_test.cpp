@@ -1,10 +1,9 @@
 // The contract of IFileSystem, run against the host machine on a temporary
 // prefix, and against the doubles in their pass-through state, so that the
 // doubles and the real thing cannot drift apart.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <fstream>

@@ -14,13 +14,13 @@ namespace {
 // A registry of keys named by root and path, enough to see which keys and
 // values the registry object asks for.
 class MapRegistry : public IRegistry {
-public:
+  public:
     std::map<std::string, std::map<std::string, RegValue>> keys;
     std::vector<std::string> opened;
     bool readOnly = false;
 
     static std::string Name(RootKey root, const std::string& path) {
-        const char* rootName = root == RootKey::LocalMachine ? "HKEY_LOCAL_MACHINE"
+        const char* rootName = root == RootKey::LocalMachine  ? "HKEY_LOCAL_MACHINE"
                                : root == RootKey::ClassesRoot ? "HKEY_CLASSES_ROOT"
                                                               : "HKEY_CURRENT_USER";
         return std::string(rootName) + "\\" + path;
@@ -65,12 +65,12 @@ public:
     }
     std::string ChangesRefusedReason() override { return {}; }
 
-private:
+  private:
     std::vector<std::string> handles;
 };
 
 class TRegistryTest : public testing::Test {
-protected:
+  protected:
     MapRegistry registry_;
     ScopedPlatform platform_{Platform{nullptr, &registry_, nullptr, nullptr}};
 };

@@ -59,8 +59,7 @@ void ExpectLaidOut(QWidget& window) {
     ASSERT_FALSE(controls.isEmpty()) << "no control is shown";
     for (qsizetype i = 0; i < controls.size(); ++i) {
         const QRect rect = InWindow(controls[i], window);
-        EXPECT_TRUE(window.rect().contains(rect))
-            << NameOf(controls[i]) << " leaves the window";
+        EXPECT_TRUE(window.rect().contains(rect)) << NameOf(controls[i]) << " leaves the window";
         ExpectTextFits(controls[i]);
         for (qsizetype j = i + 1; j < controls.size(); ++j) {
             // A control inside another (a button in its group) is not beside it.

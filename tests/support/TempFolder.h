@@ -7,7 +7,7 @@
 #include <string>
 
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -19,12 +19,12 @@ public:
     // The whole content of a host file; empty when it cannot be read.
     static std::string ReadFile(const std::filesystem::path& file);
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // A fixture that gives each test its own temporary folder.
 class TempFolderTest : public testing::Test {
-protected:
+  protected:
     TempFolder temp_;
 };

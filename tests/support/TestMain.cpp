@@ -2,8 +2,9 @@
 // forms are real widgets without a display.
 #include <gtest/gtest.h>
 
-#include "app/Application.h"
 #include <cstdlib>
+
+#include "app/Application.h"
 
 // Fontconfig keeps a small cache for the life of the process, which LeakSanitizer
 // would report as a leak of the window tests.

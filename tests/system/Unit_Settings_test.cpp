@@ -12,9 +12,9 @@
 #include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
 #include "tests/support/Doubles.h"
+#include "tests/support/RegistryFileReader.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TempPrefix.h"
-#include "tests/support/RegistryFileReader.h"
 
 namespace {
 

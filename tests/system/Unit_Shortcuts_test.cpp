@@ -9,8 +9,8 @@
 #include "installlog/Unit_Paths.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
-#include "tests/support/TempPrefix.h"
 #include "tests/support/ShellLinkReader.h"
+#include "tests/support/TempPrefix.h"
 
 namespace {
 

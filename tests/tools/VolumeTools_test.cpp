@@ -126,8 +126,9 @@ TEST_F(VolumeToolsTest, BuilderAndTheTestsOwnWriterLayOutTheSameSet) {
         for (std::size_t i = 0; i < records.size(); ++i) {
             const std::string header =
                 Header(records[i].name, static_cast<std::int32_t>(records[i].data.size()));
-            EXPECT_NE(TempFolder::ReadFile(written / testset::Name(set.headerVolume[i])).find(header),
-                      std::string::npos)
+            EXPECT_NE(
+                TempFolder::ReadFile(written / testset::Name(set.headerVolume[i])).find(header),
+                std::string::npos)
                 << records[i].name;
         }
     }

@@ -7,7 +7,7 @@
 namespace {
 
 class TextsTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { BuildTexts(); }
     void TearDown() override { ReleaseTexts(); }
 };
@@ -66,9 +66,9 @@ TEST_F(TextsTest, LongTextsAreTheirFragmentsJoinedWithSingleCarriageReturns) {
 }
 
 TEST_F(TextsTest, NoTextButTheLicenceHoldsALineFeed) {
-    for (const std::string* text : {&OldVersionText, &WelcomeText, &BeforeLicenceText,
-                                    &AfterLicenceText, &SelectInstallDirText, &ProgFolderText,
-                                    &ConfirmSettingsText, &FinishedText, &ExitText}) {
+    for (const std::string* text :
+         {&OldVersionText, &WelcomeText, &BeforeLicenceText, &AfterLicenceText,
+          &SelectInstallDirText, &ProgFolderText, &ConfirmSettingsText, &FinishedText, &ExitText}) {
         EXPECT_EQ(text->find('\n'), std::string::npos) << *text;
         EXPECT_FALSE(text->empty());
     }

@@ -9,8 +9,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "wizard/Unit_Constants.h"
 #include "tests/support/LayoutCheck.h"
+#include "wizard/Unit_Constants.h"
 
 namespace {
 

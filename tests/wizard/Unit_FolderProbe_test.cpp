@@ -1,8 +1,9 @@
 // The folder split and the probe that leaves nothing behind.
+#include "wizard/Unit_FolderProbe.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/support/TempPrefix.h"
-#include "wizard/Unit_FolderProbe.h"
 
 namespace {
 

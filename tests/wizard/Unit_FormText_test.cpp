@@ -1,7 +1,7 @@
 // Window texts: line breaks and the code page, both ways.
-#include <gtest/gtest.h>
-
 #include "wizard/Unit_FormText.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

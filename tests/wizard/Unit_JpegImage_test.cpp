@@ -1,10 +1,11 @@
 // The picture decoder: our own picture, and a bad one as an error.
+#include "wizard/Unit_JpegImage.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
 
 #include "platform/Exceptions.h"
-#include "wizard/Unit_JpegImage.h"
 
 namespace {
 

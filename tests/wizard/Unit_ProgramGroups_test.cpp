@@ -1,8 +1,9 @@
 // The program groups' order and their folder tree.
+#include "wizard/Unit_ProgramGroups.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/support/TempPrefix.h"
-#include "wizard/Unit_ProgramGroups.h"
 
 namespace {
 

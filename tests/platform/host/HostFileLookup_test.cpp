@@ -1,10 +1,9 @@
 // What the host file system keeps between calls (the drive links, the folder
 // listings) against changes that other programs make, including changes that
 // leave a folder's modification time as it was (made in the same clock tick).
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>

@@ -1,6 +1,8 @@
 // The registry of a Wine prefix through IRegistry: where each root key lives,
 // the 32-bit view of a 64-bit prefix, changes on disk at once, files that are
 // changed by others, and files that must not be written.
+#include "platform/host/HostRegistry.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +10,6 @@
 #include <string>
 
 #include "platform/WinTypes.h"
-#include "platform/host/HostRegistry.h"
 #include "platform/host/RegistryFile.h"
 #include "tests/support/TempFolder.h"
 

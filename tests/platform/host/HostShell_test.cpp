@@ -1,8 +1,7 @@
 // The shell of the host machine on a temporary prefix: the Programs folder,
 // path conversion for the folder picker, starting programs and shell links.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <cstdio>

@@ -1,12 +1,13 @@
 // Wine's registry file format: reading, writing back byte for byte, changes
 // confined to the changed key, escapes, and the files that must be refused.
+#include "platform/host/RegistryFile.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/WinTypes.h"
-#include "platform/host/RegistryFile.h"
 #include "platform/host/RegistryText.h"
 
 namespace {

@@ -1,12 +1,13 @@
 // A running wineserver (seen by the lock it holds) keeps every change from the
 // registry files, and our own writes hold that lock against a starting one.
+#include "platform/host/WineServer.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,7 +16,6 @@
 
 #include "platform/WinTypes.h"
 #include "platform/host/HostRegistry.h"
-#include "platform/host/WineServer.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
