@@ -1,6 +1,11 @@
 #include "system/Unit_Settings.h"
 
+#include <cctype>
+#include <string>
+
 #include "installlog/Unit_Paths.h"
+#include "installlog/Unit_Uninstall.h"
+#include "platform/Exceptions.h"
 #include "platform/TRegistry.h"
 #include "system/RegistryNames.h"
 
@@ -15,6 +20,31 @@ void WriteDefaultValue(TRegistry& registry, const char* key, const std::string& 
     registry.OpenKey(key, true);
     registry.WriteString("", text);
     registry.CloseKey();
+}
+
+// The key that holds the given one: its path up to the last backslash.
+std::string ParentKey(const std::string& key) { return key.substr(0, key.rfind('\\')); }
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+// Whether the open key's default value is a text naming the file type. Type
+// names compare as key names do, without regard to case; a value of another
+// type names nothing.
+bool DefaultValueNamesFileType(TRegistry& registry) {
+    if (!registry.ValueExists("")) return false;
+    try {
+        return EqualIgnoringCase(registry.ReadString(""), FileTypeName);
+    } catch (const ERegistryException&) {
+        return false;
+    }
 }
 
 }  // namespace
@@ -42,4 +72,34 @@ void WriteRegistryEntries(const std::string& installFolder) {
     registry.CloseKey();
     // Only the placeholder is quoted; the program path stands as it is.
     WriteDefaultValue(registry, OpenCommandKey, JoinPath(installFolder, "Lingora.exe") + " \"%1\"");
+}
+
+void RemoveRegistryEntries() {
+    // Deletions report failure by their results, which are not looked at; the
+    // destructor closes whatever key is open at the end.
+    TRegistry registry;
+
+    registry.SetRootKey(RootKey::LocalMachine);
+    if (registry.OpenKey(UninstallKey, false)) {
+        registry.DeleteValue(DisplayNameValue);
+        registry.DeleteValue(UninstallStringValue);
+        registry.CloseKey();
+    }
+    DeleteKeyIfEmpty(registry, UninstallKey);
+    // The list of uninstall entries, and nothing above it: CurrentVersion is
+    // the machine's.
+    DeleteKeyIfEmpty(registry, ParentKey(UninstallKey));
+
+    registry.SetRootKey(RootKey::ClassesRoot);
+    if (registry.OpenKey(ExtensionKey, false)) {
+        if (DefaultValueNamesFileType(registry)) registry.DeleteValue("");
+        registry.CloseKey();
+    }
+    DeleteKeyIfEmpty(registry, ExtensionKey);
+
+    DeleteDefaultValueAndKeyIfEmpty(registry, OpenCommandKey);
+    DeleteKeyIfEmpty(registry, OpenKey);
+    DeleteDefaultValueAndKeyIfEmpty(registry, ShellKey);
+    DeleteDefaultValueAndKeyIfEmpty(registry, DefaultIconKey);
+    DeleteDefaultValueAndKeyIfEmpty(registry, FileTypeKey);
 }

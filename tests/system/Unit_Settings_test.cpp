@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
+#include "system/RegistryNames.h"
 #include "tests/support/Doubles.h"
 #include "tests/support/RegistryFileReader.h"
 #include "tests/support/TempFolder.h"
@@ -250,6 +251,246 @@ TEST_F(SettingsTest, FailedDefaultValueStopsAtItsRowWithTheKeysReleased) {
     EXPECT_EQ(recorder_.writes.size(), 4u);  // rows 1 to 4
     EXPECT_EQ(ReadString(RootKey::ClassesRoot, "\\Lingora.Wordlist", ""), "Lingora wordlist");
     EXPECT_FALSE(KeyExists(RootKey::ClassesRoot, "\\Lingora.Wordlist\\Shell"));
+    EXPECT_EQ(recorder_.openKeys, 0);
+}
+
+// The keys of both registry files with their value lines, the stamps left out.
+struct RegistryRows {
+    std::map<std::string, std::vector<std::string>> system, user;
+};
+
+RegistryRows ReadRows(const TempPrefix& prefix) {
+    return {RegistryFileKeys(TempFolder::ReadFile(prefix.Folder() / "system.reg")),
+            RegistryFileKeys(TempFolder::ReadFile(prefix.Folder() / "user.reg"))};
+}
+
+using Lines = std::vector<std::string>;
+
+// system.reg's name of an HKEY_CLASSES_ROOT key.
+std::string ClassesRow(const std::string& key) { return "Software\\\\Classes\\\\" + key; }
+
+constexpr char UninstallRow[] =
+    "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Lingora";
+
+// Writes a text value, creating the key.
+void SetString(RootKey root, const std::string& key, const std::string& name,
+               const std::string& text) {
+    TRegistry registry;
+    registry.SetRootKey(root);
+    ASSERT_TRUE(registry.OpenKey(key, true)) << key;
+    registry.WriteString(name, text);
+}
+
+// The rows of system.reg for the key and the keys below it.
+std::map<std::string, Lines> RowsUnder(const TempPrefix& prefix, const std::string& row) {
+    std::map<std::string, Lines> rows;
+    for (auto& [key, lines] :
+         RegistryFileKeys(TempFolder::ReadFile(prefix.Folder() / "system.reg")))
+        if (key == row || key.starts_with(row + "\\\\")) rows[key] = lines;
+    return rows;
+}
+
+// Installs and removes the entries on the prefix, then expects its registry
+// files to hold what they held before, but for the key HKEY_CLASSES_ROOT itself
+// when `classesRootBefore` is false: the first file type makes it, and it stays
+// as every prefix that Wine made has it.
+void ExpectRemovalRestoresTheRegistry(const TempPrefix& prefix, const std::string& uninstallRow,
+                                      bool classesRootBefore) {
+    const RegistryRows before = ReadRows(prefix);
+    WriteRegistryEntries("C:\\Program Files\\Lingora");
+    ASSERT_EQ(ReadRows(prefix).system[uninstallRow].size(), 2u);
+
+    RemoveRegistryEntries();
+    RegistryRows after = ReadRows(prefix);
+    if (!classesRootBefore) {
+        ASSERT_EQ(before.system.count("Software\\\\Classes"), 0u);
+        EXPECT_EQ(after.system["Software\\\\Classes"], Lines{});
+        after.system.erase("Software\\\\Classes");
+    }
+    EXPECT_EQ(after.system, before.system);
+    EXPECT_EQ(after.user, before.user);
+
+    // A second removal finds nothing of ours and changes nothing.
+    const std::string system = TempFolder::ReadFile(prefix.Folder() / "system.reg");
+    RemoveRegistryEntries();
+    EXPECT_EQ(TempFolder::ReadFile(prefix.Folder() / "system.reg"), system);
+}
+
+TEST_F(SettingsTest, RemovalLeavesTheRegistryAsBeforeTheInstallation) {
+    ExpectRemovalRestoresTheRegistry(prefix_, UninstallRow, false);
+    // The seven keys of the installation; the removals create none.
+    EXPECT_EQ(recorder_.created.size(), 7u);
+    EXPECT_EQ(recorder_.openKeys, 0);
+}
+
+TEST_F(SettingsTest, RemovalLeavesFileTypesOfOthersAsBeforeTheInstallation) {
+    // HKEY_CLASSES_ROOT as a prefix that Wine made holds it: other file types.
+    SetString(RootKey::ClassesRoot, "\\.txt", "", "txtfile");
+    SetString(RootKey::ClassesRoot, "\\txtfile\\Shell\\Open\\command", "", "notepad.exe \"%1\"");
+    ExpectRemovalRestoresTheRegistry(prefix_, UninstallRow, true);
+}
+
+TEST(SettingsOn64BitPrefix, RemovalLeavesTheRegistryAsBeforeTheInstallation) {
+    TempPrefix prefix(PrefixArch::Win64);
+    ExpectRemovalRestoresTheRegistry(
+        prefix,
+        "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall"
+        "\\\\Lingora",
+        false);
+}
+
+// Another program's data in and beside the uninstall entry, each case on a
+// prefix of its own: what it added is all that stays.
+TEST(SettingsRemoval, KeepsWhatOthersKeepInAndBesideTheUninstallEntry) {
+    const std::string entry = std::string("\\") + UninstallKey;
+    const std::string list = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall";
+    const std::string row = list + "\\\\Lingora";
+    struct Case {
+        const char* what;
+        std::string key;
+        const char* name;
+        std::map<std::string, Lines> remaining;
+    };
+    const Case cases[] = {
+        {"a value in the entry", entry, "Publisher", {{row, {"\"Publisher\"=\"x\""}}}},
+        {"a subkey of the entry",
+         entry + "\\Support",
+         "Url",
+         {{row, {}}, {row + "\\\\Support", {"\"Url\"=\"x\""}}}},
+        {"another program's entry",
+         entry + "Pro",
+         "DisplayName",
+         {{row + "Pro", {"\"DisplayName\"=\"x\""}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempPrefix prefix;
+        WriteRegistryEntries("C:\\Lingora");
+        SetString(RootKey::LocalMachine, c.key, c.name, "x");
+        RemoveRegistryEntries();
+        EXPECT_EQ(RowsUnder(prefix, list), c.remaining);
+    }
+}
+
+TEST_F(SettingsTest, RemovalNeverDeletesCurrentVersion) {
+    // A machine whose CurrentVersion held nothing but the uninstall entries.
+    {
+        TRegistry registry;
+        registry.SetRootKey(RootKey::LocalMachine);
+        ASSERT_TRUE(registry.OpenKey(regnames::CurrentVersionKey, false));
+        ASSERT_TRUE(registry.DeleteValue(regnames::ProgramFilesDirValue));
+    }
+    WriteRegistryEntries("C:\\Lingora");
+    RemoveRegistryEntries();
+    EXPECT_FALSE(
+        KeyExists(RootKey::LocalMachine, std::string(regnames::CurrentVersionKey) + "\\Uninstall"));
+    EXPECT_TRUE(KeyExists(RootKey::LocalMachine, regnames::CurrentVersionKey));
+    EXPECT_EQ(SystemReg()["Software\\\\Microsoft\\\\Windows\\\\CurrentVersion"], Lines{});
+}
+
+// What a user or another program added to the file type, each case on a
+// prefix of its own: it stays with the keys that lead to it, without our values.
+TEST(SettingsRemoval, KeepsWhatOthersAddedToTheFileType) {
+    const std::string type = ClassesRow("Lingora.Wordlist");
+    const std::string shell = type + "\\\\Shell";
+    struct Case {
+        const char* what;
+        const char* key;
+        const char* name;
+        std::map<std::string, Lines> remaining;
+    };
+    const Case cases[] = {
+        {"another verb",
+         "\\Lingora.Wordlist\\Shell\\Print\\command",
+         "",
+         {{type, {}}, {shell, {}}, {shell + "\\\\Print\\\\command", {"@=\"x\""}}}},
+        {"a value of the verb's command",
+         "\\Lingora.Wordlist\\Shell\\Open\\command",
+         "DelegateExecute",
+         {{type, {}},
+          {shell, {}},
+          {shell + "\\\\Open", {}},
+          {shell + "\\\\Open\\\\command", {"\"DelegateExecute\"=\"x\""}}}},
+        {"a value of the verb",
+         "\\Lingora.Wordlist\\Shell\\Open",
+         "MUIVerb",
+         {{type, {}}, {shell, {}}, {shell + "\\\\Open", {"\"MUIVerb\"=\"x\""}}}},
+        {"a value of Shell",
+         "\\Lingora.Wordlist\\Shell",
+         "Extended",
+         {{type, {}}, {shell, {"\"Extended\"=\"x\""}}}},
+        {"a value of DefaultIcon",
+         "\\Lingora.Wordlist\\DefaultIcon",
+         "Size",
+         {{type, {}}, {type + "\\\\DefaultIcon", {"\"Size\"=\"x\""}}}},
+        {"a value of the type",
+         "\\Lingora.Wordlist",
+         "FriendlyTypeName",
+         {{type, {"\"FriendlyTypeName\"=\"x\""}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempPrefix prefix;
+        WriteRegistryEntries("C:\\Lingora");
+        SetString(RootKey::ClassesRoot, c.key, c.name, "x");
+        RemoveRegistryEntries();
+        EXPECT_EQ(RowsUnder(prefix, type), c.remaining);
+        // The extension named our type: it goes whatever the type keeps.
+        EXPECT_EQ(RowsUnder(prefix, ClassesRow(".wdl")).size(), 0u);
+    }
+}
+
+TEST_F(SettingsTest, RemovalKeepsTheExtensionWhenItNoLongerNamesTheFileType) {
+    struct Case {
+        const char* what;
+        RegValue value;
+        bool removed;
+    };
+    const Case cases[] = {
+        {"another type", {win::REG_SZ, std::string("Other.Wordlist\0", 15)}, false},
+        {"a longer name", {win::REG_SZ, std::string("Lingora.Wordlist.2\0", 19)}, false},
+        {"binary data", {win::REG_BINARY, "Lingora.Wordlist"}, false},
+        {"our type in other case", {win::REG_SZ, std::string("LINGORA.wordlist\0", 17)}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteRegistryEntries("C:\\Lingora");
+        IRegistry::Key key = 0;
+        ASSERT_EQ(Registry().OpenKey(RootKey::ClassesRoot, ".wdl", false, key), win::ERROR_SUCCESS);
+        ASSERT_EQ(Registry().SetValue(key, "", c.value), win::ERROR_SUCCESS);
+        Registry().CloseKey(key);
+        const Lines before = SystemReg()[ClassesRow(".wdl")];
+
+        EXPECT_NO_THROW(RemoveRegistryEntries());
+        EXPECT_EQ(KeyExists(RootKey::ClassesRoot, "\\.wdl"), !c.removed);
+        if (!c.removed) {
+            EXPECT_EQ(SystemReg()[ClassesRow(".wdl")], before);
+        }
+        // The file type itself is ours whatever the extension names now.
+        EXPECT_FALSE(KeyExists(RootKey::ClassesRoot, "\\Lingora.Wordlist"));
+        EXPECT_EQ(recorder_.openKeys, 0);
+
+        TRegistry registry;
+        registry.SetRootKey(RootKey::ClassesRoot);
+        registry.DeleteKey("\\.wdl");
+    }
+}
+
+TEST_F(SettingsTest, RemovalOnARegistryThatRefusesChangesChangesNothing) {
+    WriteRegistryEntries("C:\\Lingora");
+    const std::string system = TempFolder::ReadFile(prefix_.Folder() / "system.reg");
+    const std::string user = TempFolder::ReadFile(prefix_.Folder() / "user.reg");
+    recorder_.created.clear();
+    {
+        ReadOnlyRegistry readOnly(recorder_);
+        Platform platform = CurrentPlatform();
+        platform.registry = &readOnly;
+        ScopedPlatform installed(platform);
+        EXPECT_NO_THROW(RemoveRegistryEntries());
+    }
+    EXPECT_EQ(TempFolder::ReadFile(prefix_.Folder() / "system.reg"), system);
+    EXPECT_EQ(TempFolder::ReadFile(prefix_.Folder() / "user.reg"), user);
+    EXPECT_TRUE(recorder_.created.empty());
     EXPECT_EQ(recorder_.openKeys, 0);
 }
 
