@@ -1,5 +1,6 @@
 // Setup: the installation wizard of Lingora 2.0. Installs onto the Windows
-// machine kept as a Wine prefix ($WINEPREFIX, else ~/.wine).
+// machine kept as a Wine prefix ($WINEPREFIX, else ~/.wine). With options it
+// installs or removes without windows (app/CommandLine.h).
 #include "wizard/Main.h"
 
 #include <QMessageBox>
@@ -10,6 +11,8 @@
 #include <memory>
 
 #include "app/Application.h"
+#include "app/CommandLine.h"
+#include "app/ExitCodes.h"
 #include "app/Forms.h"
 #include "app/StartUp.h"
 #include "platform/CodePage.h"
@@ -18,6 +21,15 @@
 #include "wizard/Unit_Constants.h"
 
 int main(int argc, char** argv) {
+    // Options ask for the command line, which needs no display.
+    if (argc > 1) return RunCommandLine(argc, argv);
+    if (!DisplayAvailable()) {
+        std::fprintf(stderr,
+                     "Setup: the installation wizard needs a display (DISPLAY or "
+                     "WAYLAND_DISPLAY). Without one, install with 'Setup --unattended "
+                     "--accept-licence'; 'Setup --help' says more.\n");
+        return ExitRefused;
+    }
     TApplication application(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     // The backdrop is a window too: the program ends when the wizard closes.

@@ -11,6 +11,7 @@
 
 std::unique_ptr<IFileStream> OutFile;
 std::int32_t OutFileRemaining = 0;
+std::string OutFileName;
 
 namespace {
 // The folder made sure of for the last file: files of one folder follow each
@@ -21,6 +22,7 @@ std::string lastFolderMade;
 void ResetOutFile() {
     OutFile.reset();
     OutFileRemaining = 0;
+    OutFileName.clear();
     lastFolderMade.clear();
 }
 
@@ -155,6 +157,7 @@ void TDataFile::StartNextFile(std::int64_t largestSize) {
     OutFile = Files().CreateAlways(target, error);
     if (!OutFile) throw EFCreateError(target);
     OutFileRemaining = size;
+    OutFileName = name;
 }
 
 void TDataFile::CopyChunk(std::int32_t requested, std::int32_t& copied) {

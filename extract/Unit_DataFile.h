@@ -30,6 +30,8 @@ extern std::unique_ptr<IFileStream> OutFile;
 // Bytes of the current file still to be written; 0 means that the next record's
 // header is read next.
 extern std::int32_t OutFileRemaining;
+// The stored name of the file extracted last, as its progress shows it.
+extern std::string OutFileName;
 // Closes a target file left open by an extraction that ended early, and starts
 // the next extraction from a record header.
 void ResetOutFile();

@@ -49,6 +49,7 @@ std::string VolumeSuffix;
 std::int64_t CopiedSize = 0;
 std::function<void(const char*)> ExtractStepObserver;
 std::function<void(const std::exception&)> ExtractFailed;
+IExtractView* ExtractView = nullptr;
 
 namespace {
 // The volumes read so far in this extraction: a next-volume byte that points
@@ -62,6 +63,25 @@ struct ExtractionReleased {};
 bool OnUserInterfaceThread() {
     return QCoreApplication::instance() == nullptr ||
            QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+// The progress window as the copying's view.
+class FormView : public IExtractView {
+  public:
+    void StepProgress() override {
+        QProgressBar* bar = ExtractForm->ProgressBar;
+        // The bar stays full rather than start over when a small total takes more
+        // chunks than the bar has steps.
+        bar->setValue(std::min(bar->maximum(), bar->value() + 1));
+    }
+    bool AskForDisk(const std::string& text) override { return ::AskForDisk(text); }
+    bool ConfirmAbandon() override { return ExitForm->exec() == TExitForm::ExitResult; }
+    void Finish(int modalResult) override { ExtractForm->SetModalResult(modalResult); }
+};
+
+IExtractView& View() {
+    static FormView form;
+    return ExtractView != nullptr ? *ExtractView : form;
 }
 
 void ObserveStep(const char* name) {
@@ -180,9 +200,9 @@ void TExtractThread::NextVolume() {
         for (std::size_t at = text.find("%dn%"); at != std::string::npos;
              at = text.find("%dn%", at + number.size()))
             text.replace(at, 4, number);
-        if (!AskForDisk(text)) {
+        if (!View().AskForDisk(text)) {
             VolumeFound = Files().FileExists(name);
-        } else if (ExitForm->exec() == TExitForm::ExitResult) {
+        } else if (View().ConfirmAbandon()) {
             ExtractAborted = true;
             return;
         }
@@ -190,12 +210,7 @@ void TExtractThread::NextVolume() {
     DataFile = std::make_unique<TDataFile>(name, ExtractPars.LogFile, ExtractPars.TargetFolder);
 }
 
-void TExtractThread::StepProgress() {
-    QProgressBar* bar = ExtractForm->ProgressBar;
-    // The bar stays full rather than start over when a small total takes more
-    // chunks than the bar has steps.
-    bar->setValue(std::min(bar->maximum(), bar->value() + 1));
-}
+void TExtractThread::StepProgress() { View().StepProgress(); }
 
 void TExtractThread::FinishSet() {
     if (CopiedSize > TotalSize)
@@ -215,13 +230,13 @@ void TExtractThread::FinishSet() {
 
 void TExtractThread::SetDone() {
     DataFile.reset();
-    ExtractForm->SetModalResult(1);
+    View().Finish(1);
 }
 
 void TExtractThread::SetAborted() {
     DataFile.reset();
     ResetOutFile();
-    ExtractForm->SetModalResult(2);
+    View().Finish(2);
 }
 
 void TExtractThread::Pause() {
@@ -292,6 +307,7 @@ void TExtractThread::Execute() {
             if (isInterruptionRequested()) return false;
             ChunkLeft -= StepCopied;
             done += StepCopied;
+            CopiedSize = done;
             return true;
         };
         while (done < TotalSize) {
@@ -316,7 +332,12 @@ void TExtractThread::Execute() {
     } catch (const ExtractionReleased&) {
         // Released while paused at program end: nothing more is done.
     } catch (...) {
-        if (OnUserInterfaceThread()) throw;
+        if (OnUserInterfaceThread()) {
+            // The caller gets the error; what the copying holds open is closed.
+            ResetOutFile();
+            DataFile.reset();
+            throw;
+        }
         try {
             ReportFatalError(std::current_exception());
         } catch (...) {

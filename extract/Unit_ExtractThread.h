@@ -33,7 +33,8 @@ extern std::int32_t ChunkLeft;
 extern int NextDisk;
 extern bool VolumeFound;
 extern std::string VolumeSuffix;
-// File data copied so far in this extraction (kept by the thread between steps).
+// File data copied so far in this extraction, counted by the thread after each
+// copy step (the steps read it for their progress).
 extern std::int64_t CopiedSize;
 
 // Observes each step as it starts on the user-interface thread ("CopyStep",
@@ -46,6 +47,25 @@ extern std::function<void(const char* step)> ExtractStepObserver;
 // here at start; without one the error goes to standard error and the program
 // ends with exit code 1.
 extern std::function<void(const std::exception& error)> ExtractFailed;
+
+// What the copying shows and asks while it runs, on the user-interface thread:
+// the progress window and its dialogs in the wizard, standard error unattended.
+class IExtractView {
+  public:
+    virtual ~IExtractView() = default;
+    // One more chunk of the total has been copied.
+    virtual void StepProgress() = 0;
+    // The next disk is missing: the disk prompt with its text. True for Cancel.
+    virtual bool AskForDisk(const std::string& text) = 0;
+    // After Cancel at the disk prompt: true when the copying is to be abandoned.
+    virtual bool ConfirmAbandon() = 0;
+    // The copying has ended: 1 when every file was copied, 2 when abandoned.
+    virtual void Finish(int modalResult) = 0;
+};
+
+// Where the steps report; null means the progress window (ExtractForm), with
+// the disk prompt and the exit question.
+extern IExtractView* ExtractView;
 
 // Shows the disk prompt ("Change disk", question icon, OK and Cancel) after a
 // question beep. True when the user chose Cancel.

@@ -28,17 +28,11 @@
 #include <memory>
 
 #include "extract/Unit_ExtractForm.h"
-#include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
-#include "installlog/Unit_Uninstall.h"
 #include "installlog/Unit_UninstallOldForm.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
-#include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
-#include "system/RegistryNames.h"
-#include "system/Unit_Settings.h"
-#include "system/Unit_Shortcuts.h"
 #include "wizard/Unit_Constants.h"
 #include "wizard/Unit_ExitForm.h"
 #include "wizard/Unit_FolderProbe.h"
@@ -56,9 +50,6 @@ std::function<void(const std::exception&)> ShowWizardError = [](const std::excep
 };
 
 namespace {
-
-constexpr char DefaultInstallFolder[] = "C:\\Program Files\\Lingora";
-constexpr char DefaultProgramFolder[] = "Lingora";
 
 // The window: the picture at the left, the page at the right, the button row
 // below a line.
@@ -116,10 +107,6 @@ void UncheckBoth(QRadioButton* a, QRadioButton* b) {
 
 void SetShown(std::initializer_list<QWidget*> widgets, bool shown) {
     for (QWidget* widget : widgets) widget->setVisible(shown);
-}
-
-std::string ProgramsFolder() {
-    return Shell().GetSpecialFolderPath(win::CSIDL_PROGRAMS).value_or("");
 }
 
 // The picture of the wizard, decoded from our own JPEG.
@@ -281,32 +268,13 @@ void TMainForm::CreateControls() {
 
 void TMainForm::FormCreate() {
     SetupPars.Page = TWizardPage::Welcome;
-    SetupPars.PreviousInstallFound = false;
     SetupPars.NoExitConfirmation = false;
-    OldVersionFound = false;
-
     // An earlier installation that cannot be read is shown as an error; the
     // wizard still starts, with the defaults.
-    try {
-        ReadPreviousInstallation();
-    } catch (const std::exception& error) {
-        SetupPars.PreviousInstallFound = false;
-        ShowWizardError(error);
-    }
-    if (!SetupPars.PreviousInstallFound) {
-        SetupPars.InstallFolder = DefaultInstallFolder;
-        try {
-            TRegistry registry;
-            registry.SetRootKey(RootKey::LocalMachine);
-            if (registry.OpenKey(regnames::CurrentVersionKey, false) &&
-                registry.ValueExists(regnames::ProgramFilesDirValue))
-                SetupPars.InstallFolder =
-                    JoinPath(registry.ReadString(regnames::ProgramFilesDirValue), "Lingora");
-        } catch (const std::exception& error) {
-            ShowWizardError(error);
-        }
-        SetupPars.ProgramFolder = DefaultProgramFolder;
-    }
+    TOldVersion oldVersion;
+    ReadStartState(SetupPars, oldVersion, ShowWizardError);
+    OldVersionFound = oldVersion.Found;
+    OldUninstallCommand = oldVersion.UninstallCommand;
 
     SetCaptions();
     try {
@@ -317,34 +285,6 @@ void TMainForm::FormCreate() {
     ShowPage(TWizardPage::Welcome);
     BackButton->setEnabled(false);
     NextButton->setEnabled(true);
-}
-
-void TMainForm::ReadPreviousInstallation() {
-    TRegistry registry;
-    registry.SetRootKey(RootKey::LocalMachine);
-    if (!registry.OpenKey(regnames::UninstallKey, false) ||
-        !registry.ValueExists(regnames::UninstallStringValue))
-        return;
-    const std::string uninstall = registry.ReadString(regnames::UninstallStringValue);
-    if (registry.KeyExists(regnames::Version1Key)) {
-        OldUninstallCommand = uninstall;
-        OldVersionFound = true;
-    }
-    const std::size_t lastBackslash = uninstall.rfind('\\');
-    SetupPars.PreviousInstallFolder = TrimTrailingBackslash(
-        lastBackslash == std::string::npos ? std::string()
-                                           : uninstall.substr(0, lastBackslash + 1));
-
-    const std::string logName = JoinPath(SetupPars.PreviousInstallFolder, LogFileName);
-    if (Files().FileExists(logName)) {
-        const TInstallLog log = ReadInstallLog(logName);
-        if (log.HasProgramFolder) {
-            SetupPars.PreviousProgramFolder = log.ProgramFolder;
-            SetupPars.PreviousInstallFound = true;
-        }
-    }
-    SetupPars.InstallFolder = SetupPars.PreviousInstallFolder;
-    SetupPars.ProgramFolder = SetupPars.PreviousProgramFolder;
 }
 
 void TMainForm::SetCaptions() {
@@ -458,12 +398,6 @@ void TMainForm::ComplainAboutFolder(QWidget* focus) {
     focus->setFocus(Qt::OtherFocusReason);
 }
 
-bool TMainForm::ProbeOrComplain(const std::string& folder, QWidget* focusOnFailure) {
-    if (ProbeFolder(folder)) return true;
-    ComplainAboutFolder(focusOnFailure);
-    return false;
-}
-
 void TMainForm::NextButtonClick() {
     switch (SetupPars.Page) {
         case TWizardPage::Welcome:
@@ -476,22 +410,22 @@ void TMainForm::NextButtonClick() {
                 close();  // asks the exit question
             break;
         case TWizardPage::InstallFolder: {
-            const std::string folder = AnsiFromForm(InstallDirEdit->text());
-            if (!ProbeOrComplain(folder, InstallDirEdit)) break;
-            SetupPars.InstallFolder = TrimTrailingBackslash(Files().GetFullPathName(folder));
+            const auto folder = AcceptInstallFolder(AnsiFromForm(InstallDirEdit->text()));
+            if (!folder) {
+                ComplainAboutFolder(InstallDirEdit);
+                break;
+            }
+            SetupPars.InstallFolder = *folder;
             EnterProgramFolderPage();
             break;
         }
         case TWizardPage::ProgramFolder: {
-            const std::string name = AnsiFromForm(ProgFolderEdit->text());
-            // A name that leads out of the Programs folder cannot be a folder of
-            // the Start menu: the removal of this installation would skip it.
-            if (!IsContainedRelativePath(name)) {
+            const auto name = AcceptProgramFolder(AnsiFromForm(ProgFolderEdit->text()));
+            if (!name) {
                 ComplainAboutFolder(ProgFolderEdit);
                 break;
             }
-            if (!ProbeOrComplain(JoinPath(ProgramsFolder(), name), ProgFolderEdit)) break;
-            SetupPars.ProgramFolder = TrimTrailingBackslash(name);
+            SetupPars.ProgramFolder = *name;
             ShowPage(TWizardPage::Confirmation);
             ConfirmMemo->setPlainText(FormText(
                 ConfirmationText(SetupPars.InstallFolder, programsName_, SetupPars.ProgramFolder)));
@@ -591,53 +525,43 @@ void TMainForm::ProgFoldersTreeChange(QTreeWidgetItem* node) {
 }
 
 void TMainForm::RunInstallation() {
-    // Nothing is removed or copied while the machine's registry cannot take the
-    // entries that end the installation (Wine running on it, a damaged file).
-    const std::string refused = Registry().ChangesRefusedReason();
-    if (!refused.empty()) throw Exception(refused);
-
-    if (SetupPars.PreviousInstallFound)
-        RemovePreviousInstallation(SetupPars.PreviousInstallFolder,
-                                   SetupPars.PreviousProgramFolder);
-    Files().MakeSureDirectoryPathExists(JoinPath(SetupPars.InstallFolder, LogFileName));
-
-    auto log = std::make_unique<TLogFile>(SetupPars.InstallFolder, SetupPars.ProgramFolder);
-    // The copying uses the log only while the progress window is up; it must not
-    // keep a pointer to it afterwards, whatever way this handler ends.
-    struct Handover {
-        ~Handover() { ExtractPars.LogFile = nullptr; }
-    } handover;
-    ExtractPars.LogFile = log.get();
-    ExtractPars.TargetFolder = SetupPars.InstallFolder;
-    std::unique_ptr<TExtractForm> ownForm;
-    TExtractForm* progress = ExtractForm;
-    if (progress == nullptr) {
-        ownForm = std::make_unique<TExtractForm>();
-        progress = ownForm.get();
+    bool abandoned = false;
+    TInstallResult result;
+    try {
+        result = ::RunInstallation(SetupPars, [&](TLogFile& log, const std::string& folder) {
+            // The copying uses the log only while the progress window is up; it
+            // must not keep a pointer to it afterwards, whatever way this ends.
+            struct Handover {
+                ~Handover() { ExtractPars.LogFile = nullptr; }
+            } handover;
+            ExtractPars.LogFile = &log;
+            ExtractPars.TargetFolder = folder;
+            std::unique_ptr<TExtractForm> ownForm;
+            TExtractForm* progress = ExtractForm;
+            if (progress == nullptr) {
+                ownForm = std::make_unique<TExtractForm>();
+                progress = ownForm.get();
+            }
+            const int modalResult = progress->exec();
+            abandoned = modalResult != 1;
+            return modalResult;
+        });
+    } catch (...) {
+        // Copying was abandoned and the log could not be closed cleanly: the
+        // wizard closes without the question all the same, and the error is
+        // shown afterwards.
+        if (abandoned) {
+            SetupPars.NoExitConfirmation = true;
+            close();
+        }
+        throw;
     }
-    const int result = progress->exec();
-    ExtractPars.LogFile = nullptr;
-
-    if (result == 1) {
-        CreateShortcuts(SetupPars.InstallFolder, SetupPars.ProgramFolder, *log);
-        log->Close();
-        log.reset();
-        WriteRegistryEntries(SetupPars.InstallFolder);
+    if (result == TInstallResult::Installed) {
         ShowFinishedPage();
         return;
     }
-    // Copying was abandoned: the wizard closes without the question, also when
-    // the log cannot be closed cleanly (that error is shown afterwards).
     SetupPars.NoExitConfirmation = true;
-    std::exception_ptr closeError;
-    try {
-        log->Close();
-    } catch (...) {
-        closeError = std::current_exception();
-    }
-    log.reset();
     close();
-    if (closeError) std::rethrow_exception(closeError);
 }
 
 void TMainForm::ShowFinishedPage() {

@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+#include "wizard/Unit_Installation.h"
+
 class QCheckBox;
 class QFrame;
 class QGroupBox;
@@ -20,27 +22,6 @@ class QPushButton;
 class QRadioButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-
-// The pages in their order.
-enum class TWizardPage : std::uint8_t {
-    Welcome,
-    Licence,
-    InstallFolder,
-    ProgramFolder,
-    Confirmation,
-    Finished
-};
-
-// The wizard state.
-struct TSetupPars {
-    TWizardPage Page = TWizardPage::Welcome;
-    std::string InstallFolder;          // without trailing backslash (drive roots keep theirs)
-    std::string ProgramFolder;          // relative to the user's Programs folder
-    std::string PreviousInstallFolder;  // from the uninstall entry of an earlier installation
-    std::string PreviousProgramFolder;  // from that installation's Install.log
-    bool PreviousInstallFound = false;  // its Install.log named a Start-menu folder
-    bool NoExitConfirmation = false;    // closing the wizard asks nothing
-};
 
 extern TSetupPars SetupPars;
 extern bool OldVersionFound;             // version 1.0 is installed
@@ -111,7 +92,6 @@ class TMainForm : public QWidget {
 
   private:
     void CreateControls();
-    void ReadPreviousInstallation();
     void SetCaptions();
     void ShowPage(TWizardPage page);
     void EnterLicencePage();
@@ -120,7 +100,6 @@ class TMainForm : public QWidget {
     void RunInstallation();
     void ShowFinishedPage();
     void ComplainAboutFolder(QWidget* focus);
-    bool ProbeOrComplain(const std::string& folder, QWidget* focusOnFailure);
 
     bool shown_ = false;
     std::string programsName_;  // the Programs folder's own name, as the tree's root shows it

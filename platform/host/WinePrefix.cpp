@@ -152,7 +152,10 @@ void WinePrefix::EnsureExists(PrefixArch arch) const {
 
     // The machine: where programs go. A 64-bit prefix keeps the folder that
     // 32-bit programs see under Wow6432Node, as Wine's own setup does.
+    // HKEY_CLASSES_ROOT is there from the start, as in every prefix Wine makes,
+    // so that a file type registered and removed again leaves the file as it was.
     std::string system = Header("REGISTRY\\\\Machine", arch);
+    system += KeyLine("Software\\Classes", stamp);
     system += KeyLine("Software\\Microsoft\\Windows\\CurrentVersion", stamp);
     system += RegString("ProgramFilesDir", programFiles);
     if (arch == PrefixArch::Win64) {

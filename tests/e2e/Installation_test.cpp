@@ -17,10 +17,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/Forms.h"
+#include "app/Unattended.h"
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_Paths.h"
 #include "installlog/Unit_UninstallOldForm.h"
@@ -272,6 +274,54 @@ TEST_F(InstallationTest, WholeInstallationFromASetOfSeveralVolumes) {
               ExpectedLog("Tarnwick\\Lingora", Payload()));
     ExpectRegistry(folder);
     ExpectShortcuts(folder, "Tarnwick\\Lingora");
+}
+
+// What an installation leaves on a prefix: every file below drive_c with its
+// bytes, and the rows of both registry files without the times of the keys.
+std::map<std::string, std::string> PrefixContent(const fs::path& prefix) {
+    std::map<std::string, std::string> content;
+    for (const auto& entry : fs::recursive_directory_iterator(prefix / "drive_c")) {
+        if (entry.is_symlink()) continue;
+        content[fs::relative(entry.path(), prefix).string()] =
+            entry.is_directory() ? "folder" : TempFolder::ReadFile(entry.path());
+    }
+    for (const char* file : {"system.reg", "user.reg"}) {
+        std::string rows;
+        std::istringstream lines(TempFolder::ReadFile(prefix / file));
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("#time=", 0) == 0) continue;
+            if (!line.empty() && line[0] == '[') line = line.substr(0, line.rfind(']') + 1);
+            rows += line + "\n";
+        }
+        content[file] = rows;
+    }
+    return content;
+}
+
+TEST_F(InstallationTest, UnattendedInstallationLeavesWhatTheWizardLeaves) {
+    WriteVolumeSet(volumes_.Path(), Payload(), 3000);
+    const std::string folder = "C:\\Programs\\Taal & Woorden";
+    const std::string menu = "Taal & Woorden\\Nederlands";
+    Install("C:\\Program Files\\Lingora", "Lingora", folder, menu);
+    const auto byWizard = PrefixContent(prefix_.Folder());
+    ASSERT_GT(byWizard.size(), Payload().size());
+
+    TempPrefix other;
+    TUnattendedOptions options;
+    options.AcceptLicence = true;
+    options.Dir = folder;
+    options.Group = menu;
+    options.GroupGiven = true;
+    options.Quiet = true;
+    options.Source = volumes_.Path().string();
+    ASSERT_EQ(InstallUnattended(options, stderr), 0);
+    const auto unattended = PrefixContent(other.Folder());
+    EXPECT_EQ(unattended.size(), byWizard.size());
+    for (const auto& [name, bytes] : byWizard) {
+        const auto found = unattended.find(name);
+        ASSERT_NE(found, unattended.end()) << name;
+        EXPECT_TRUE(found->second == bytes) << name << " differs";
+    }
 }
 
 TEST_F(InstallationTest, SecondInstallationRemovesTheFirst) {

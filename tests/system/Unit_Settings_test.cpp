@@ -291,22 +291,14 @@ std::map<std::string, Lines> RowsUnder(const TempPrefix& prefix, const std::stri
 }
 
 // Installs and removes the entries on the prefix, then expects its registry
-// files to hold what they held before, but for the key HKEY_CLASSES_ROOT itself
-// when `classesRootBefore` is false: the first file type makes it, and it stays
-// as every prefix that Wine made has it.
-void ExpectRemovalRestoresTheRegistry(const TempPrefix& prefix, const std::string& uninstallRow,
-                                      bool classesRootBefore) {
+// files to hold what they held before.
+void ExpectRemovalRestoresTheRegistry(const TempPrefix& prefix, const std::string& uninstallRow) {
     const RegistryRows before = ReadRows(prefix);
     WriteRegistryEntries("C:\\Program Files\\Lingora");
     ASSERT_EQ(ReadRows(prefix).system[uninstallRow].size(), 2u);
 
     RemoveRegistryEntries();
-    RegistryRows after = ReadRows(prefix);
-    if (!classesRootBefore) {
-        ASSERT_EQ(before.system.count("Software\\\\Classes"), 0u);
-        EXPECT_EQ(after.system["Software\\\\Classes"], Lines{});
-        after.system.erase("Software\\\\Classes");
-    }
+    const RegistryRows after = ReadRows(prefix);
     EXPECT_EQ(after.system, before.system);
     EXPECT_EQ(after.user, before.user);
 
@@ -317,7 +309,7 @@ void ExpectRemovalRestoresTheRegistry(const TempPrefix& prefix, const std::strin
 }
 
 TEST_F(SettingsTest, RemovalLeavesTheRegistryAsBeforeTheInstallation) {
-    ExpectRemovalRestoresTheRegistry(prefix_, UninstallRow, false);
+    ExpectRemovalRestoresTheRegistry(prefix_, UninstallRow);
     // The seven keys of the installation; the removals create none.
     EXPECT_EQ(recorder_.created.size(), 7u);
     EXPECT_EQ(recorder_.openKeys, 0);
@@ -327,7 +319,7 @@ TEST_F(SettingsTest, RemovalLeavesFileTypesOfOthersAsBeforeTheInstallation) {
     // HKEY_CLASSES_ROOT as a prefix that Wine made holds it: other file types.
     SetString(RootKey::ClassesRoot, "\\.txt", "", "txtfile");
     SetString(RootKey::ClassesRoot, "\\txtfile\\Shell\\Open\\command", "", "notepad.exe \"%1\"");
-    ExpectRemovalRestoresTheRegistry(prefix_, UninstallRow, true);
+    ExpectRemovalRestoresTheRegistry(prefix_, UninstallRow);
 }
 
 TEST(SettingsOn64BitPrefix, RemovalLeavesTheRegistryAsBeforeTheInstallation) {
@@ -335,8 +327,7 @@ TEST(SettingsOn64BitPrefix, RemovalLeavesTheRegistryAsBeforeTheInstallation) {
     ExpectRemovalRestoresTheRegistry(
         prefix,
         "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall"
-        "\\\\Lingora",
-        false);
+        "\\\\Lingora");
 }
 
 // Another program's data in and beside the uninstall entry, each case on a

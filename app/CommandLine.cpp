@@ -1,0 +1,148 @@
+#include "app/CommandLine.h"
+
+#include <unistd.h>
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/ExitCodes.h"
+#include "app/StartUp.h"
+#include "app/Unattended.h"
+#include "platform/CodePage.h"
+#include "platform/Platform.h"
+#include "platform/host/HostMachine.h"
+#include "wizard/Unit_Constants.h"
+
+namespace {
+
+bool Set(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// A Windows path or folder name from the command line (UTF-8) in the ANSI code
+// page of the core; nothing when Windows-1252 cannot hold it.
+std::optional<std::string> Ansi(const QString& text) { return Utf8ToAnsi(text.toStdString()); }
+
+int Usage(const QString& message) {
+    std::fprintf(stderr, "Setup: %s\nTry 'Setup --help'.\n", message.toLocal8Bit().constData());
+    return ExitUsage;
+}
+
+// The licence as a person reads it on a terminal.
+std::string LicenceForTerminal() {
+    std::string text;
+    for (std::size_t i = 0; i < LicenceText.size(); ++i) {
+        const char c = LicenceText[i];
+        if (c == '\r') {
+            if (i + 1 < LicenceText.size() && LicenceText[i + 1] == '\n') ++i;
+            text += '\n';
+        } else {
+            text += c;
+        }
+    }
+    return AnsiToUtf8(text);
+}
+
+}  // namespace
+
+bool DisplayAvailable() {
+    return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
+}
+
+int RunCommandLine(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(ApplicationTitle);
+    QCoreApplication::setApplicationVersion(VersionText);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Installs Lingora 2.0 into the Wine prefix named by WINEPREFIX (else ~/.wine).\n"
+        "Without options Setup is the installation wizard; with these it works without "
+        "windows.\n\n" +
+        QString(ExitCodeTable));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption unattended("unattended", "Install without questions or windows.");
+    const QCommandLineOption uninstall("uninstall",
+                                       "Remove the installation recorded in the prefix.");
+    const QCommandLineOption licence("licence", "Print the licence agreement.");
+    const QCommandLineOption accept("accept-licence",
+                                    "Accept the licence agreement (needed with --unattended).");
+    const QCommandLineOption dir("dir", "The installation folder, a Windows path.", "WINDOWS-PATH");
+    const QCommandLineOption group("group", "The Start-menu folder, below Programs.", "NAME");
+    const QCommandLineOption source(
+        "source", "The folder of the data volumes (default: the current folder).", "DIR");
+    const QCommandLineOption restart("restart", "Ask Wine to restart at the end.");
+    const QCommandLineOption keep("keep-version-1",
+                                  "Install even though version 1.0 is installed.");
+    const QCommandLineOption quiet("quiet", "Print only errors.");
+    for (const auto& option :
+         {unattended, uninstall, licence, accept, dir, group, source, restart, keep, quiet})
+        parser.addOption(option);
+
+    if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
+    if (parser.isSet(helpOption)) {
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        return ExitDone;
+    }
+    if (parser.isSet(versionOption)) {
+        std::printf("Setup (Lingora %s)\n", VersionText);
+        return ExitDone;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return Usage("unexpected argument '" + parser.positionalArguments().front() + "'");
+    const int modes = parser.isSet(unattended) + parser.isSet(uninstall) + parser.isSet(licence);
+    if (modes != 1) return Usage("give one of --unattended, --uninstall or --licence");
+    if (!parser.isSet(unattended)) {
+        for (const auto& option : {accept, dir, group, source, restart, keep})
+            if (parser.isSet(option))
+                return Usage("--" + option.names().front() + " goes with --unattended");
+    }
+
+    BuildTexts();
+    if (parser.isSet(licence)) {
+        std::printf("%s\n", LicenceForTerminal().c_str());
+        ReleaseTexts();
+        return ExitDone;
+    }
+
+    TUnattendedOptions options;
+    options.AcceptLicence = parser.isSet(accept);
+    options.KeepVersion1 = parser.isSet(keep);
+    options.Restart = parser.isSet(restart);
+    options.Quiet = parser.isSet(quiet);
+    options.Terminal = ::isatty(STDERR_FILENO) == 1;
+    options.Source = parser.value(source).toStdString();
+    if (parser.isSet(dir)) {
+        const auto folder = Ansi(parser.value(dir));
+        if (!folder || folder->empty()) return Usage("--dir needs a Windows path in Windows-1252");
+        options.Dir = *folder;
+    }
+    if (parser.isSet(group)) {
+        const auto name = Ansi(parser.value(group));
+        if (!name) return Usage("--group needs a name in Windows-1252");
+        options.Group = *name;
+        options.GroupGiven = true;
+    }
+
+    std::unique_ptr<HostMachine> machine;
+    try {
+        CheckWinePrefixVariable(std::getenv("WINEPREFIX"));
+        machine = std::make_unique<HostMachine>(WinePrefix::DefaultFolder());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "Setup: Setup cannot use the Windows machine (Wine prefix): %s\n",
+                     error.what());
+        ReleaseTexts();
+        return ExitUsage;
+    }
+    const ScopedPlatform platform(machine->GetPlatform());
+    const int code = parser.isSet(unattended) ? InstallUnattended(options, stderr)
+                                              : UninstallUnattended(options.Quiet, stderr);
+    ReleaseTexts();
+    return code;
+}

@@ -1,0 +1,11 @@
+// Setup's command-line face: the unattended installation, the removal, the
+// licence, help and version. Needs no display.
+#pragma once
+
+// Parses the arguments (GNU style, QCommandLineParser), runs what they ask for
+// on the Wine prefix that Wine itself would choose, and returns the exit code.
+int RunCommandLine(int argc, char** argv);
+
+// True when a window can be shown: an X or Wayland display, or a Qt platform
+// chosen explicitly.
+bool DisplayAvailable();

@@ -1,0 +1,24 @@
+// The exit codes of Setup, fixed once published: scripts depend on them.
+#pragma once
+
+enum ExitCode : int {
+    ExitDone = 0,           // installed, removed, or the wizard closed
+    ExitFailedPartWay = 1,  // a copying error, a damaged volume, a full disk: some was done
+    ExitUsage = 2,          // wrong options (also: no usable Wine prefix)
+    ExitRefused = 3,        // nothing changed: licence not accepted, folder cannot be made,
+                            // version 1.0 present, Wine running on the prefix, damaged
+                            // registry, nothing to uninstall, no display for the wizard
+    ExitVolumeMissing = 4,  // a data volume is missing
+};
+
+// The table as --help and the README show it.
+inline constexpr char ExitCodeTable[] =
+    "Exit codes:\n"
+    "  0  done\n"
+    "  1  failed part-way (a copying error, a damaged volume, a full disk); the message says "
+    "what remains\n"
+    "  2  usage error\n"
+    "  3  refused before any change (licence not accepted, folder cannot be created, version "
+    "1.0 present, Wine running on the prefix, damaged registry, nothing to uninstall, no "
+    "display for the wizard)\n"
+    "  4  a data volume is missing\n";

@@ -1,0 +1,295 @@
+#include "app/Unattended.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <exception>
+#include <filesystem>
+#include <optional>
+
+#include "app/ExitCodes.h"
+#include "extract/Unit_DataFile.h"
+#include "extract/Unit_ExtractForm.h"
+#include "extract/Unit_ExtractThread.h"
+#include "installlog/Unit_Paths.h"
+#include "platform/Platform.h"
+#include "platform/WinTypes.h"
+#include "wizard/Unit_Constants.h"
+#include "wizard/Unit_Installation.h"
+
+namespace {
+
+// Wizard texts break lines with CR; a message on standard error is one line.
+std::string OneLine(std::string text) {
+    std::string line;
+    for (const char c : text) {
+        if (c == '\r' || c == '\n') {
+            if (!line.empty() && line.back() != ' ') line += ' ';
+        } else {
+            line += c;
+        }
+    }
+    while (line.find("  ") != std::string::npos) line.erase(line.find("  "), 1);
+    return line;
+}
+
+// An error's text as the start of a sentence that goes on.
+std::string Sentence(std::string text) {
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+    return text + ".";
+}
+
+void Say(std::FILE* out, const std::string& message) {
+    std::fprintf(out, "Setup: %s\n", message.c_str());
+    std::fflush(out);
+}
+
+std::string Mib(std::int64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+    return text;
+}
+
+// The copying's view on standard error: a line that redraws in place on a
+// terminal, a line per volume otherwise, nothing but errors when quiet. A
+// missing disk cannot be asked for: it is noted and the copying abandoned.
+class ConsoleView : public IExtractView {
+  public:
+    ConsoleView(std::FILE* out, bool terminal, bool quiet)
+        : out_(out), terminal_(terminal), quiet_(quiet), start_(Clock::now()) {}
+
+    void StepProgress() override {
+        if (quiet_) return;
+        if (terminal_) {
+            std::fprintf(out_, "\r\033[K%s", Line().c_str());
+            std::fflush(out_);
+            drawn_ = true;
+            return;
+        }
+        const std::string volume = DataFile ? DataFile->FileName() : std::string();
+        if (volume != lastVolume_) {
+            lastVolume_ = volume;
+            std::fprintf(out_, "%s: %s\n", volume.c_str(), Line().c_str());
+            std::fflush(out_);
+        }
+    }
+    bool AskForDisk(const std::string&) override {
+        missingVolume_ = "Setup." + VolumeSuffix;
+        missingDisk_ = NextDisk;
+        return true;
+    }
+    bool ConfirmAbandon() override { return true; }
+    void Finish(int modalResult) override {
+        result_ = modalResult;
+        if (quiet_ || !terminal_ || !drawn_) return;
+        std::fprintf(out_, "\r\033[K%s\n", Line().c_str());
+        std::fflush(out_);
+    }
+
+    int Result() const { return result_; }
+    const std::string& MissingVolume() const { return missingVolume_; }
+    int MissingDisk() const { return missingDisk_; }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+
+    // "42%  12.3 MiB of 29.4 MiB  Data\Large3.bin  85.1 MiB/s"
+    std::string Line() const {
+        const std::int64_t total = TotalSize;
+        const std::int64_t done = std::min<std::int64_t>(CopiedSize, total);
+        const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+        const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+        char line[160];
+        std::snprintf(line, sizeof line, "%3d%%  %s of %s  ", percent, Mib(done).c_str(),
+                      Mib(total).c_str());
+        std::string text = line;
+        std::string name = OutFileName;
+        if (name.size() > 40) name = "..." + name.substr(name.size() - 37);
+        text += name;
+        if (seconds > 0) text += "  " + Mib(static_cast<std::int64_t>(done / seconds)) + "/s";
+        return text;
+    }
+
+    std::FILE* out_;
+    bool terminal_;
+    bool quiet_;
+    Clock::time_point start_;
+    bool drawn_ = false;
+    std::string lastVolume_;
+    int result_ = 0;
+    std::string missingVolume_;
+    int missingDisk_ = 0;
+};
+
+// The view, the log and the target for one copying, undone whatever way it ends.
+class CopyingScope {
+  public:
+    CopyingScope(ConsoleView& view, TLogFile& log, const std::string& folder) {
+        ExtractView = &view;
+        ExtractPars.LogFile = &log;
+        ExtractPars.TargetFolder = folder;
+        ExtractAborted = false;
+    }
+    ~CopyingScope() {
+        ExtractView = nullptr;
+        ExtractPars.LogFile = nullptr;
+    }
+    CopyingScope(const CopyingScope&) = delete;
+    CopyingScope& operator=(const CopyingScope&) = delete;
+};
+
+// The process's current folder for a scope: the copying reads the volumes there.
+class CurrentFolder {
+  public:
+    explicit CurrentFolder(const std::filesystem::path& folder)
+        : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~CurrentFolder() {
+        std::error_code ignored;
+        std::filesystem::current_path(previous_, ignored);
+    }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+  private:
+    std::filesystem::path previous_;
+};
+
+std::string HostFolderText(const std::filesystem::path& folder) {
+    std::error_code ignored;
+    const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
+    return (absolute.empty() ? folder : absolute).string();
+}
+
+}  // namespace
+
+int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
+    if (!options.AcceptLicence) {
+        Say(out,
+            "the licence agreement must be accepted with --accept-licence before Setup "
+            "installs; 'Setup --licence' prints it. Nothing was changed.");
+        return ExitRefused;
+    }
+
+    TSetupPars pars;
+    TOldVersion oldVersion;
+    ReadStartState(pars, oldVersion, [out](const std::exception& error) {
+        Say(out, std::string(error.what()) + " (the defaults are used)");
+    });
+    if (oldVersion.Found && !options.KeepVersion1) {
+        Say(out,
+            "Setup has found Lingora version 1.0 on your computer. Uninstall it first with "
+            "its own uninstaller (" +
+                oldVersion.UninstallCommand + "), or give --keep-version-1 to install version " +
+                VersionText + " beside it. Nothing was changed.");
+        return ExitRefused;
+    }
+
+    if (!options.Dir.empty()) pars.InstallFolder = options.Dir;
+    if (options.GroupGiven) pars.ProgramFolder = options.Group;
+    const std::optional<std::string> installFolder = AcceptInstallFolder(pars.InstallFolder);
+    if (!installFolder) {
+        Say(out, OneLine(FolderErrorText) + " (installation folder: " + pars.InstallFolder + ")");
+        return ExitRefused;
+    }
+    const std::optional<std::string> programFolder = AcceptProgramFolder(pars.ProgramFolder);
+    if (!programFolder) {
+        Say(out, OneLine(FolderErrorText) + " (Start-menu folder: " + pars.ProgramFolder + ")");
+        return ExitRefused;
+    }
+    pars.InstallFolder = *installFolder;
+    pars.ProgramFolder = *programFolder;
+
+    const std::string refused = InstallationRefusedReason();
+    if (!refused.empty()) {
+        Say(out, Sentence(refused) + " Nothing was changed.");
+        return ExitRefused;
+    }
+
+    const std::filesystem::path source = options.Source.empty() ? "." : options.Source;
+    const std::string sourceText = HostFolderText(source);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(source / volume::VolumeName(1), error)) {
+        Say(out, volume::VolumeName(1) + " (disk 1) is not in " + sourceText +
+                     ". Name the folder of the volumes with --source. Nothing was changed.");
+        return ExitVolumeMissing;
+    }
+
+    ConsoleView view(out, options.Terminal, options.Quiet);
+    TInstallResult result;
+    try {
+        const CurrentFolder current(source);
+        result = RunInstallation(pars, [&view](TLogFile& log, const std::string& folder) {
+            const CopyingScope scope(view, log, folder);
+            TExtractThread copying;
+            copying.Execute();  // here, on this thread: no window to hand steps to
+            return view.Result();
+        });
+    } catch (const std::exception& failure) {
+        Say(out, Sentence(failure.what()) + " Setup stopped; the files copied so far stay in " +
+                     pars.InstallFolder + " and its Install.log lists them.");
+        return ExitFailedPartWay;
+    }
+
+    if (result == TInstallResult::Abandoned) {
+        if (!view.MissingVolume().empty()) {
+            Say(out, view.MissingVolume() + " (disk " + std::to_string(view.MissingDisk()) +
+                         ") is not in " + sourceText +
+                         ". Put all volumes of the set in one folder and name it with --source. "
+                         "The files copied so far stay in " +
+                         pars.InstallFolder + " and its Install.log lists them.");
+            return ExitVolumeMissing;
+        }
+        Say(out, "the copying was abandoned; the files copied so far stay in " +
+                     pars.InstallFolder + ".");
+        return ExitFailedPartWay;
+    }
+
+    if (!options.Quiet)
+        Say(out, "Lingora " + std::string(VersionText) + " is installed in " + pars.InstallFolder +
+                     ", with its shortcuts in the Start menu's folder \"" + pars.ProgramFolder +
+                     "\".");
+    if (options.Restart && !WindowServices().ExitWindowsEx(win::EWX_REBOOT))
+        Say(out, "Wine could not be asked to restart (wineboot is not installed).");
+    return ExitDone;
+}
+
+int UninstallUnattended(bool quiet, std::FILE* out) {
+    TSetupPars pars;
+    TOldVersion oldVersion;
+    bool unreadable = false;
+    ReadStartState(pars, oldVersion, [out, &unreadable](const std::exception& error) {
+        Say(out, error.what());
+        unreadable = true;
+    });
+    if (oldVersion.Found) {
+        Say(out,
+            "the installation in this Wine prefix is Lingora version 1.0; remove it with its "
+            "own uninstaller (" +
+                oldVersion.UninstallCommand + "). Nothing was changed.");
+        return ExitRefused;
+    }
+    if (!pars.PreviousInstallFound) {
+        Say(out, std::string(unreadable ? "its installation record cannot be read, so " : "") +
+                     "Lingora " + VersionText +
+                     " is not installed in this Wine prefix. Nothing was changed.");
+        return ExitRefused;
+    }
+    const std::string refused = InstallationRefusedReason();
+    if (!refused.empty()) {
+        Say(out, Sentence(refused) + " Nothing was changed.");
+        return ExitRefused;
+    }
+    try {
+        RemoveInstallation(pars);
+    } catch (const std::exception& failure) {
+        Say(out, Sentence(failure.what()) + " Setup stopped part-way through the removal of " +
+                     pars.PreviousInstallFolder + ".");
+        return ExitFailedPartWay;
+    }
+    if (!quiet)
+        Say(out, "Lingora " + std::string(VersionText) + " is removed from " +
+                     pars.PreviousInstallFolder + ".");
+    return ExitDone;
+}

@@ -1,0 +1,26 @@
+// Installing and removing without windows: the unattended mode of the command
+// line. Each runs on the installed platform (the prefix) and the process's
+// current folder, writes its messages to out, and returns an exit code
+// (app/ExitCodes.h). No display is needed.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+struct TUnattendedOptions {
+    bool AcceptLicence = false;
+    bool KeepVersion1 = false;  // go on beside an installed version 1.0
+    std::string Dir;            // the installation folder (a Windows path); "" keeps the start's
+    std::string Group;          // the Start-menu folder; "" keeps the start's
+    bool GroupGiven = false;    // --group was given (its value may be empty: the Programs folder)
+    std::string Source;         // the volumes' folder; "" is the current folder
+    bool Restart = false;
+    bool Quiet = false;     // errors only
+    bool Terminal = false;  // out is a terminal: the progress line redraws in place
+};
+
+// The installation as the wizard's confirmation page runs it.
+int InstallUnattended(const TUnattendedOptions& options, std::FILE* out);
+
+// Removes the installation recorded in the prefix.
+int UninstallUnattended(bool quiet, std::FILE* out);

@@ -1,0 +1,114 @@
+// The program itself, started as a process with no display at all: its
+// options, help, exit codes, and an installation and removal from end to end.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/TempFolder.h"
+#include "tests/support/VolumeSetWriter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int code = -1;
+    std::string out, err;
+};
+
+class CommandLineTest : public testing::Test {
+  protected:
+    // Runs Setup in the volumes' folder with only PATH, HOME and WINEPREFIX:
+    // no DISPLAY, no WAYLAND_DISPLAY, no QT_QPA_PLATFORM.
+    Outcome Setup(const QStringList& arguments, const std::string& prefix = "") {
+        QProcessEnvironment environment;
+        environment.insert("PATH", qEnvironmentVariable("PATH"));
+        environment.insert("HOME", QString::fromStdString(temp_.Path().string()));
+        environment.insert("WINEPREFIX",
+                           QString::fromStdString(prefix.empty() ? Prefix().string() : prefix));
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(QString::fromStdString(Volumes().string()));
+        process.start(SETUP_PATH, arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        Outcome outcome;
+        outcome.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        outcome.out = process.readAllStandardOutput().toStdString();
+        outcome.err = process.readAllStandardError().toStdString();
+        return outcome;
+    }
+    fs::path Prefix() const { return temp_.Path() / "prefix"; }
+    fs::path Volumes() const { return temp_.Path() / "volumes"; }
+
+    void SetUp() override {
+        // Three volumes.
+        testset::WriteVolumeSet(Volumes(),
+                                {{"Lingora.exe", testset::Pattern(1500, 1)},
+                                 {"Lingohlp.hlp", testset::Pattern(500, 2)},
+                                 {"Uninst.exe", "uninstaller"}},
+                                1000);
+    }
+
+    TempFolder temp_;
+};
+
+TEST_F(CommandLineTest, WithoutADisplayTheWizardPointsToTheUnattendedMode) {
+    const Outcome outcome = Setup({});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("needs a display"), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find("--unattended"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix()));
+}
+
+TEST_F(CommandLineTest, HelpVersionLicenceAndUsageErrors) {
+    Outcome outcome = Setup({"--help"});
+    EXPECT_EQ(outcome.code, 0);
+    for (const char* words : {"--unattended", "--uninstall", "--accept-licence", "--dir", "--group",
+                              "--source", "Exit codes:", "4  a data volume is missing"})
+        EXPECT_NE(outcome.out.find(words), std::string::npos) << words << "\n" << outcome.out;
+    EXPECT_EQ(Setup({"--version"}).out, "Setup (Lingora 2.0)\n");
+    outcome = Setup({"--licence"});
+    EXPECT_EQ(outcome.code, 0);
+    EXPECT_GT(outcome.out.size(), 500u);
+    EXPECT_EQ(outcome.out.find('\r'), std::string::npos);
+
+    for (const QStringList& wrong :
+         {QStringList{"--bogus"}, QStringList{"--unattended", "--uninstall"},
+          QStringList{"--dir", "C:\\x"}, QStringList{"--unattended", "extra"},
+          QStringList{"--unattended", "--dir"}}) {
+        outcome = Setup(wrong);
+        EXPECT_EQ(outcome.code, 2) << wrong.join(' ').toStdString() << ": " << outcome.err;
+        EXPECT_NE(outcome.err.find("Setup --help"), std::string::npos) << outcome.err;
+    }
+    outcome = Setup({"--unattended", "--accept-licence"}, "relative/prefix");
+    EXPECT_EQ(outcome.code, 2) << outcome.err;
+    EXPECT_NE(outcome.err.find("absolute"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix()));
+}
+
+TEST_F(CommandLineTest, InstallsAndRemovesWithoutADisplay) {
+    Outcome outcome = Setup({"--unattended", "--accept-licence", "--group", "Lingora 2"});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    const fs::path installed = Prefix() / "drive_c" / "Program Files" / "Lingora";
+    EXPECT_EQ(TempFolder::ReadFile(installed / "Uninst.exe"), "uninstaller");
+    EXPECT_NE(outcome.err.find("Setup.d01: "), std::string::npos) << outcome.err;
+
+    outcome = Setup({"--uninstall", "--quiet"});
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_FALSE(fs::exists(installed));
+    outcome = Setup({"--uninstall"});
+    EXPECT_EQ(outcome.code, 3);
+    EXPECT_NE(outcome.err.find("not installed"), std::string::npos) << outcome.err;
+
+    // The volumes from elsewhere, and one of them missing.
+    fs::rename(Volumes() / "Setup.d02", temp_.Path() / "aside");
+    outcome = Setup({"--unattended", "--accept-licence", "--source", Volumes().c_str()});
+    EXPECT_EQ(outcome.code, 4) << outcome.err;
+    EXPECT_NE(outcome.err.find("Setup.d02 (disk 2)"), std::string::npos) << outcome.err;
+}
+
+}  // namespace

@@ -1,0 +1,243 @@
+// The unattended installation and the removal, in this process on temporary
+// prefixes: every exit code from a real cause, its message, and what is left
+// changed or unchanged.
+#include "app/Unattended.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/ExitCodes.h"
+#include "platform/Platform.h"
+#include "platform/TRegistry.h"
+#include "system/RegistryNames.h"
+#include "tests/support/Doubles.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TempPrefix.h"
+#include "tests/support/VolumeSetWriter.h"
+#include "wizard/Unit_Constants.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testset::Record;
+
+constexpr char Folder[] = "C:\\Program Files\\Lingora";
+
+std::vector<Record> Payload() {
+    return {{"Lingora.exe", testset::Pattern(3000, 1)},
+            {"Lingohlp.hlp", testset::Pattern(1500, 2)},
+            {"Uninst.exe", testset::Pattern(800, 3)},
+            {"Words\\Keuken.wdl", testset::Pattern(2000, 4)},
+            {"Words\\Leeg.wdl", ""}};
+}
+
+// Everything below a folder: relative path to its bytes ("/" for a folder).
+std::map<std::string, std::string> Tree(const fs::path& root) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.is_symlink()) continue;
+        const std::string name = fs::relative(entry.path(), root).string();
+        tree[name] = entry.is_directory() ? "/" : TempFolder::ReadFile(entry.path());
+    }
+    return tree;
+}
+
+// A registry file's keys and values, without the times of the keys.
+std::vector<std::string> RegistryRows(const fs::path& file) {
+    std::vector<std::string> rows;
+    std::ifstream in(file, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("#time=", 0) == 0) continue;
+        if (!line.empty() && line[0] == '[') line = line.substr(0, line.rfind(']') + 1);
+        rows.push_back(line);
+    }
+    return rows;
+}
+
+class UnattendedTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        BuildTexts();
+        testset::WriteVolumeSet(volumes_.Path(), Payload(), 4000);
+        options_.AcceptLicence = true;
+        options_.Source = volumes_.Path().string();
+    }
+    void TearDown() override { ReleaseTexts(); }
+
+    // Runs the installation; its messages land in messages_.
+    int Install() {
+        return Run([this](std::FILE* out) { return InstallUnattended(options_, out); });
+    }
+    int Uninstall() {
+        return Run([](std::FILE* out) { return UninstallUnattended(false, out); });
+    }
+
+    template <typename Action>
+    int Run(Action action) {
+        std::FILE* out = std::tmpfile();
+        const int code = action(out);
+        std::rewind(out);
+        messages_.clear();
+        for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) messages_ += char(c);
+        std::fclose(out);
+        return code;
+    }
+
+    bool Installed(const std::string& relative) {
+        std::error_code error;
+        return fs::exists(prefix_.Folder() / "drive_c" / "Program Files" / "Lingora" / relative,
+                          error);
+    }
+    bool Says(const std::string& words) const { return messages_.find(words) != std::string::npos; }
+
+    TempPrefix prefix_;
+    TempFolder volumes_;
+    TUnattendedOptions options_;
+    std::string messages_;
+};
+
+TEST_F(UnattendedTest, InstallsTheSetAndSaysWhere) {
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    for (const Record& file : Payload())
+        EXPECT_EQ(prefix_.ReadFile(std::string(Folder) + "\\" + file.name), file.data) << file.name;
+    EXPECT_TRUE(prefix_.ReadFile(std::string(Folder) + "\\Install.log").ends_with(".lnk\r\n\r\n"));
+    EXPECT_FALSE(prefix_.ReadFile(prefix_.ProgramsFolder() + "\\Lingora\\Lingora.lnk").empty());
+    TRegistry registry;
+    registry.SetRootKey(RootKey::LocalMachine);
+    ASSERT_TRUE(registry.OpenKey(regnames::UninstallKey, false));
+    EXPECT_EQ(registry.ReadString(regnames::UninstallStringValue),
+              std::string(Folder) + "\\Uninst.exe");
+    EXPECT_TRUE(Says("is installed in C:\\Program Files\\Lingora")) << messages_;
+    // Not a terminal: a line for each volume, no redrawing.
+    EXPECT_NE(messages_.find("Setup.d01: "), std::string::npos) << messages_;
+    EXPECT_NE(messages_.find("Setup.d02: "), std::string::npos) << messages_;
+    EXPECT_EQ(messages_.find('\r'), std::string::npos);
+    EXPECT_TRUE(prefix_.Started().empty());  // no restart without --restart
+}
+
+TEST_F(UnattendedTest, ChoicesAreCheckedAsTheFolderPagesCheckThem) {
+    options_.Dir = "D:\\Lingora";  // no drive D:
+    EXPECT_EQ(Install(), ExitRefused);
+    EXPECT_TRUE(Says("could not be created")) << messages_;
+    options_.Dir = "C:\\Apps\\Lingora\\";
+    options_.Group = "..\\Elsewhere";
+    options_.GroupGiven = true;
+    EXPECT_EQ(Install(), ExitRefused);
+    EXPECT_TRUE(Says("Start-menu folder: ..\\Elsewhere")) << messages_;
+    EXPECT_FALSE(fs::exists(prefix_.Folder() / "drive_c" / "Apps"));
+
+    options_.Group = "Taal & Woorden\\Nederlands";
+    options_.Quiet = true;
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    EXPECT_EQ(messages_, "");  // quiet: errors only
+    EXPECT_EQ(prefix_.ReadFile("C:\\Apps\\Lingora\\Uninst.exe"), Payload()[2].data);
+    EXPECT_FALSE(
+        prefix_.ReadFile(prefix_.ProgramsFolder() + "\\Taal & Woorden\\Nederlands\\Lingora.lnk")
+            .empty());
+}
+
+TEST_F(UnattendedTest, RefusalsChangeNothing) {
+    options_.AcceptLicence = false;
+    EXPECT_EQ(Install(), ExitRefused);
+    EXPECT_TRUE(Says("--accept-licence") && Says("Setup --licence")) << messages_;
+    options_.AcceptLicence = true;
+
+    // Version 1.0 is installed: the wizard would ask.
+    {
+        TRegistry registry;
+        registry.SetRootKey(RootKey::LocalMachine);
+        ASSERT_TRUE(registry.OpenKey(regnames::UninstallKey, true));
+        registry.WriteString(regnames::UninstallStringValue, "C:\\LINGORA\\UNINST.EXE");
+        ASSERT_TRUE(registry.OpenKey(regnames::Version1Key, true));
+    }
+    EXPECT_EQ(Install(), ExitRefused);
+    EXPECT_TRUE(Says("version 1.0") && Says("--keep-version-1")) << messages_;
+    EXPECT_FALSE(Installed(""));
+
+    // A damaged registry file: the same refusal as the wizard's.
+    options_.KeepVersion1 = true;
+    const fs::path system = prefix_.Folder() / "system.reg";
+    const std::string saved = TempFolder::ReadFile(system);
+    std::ofstream(system, std::ios::binary) << "not a registry file\n";
+    EXPECT_EQ(Install(), ExitRefused);
+    EXPECT_TRUE(Says("system.reg")) << messages_;
+    EXPECT_FALSE(Installed(""));
+    EXPECT_EQ(TempFolder::ReadFile(system), "not a registry file\n");
+
+    // Put back, version 1.0 stays where it is and the installation goes on.
+    std::ofstream(system, std::ios::binary) << saved;
+    EXPECT_EQ(Install(), ExitDone) << messages_;
+    TRegistry registry;
+    registry.SetRootKey(RootKey::LocalMachine);
+    EXPECT_TRUE(registry.KeyExists(regnames::Version1Key));
+}
+
+TEST_F(UnattendedTest, AMissingVolumeIsNamedAndTheCopiedFilesStayListed) {
+    fs::remove(volumes_.Path() / "Setup.d02");
+    EXPECT_EQ(Install(), ExitVolumeMissing);
+    EXPECT_TRUE(Says("Setup.d02 (disk 2) is not in " + volumes_.Path().string())) << messages_;
+    EXPECT_TRUE(Says("in one folder")) << messages_;
+    // As after a cancel: the files so far, a log without shortcuts, no entries.
+    EXPECT_TRUE(Installed("Lingora.exe"));
+    const std::string log = prefix_.ReadFile(std::string(Folder) + "\\Install.log");
+    EXPECT_NE(log.find("Lingora.exe\r\n"), std::string::npos);
+    EXPECT_EQ(log.find("{program folder files}"), std::string::npos);
+    TRegistry registry;
+    registry.SetRootKey(RootKey::LocalMachine);
+    EXPECT_FALSE(registry.KeyExists(regnames::UninstallKey));
+
+    // Without even the first volume nothing is changed.
+    fs::remove_all(volumes_.Path());
+    fs::create_directories(volumes_.Path());
+    options_.Dir = "C:\\Other";
+    EXPECT_EQ(Install(), ExitVolumeMissing);
+    EXPECT_TRUE(Says("Setup.d01 (disk 1) is not in")) << messages_;
+    EXPECT_FALSE(fs::exists(prefix_.Folder() / "drive_c" / "Other"));
+}
+
+TEST_F(UnattendedTest, FailuresPartWaySayWhatRemains) {
+    // A full disk after a few kilobytes.
+    DiskFullFileSystem full(prefix_.Machine().Files(), 2000);
+    {
+        Platform platform = CurrentPlatform();
+        platform.files = &full;
+        ScopedPlatform installed(platform);
+        EXPECT_EQ(Install(), ExitFailedPartWay);
+    }
+    EXPECT_TRUE(Says("Stream write error") || Says("disk")) << messages_;
+    EXPECT_TRUE(Says("Install.log lists them")) << messages_;
+    EXPECT_TRUE(prefix_.ReadFile(std::string(Folder) + "\\Install.log").ends_with("\r\n"));
+
+    // A damaged volume: a stored name that leaves the folder.
+    testset::WriteVolumes(volumes_.Path(), testset::Stream({{"..\\Escape.dat", "x"}}), {});
+    EXPECT_EQ(Install(), ExitFailedPartWay);
+    EXPECT_TRUE(Says("damaged")) << messages_;
+    EXPECT_FALSE(fs::exists(prefix_.Folder() / "drive_c" / "Program Files" / "Escape.dat"));
+}
+
+TEST_F(UnattendedTest, RemovalLeavesThePrefixAsBeforeTheInstallation) {
+    const auto treeBefore = Tree(prefix_.Folder() / "drive_c");
+    const auto systemBefore = RegistryRows(prefix_.Folder() / "system.reg");
+    const auto userBefore = RegistryRows(prefix_.Folder() / "user.reg");
+    options_.Group = "Taal\\Nederlands";
+    options_.GroupGiven = true;
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    ASSERT_NE(Tree(prefix_.Folder() / "drive_c"), treeBefore);
+
+    EXPECT_EQ(Uninstall(), ExitDone) << messages_;
+    EXPECT_TRUE(Says("is removed from C:\\Program Files\\Lingora")) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), treeBefore);
+    EXPECT_EQ(RegistryRows(prefix_.Folder() / "system.reg"), systemBefore);
+    EXPECT_EQ(RegistryRows(prefix_.Folder() / "user.reg"), userBefore);
+
+    EXPECT_EQ(Uninstall(), ExitRefused);
+    EXPECT_TRUE(Says("is not installed")) << messages_;
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+// The installation as the wizard's confirmation page and the unattended mode
+// both run it, and the removal from the command line: the state at start, the
+// rules of the folder pages, the run itself. No windows: the caller shows the
+// copying (the progress window, or progress on standard error).
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <optional>
+#include <string>
+
+class TLogFile;
+
+// The pages in their order.
+enum class TWizardPage : std::uint8_t {
+    Welcome,
+    Licence,
+    InstallFolder,
+    ProgramFolder,
+    Confirmation,
+    Finished
+};
+
+// The wizard state.
+struct TSetupPars {
+    TWizardPage Page = TWizardPage::Welcome;
+    std::string InstallFolder;          // without trailing backslash (drive roots keep theirs)
+    std::string ProgramFolder;          // relative to the user's Programs folder
+    std::string PreviousInstallFolder;  // from the uninstall entry of an earlier installation
+    std::string PreviousProgramFolder;  // from that installation's Install.log
+    bool PreviousInstallFound = false;  // its Install.log named a Start-menu folder
+    bool NoExitConfirmation = false;    // closing the wizard asks nothing
+};
+
+// An installed version 1.0, found at start.
+struct TOldVersion {
+    bool Found = false;
+    std::string UninstallCommand;  // its uninstall command line
+};
+
+// Fills the folders of the state as the wizard starts: an earlier installation's
+// folders when its uninstall entry and its Install.log name them, else
+// "ProgramFilesDir"\Lingora (or C:\Program Files\Lingora) and "Lingora". An
+// error while reading goes to report and the defaults stand; so the wizard shows
+// it and still starts.
+void ReadStartState(TSetupPars& pars, TOldVersion& oldVersion,
+                    const std::function<void(const std::exception&)>& report);
+
+// The user's Programs folder; "" when the machine names none.
+std::string ProgramsFolder();
+
+// The installation folder as typed, accepted when it exists or can be created
+// with its parents (the probe removes what it made): its full path without a
+// trailing backslash. Nothing when it cannot be created.
+std::optional<std::string> AcceptInstallFolder(const std::string& typed);
+
+// The Start-menu folder as typed, accepted when it stays inside the Programs
+// folder (the removal would skip it otherwise) and can be created there: the
+// name without a trailing backslash. Nothing otherwise.
+std::optional<std::string> AcceptProgramFolder(const std::string& typed);
+
+// Why the installation may not start (Wine running on the prefix, a damaged
+// registry file); "" when it may.
+std::string InstallationRefusedReason();
+
+// Copies the files with the log open in the installation folder; returns 1 when
+// every file was copied, anything else when the copying was abandoned.
+using TCopyFiles = std::function<int(TLogFile& log, const std::string& installFolder)>;
+
+enum class TInstallResult { Installed, Abandoned };
+
+// The installation run, in this order: nothing at all while the registry refuses
+// changes (Exception with the reason); the removal of the earlier installation;
+// the installation folder; the log; the copying; then, when every file was
+// copied, the shortcuts, the log's end and the registry entries. An abandoned
+// copying closes the log and leaves the files copied so far. Errors are raised
+// as they come; the steps after a failed one are not done.
+TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles);
+
+// Removes the installation recorded in pars (PreviousInstallFound): the same
+// removal as before a new copy, then the uninstall entry and the file type.
+void RemoveInstallation(const TSetupPars& pars);
