@@ -44,9 +44,18 @@ void Say(std::FILE* out, const std::string& message) {
     std::fflush(out);
 }
 
-std::string Mib(std::int64_t bytes) {
+// "512 bytes", "12.3 KiB", "85.1 MiB", "1.0 GiB".
+std::string Size(std::int64_t bytes) {
+    if (bytes < 1024) return std::to_string(bytes) + " bytes";
+    const char* units[] = {"KiB", "MiB", "GiB"};
+    double value = static_cast<double>(bytes) / 1024.0;
+    int unit = 0;
+    while (value >= 1024.0 && unit < 2) {
+        value /= 1024.0;
+        ++unit;
+    }
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
     return text;
 }
 
@@ -100,13 +109,13 @@ class ConsoleView : public IExtractView {
         const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
         const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
         char line[160];
-        std::snprintf(line, sizeof line, "%3d%%  %s of %s  ", percent, Mib(done).c_str(),
-                      Mib(total).c_str());
+        std::snprintf(line, sizeof line, "%3d%%  %s of %s  ", percent, Size(done).c_str(),
+                      Size(total).c_str());
         std::string text = line;
         std::string name = OutFileName;
         if (name.size() > 40) name = "..." + name.substr(name.size() - 37);
         text += name;
-        if (seconds > 0) text += "  " + Mib(static_cast<std::int64_t>(done / seconds)) + "/s";
+        if (seconds > 0) text += "  " + Size(static_cast<std::int64_t>(done / seconds)) + "/s";
         return text;
     }
 

@@ -3,8 +3,10 @@
 // extracted through Setup's real path (the progress window's thread handing its
 // steps to the running user-interface thread, the volume reader, the install
 // log) into a Wine prefix, side by side with `tar -xf` of the same files and
-// `cp` of the volumes, interleaved over several rounds on the same disk. Prints the medians, the
-// ratios against the baselines and the peak memory of the process before and after extracting.
+// `cp` of the volumes, interleaved over several rounds on the same disk; and
+// `Setup --unattended` as a whole process of its own beside them (no window,
+// nothing handed over). Prints the medians, the ratios against the baselines
+// and the peak memory before and after extracting, and of the unattended process.
 //
 //   extract_bench [--full] [--rounds N] [--only large|small] [--dir FOLDER]
 //
@@ -16,6 +18,10 @@
 // mass deletion (such as an earlier run's clean-up) measures that search, for
 // Setup and tar alike. Drop the caches before such a run (as root:
 // `sync; echo 3 > /proc/sys/vm/drop_caches`).
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QTimer>
 #include <algorithm>
@@ -139,13 +145,68 @@ struct Workload {
     bool keepOutputs = false;
     std::vector<fs::path> kept;
     fs::path volumes, archive;
-    std::vector<double> setup, tar, cp;
+    std::vector<double> setup, tar, cp, unattended;
+    long unattendedPeakKiB = 0;  // the largest peak of the unattended processes
 };
+
+// Runs `Setup --unattended` as a process of its own on the prefix, installing
+// into target from the volumes; returns the process's peak resident memory.
+long RunUnattended(const fs::path& prefix, const fs::path& volumes, const std::string& target) {
+    const std::vector<std::string> arguments = {SETUP_PATH, "--unattended",  "--accept-licence",
+                                                "--quiet",  "--dir",         target,
+                                                "--source", volumes.string()};
+    std::vector<std::string> environment = {"WINEPREFIX=" + prefix.string()};
+    for (char** variable = environ; *variable != nullptr; ++variable)
+        if (std::strncmp(*variable, "WINEPREFIX=", 11) != 0) environment.push_back(*variable);
+    const auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> list;
+        for (std::string& text : strings) list.push_back(text.data());
+        list.push_back(nullptr);
+        return list;
+    };
+    std::vector<std::string> argumentCopy = arguments;
+    std::vector<char*> argv = pointers(argumentCopy);
+    std::vector<char*> envp = pointers(environment);
+    pid_t child = 0;
+    if (posix_spawn(&child, SETUP_PATH, nullptr, nullptr, argv.data(), envp.data()) != 0) {
+        std::fprintf(stderr, "cannot start %s\n", SETUP_PATH);
+        std::exit(1);
+    }
+    // The peak is read from the running program: the rusage of a spawned child
+    // also counts this process's memory, which the child shared until its exec.
+    long peak = 0;
+    const std::string proc = "/proc/" + std::to_string(child) + "/";
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        std::ifstream comm(proc + "comm");
+        std::string name;
+        if (std::getline(comm, name) && name == "Setup") {
+            std::ifstream statusFile(proc + "status");
+            for (std::string line; std::getline(statusFile, line);)
+                if (line.rfind("VmHWM:", 0) == 0)
+                    peak = std::max(peak, std::atol(line.c_str() + 6));
+        }
+        usleep(2000);
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "Setup --unattended failed (status %d)\n", status);
+        std::exit(1);
+    }
+    return peak;
+}
 
 }  // namespace
 
 // The three targets, each with its measured ratio.
 void PrintTargets(const std::vector<Workload>& workloads) {
+    const double largeUnattended = Median(workloads[0].unattended) / Median(workloads[0].cp);
+    const double smallUnattended = Median(workloads[1].unattended) / Median(workloads[1].tar);
+    std::printf(
+        "unattended: large unattended/cp %.2f (<= 1.05: %s), small unattended/tar %.2f (<= 1.1: "
+        "%s), peak memory %ld KiB large, %ld KiB small\n",
+        largeUnattended, largeUnattended <= 1.05 ? "met" : "NOT met", smallUnattended,
+        smallUnattended <= 1.1 ? "met" : "NOT met", workloads[0].unattendedPeakKiB,
+        workloads[1].unattendedPeakKiB);
     const double largeSetup = Median(workloads[0].setup);
     const double smallSetup = Median(workloads[1].setup);
     std::printf(
@@ -287,9 +348,22 @@ int main(int argc, char** argv) {
                 }));
                 keepOrRemove(output);
             };
-            // Each round starts with another of the three.
-            const std::function<void()> runs[] = {runSetup, runTar, runCp};
-            for (int i = 0; i < 3; ++i) runs[(round + i) % 3]();
+            // The whole program without windows, on a prefix of its own made
+            // beforehand (each run would otherwise remove the one before it).
+            auto runUnattended = [&] {
+                const fs::path ownPrefix = root / ("prefix-unattended" + id);
+                WinePrefix(ownPrefix).EnsureExists();
+                Sync();
+                long peak = 0;
+                load.unattended.push_back(Seconds([&] {
+                    peak = RunUnattended(ownPrefix, load.volumes, "C:\\Bench\\Unattended");
+                }));
+                load.unattendedPeakKiB = std::max(load.unattendedPeakKiB, peak);
+                keepOrRemove(ownPrefix);
+            };
+            // Each round starts with another of the four.
+            const std::function<void()> runs[] = {runSetup, runTar, runCp, runUnattended};
+            for (int i = 0; i < 4; ++i) runs[(round + i) % 4]();
         }
     }
     const long peakHwm = StatusKiB("VmHWM:");
@@ -321,10 +395,13 @@ int main(int argc, char** argv) {
     for (const Workload& load : workloads) {
         if (!Selected(load)) continue;
         const double setup = Median(load.setup), tar = Median(load.tar), cp = Median(load.cp);
+        const double unattended = Median(load.unattended);
         std::printf(
             "%-22s setup %.3f s   tar -xf %.3f s   cp %.3f s   setup/tar %.2f   setup/cp %.2f   "
-            "tar/setup %.2f\n",
-            load.name.c_str(), setup, tar, cp, setup / tar, setup / cp, tar / setup);
+            "tar/setup %.2f\n%-22s unattended %.3f s   unattended/tar %.2f   unattended/cp %.2f   "
+            "peak %ld KiB\n",
+            load.name.c_str(), setup, tar, cp, setup / tar, setup / cp, tar / setup, "", unattended,
+            unattended / tar, unattended / cp, load.unattendedPeakKiB);
     }
     std::printf("fixed cost of the window, the thread and 100 hand-overs (100-byte set): %.1f ms\n",
                 Median(fixed) * 1000);
