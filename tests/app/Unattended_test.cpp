@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -119,6 +120,26 @@ TEST_F(UnattendedTest, InstallsTheSetAndSaysWhere) {
     EXPECT_NE(messages_.find("Setup.d02: "), std::string::npos) << messages_;
     EXPECT_EQ(messages_.find('\r'), std::string::npos);
     EXPECT_TRUE(prefix_.Started().empty());  // no restart without --restart
+}
+
+TEST_F(UnattendedTest, OnATerminalOneLineRedrawsAndRestartAsksWine) {
+    options_.Terminal = true;
+    options_.Restart = true;
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    // Each step draws the line anew in place; the last one ends it.
+    EXPECT_NE(messages_.find("\r\033[K  1%"), std::string::npos) << messages_;
+    EXPECT_NE(messages_.find("100%  7.1 KiB of 7.1 KiB  Words\\Leeg.wdl"), std::string::npos)
+        << messages_;
+    EXPECT_EQ(messages_.find("Setup.d01: "), std::string::npos);
+    EXPECT_NE(messages_.find("/s\nSetup: Lingora 2.0 is installed"), std::string::npos)
+        << messages_;
+    // The restart is Wine's: wineboot --restart on this prefix, or a message without it.
+    if (std::system("command -v wineboot >/dev/null 2>&1") == 0) {
+        ASSERT_EQ(prefix_.Started().size(), 1u);
+        EXPECT_EQ(prefix_.Started()[0].arguments.back(), "--restart");
+    } else {
+        EXPECT_TRUE(Says("could not be asked to restart")) << messages_;
+    }
 }
 
 TEST_F(UnattendedTest, ChoicesAreCheckedAsTheFolderPagesCheckThem) {
