@@ -272,7 +272,8 @@ int UninstallUnattended(bool quiet, std::FILE* out) {
         Say(out, error.what());
         unreadable = true;
     });
-    if (oldVersion.Found) {
+    // Version 1.0 keeps no record of this kind: its own uninstaller removes it.
+    if (!pars.PreviousInstallFound && oldVersion.Found) {
         Say(out,
             "the installation in this Wine prefix is Lingora version 1.0; remove it with its "
             "own uninstaller (" +

@@ -194,9 +194,24 @@ TEST_F(UnattendedTest, RefusalsChangeNothing) {
     // Put back, version 1.0 stays where it is and the installation goes on.
     std::ofstream(system, std::ios::binary) << saved;
     EXPECT_EQ(Install(), ExitDone) << messages_;
-    TRegistry registry;
-    registry.SetRootKey(RootKey::LocalMachine);
-    EXPECT_TRUE(registry.KeyExists(regnames::Version1Key));
+    {
+        TRegistry registry;
+        registry.SetRootKey(RootKey::LocalMachine);
+        EXPECT_TRUE(registry.KeyExists(regnames::Version1Key));
+    }
+    // The removal takes this version's installation, recorded beside version 1.0;
+    // version 1.0 alone is for its own uninstaller.
+    EXPECT_EQ(Uninstall(), ExitDone) << messages_;
+    EXPECT_FALSE(Installed(""));
+    {
+        TRegistry registry;
+        registry.SetRootKey(RootKey::LocalMachine);
+        ASSERT_TRUE(registry.OpenKey(regnames::UninstallKey, true));
+        registry.WriteString(regnames::UninstallStringValue, "C:\\LINGORA\\UNINST.EXE");
+        ASSERT_TRUE(registry.OpenKey(regnames::Version1Key, true));
+    }
+    EXPECT_EQ(Uninstall(), ExitRefused);
+    EXPECT_TRUE(Says("version 1.0; remove it with its own uninstaller")) << messages_;
 }
 
 TEST_F(UnattendedTest, AMissingVolumeIsNamedAndTheCopiedFilesStayListed) {
