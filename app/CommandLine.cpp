@@ -133,7 +133,17 @@ int RunCommandLine(int argc, char** argv) {
     std::unique_ptr<HostMachine> machine;
     try {
         CheckWinePrefixVariable(std::getenv("WINEPREFIX"));
-        machine = std::make_unique<HostMachine>(WinePrefix::DefaultFolder());
+        // A folder without a prefix holds nothing to remove: none is laid down there.
+        const WinePrefix prefix(WinePrefix::DefaultFolder());
+        if (parser.isSet(uninstall) && !prefix.Exists()) {
+            std::fprintf(stderr,
+                         "Setup: Lingora %s is not installed: %s holds no Wine prefix. Nothing "
+                         "was changed.\n",
+                         VersionText, prefix.Folder().c_str());
+            ReleaseTexts();
+            return ExitRefused;
+        }
+        machine = std::make_unique<HostMachine>(prefix.Folder());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "Setup: Setup cannot use the Windows machine (Wine prefix): %s\n",
                      error.what());

@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -86,6 +87,36 @@ TEST_F(CommandLineTest, HelpVersionLicenceAndUsageErrors) {
     outcome = Setup({"--unattended", "--accept-licence"}, "relative/prefix");
     EXPECT_EQ(outcome.code, 2) << outcome.err;
     EXPECT_NE(outcome.err.find("absolute"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix()));
+}
+
+TEST_F(CommandLineTest, WineRunningOnThePrefixIsRefusedBeforeAnyChange) {
+    if (std::system("command -v wineserver >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Wine is not installed";
+    ASSERT_EQ(Setup({"--unattended", "--accept-licence", "--quiet"}).code, 0);
+    const std::string wine = "WINEPREFIX='" + Prefix().string() + "' wineserver";
+    // The server goes to the background once it holds the prefix.
+    ASSERT_EQ(std::system((wine + " -p 10").c_str()), 0);
+    const std::string log =
+        TempFolder::ReadFile(Prefix() / "drive_c" / "Program Files" / "Lingora" / "Install.log");
+    Outcome outcome = Setup({"--uninstall"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("close the programs that run in this Wine prefix"),
+              std::string::npos)
+        << outcome.err;
+    outcome = Setup({"--unattended", "--accept-licence", "--dir", "C:\\Other"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    std::system((wine + " -k; " + wine + " -w").c_str());
+    EXPECT_EQ(
+        TempFolder::ReadFile(Prefix() / "drive_c" / "Program Files" / "Lingora" / "Install.log"),
+        log);
+    EXPECT_FALSE(fs::exists(Prefix() / "drive_c" / "Other"));
+}
+
+TEST_F(CommandLineTest, RemovalFromAFolderWithoutAPrefixLaysNoneDown) {
+    const Outcome outcome = Setup({"--uninstall"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("holds no Wine prefix"), std::string::npos) << outcome.err;
     EXPECT_FALSE(fs::exists(Prefix()));
 }
 
