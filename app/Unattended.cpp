@@ -12,6 +12,7 @@
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "installlog/Unit_Paths.h"
+#include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "wizard/Unit_Constants.h"
@@ -39,8 +40,10 @@ std::string Sentence(std::string text) {
     return text + ".";
 }
 
+// Messages are built in the ANSI code page of the texts and the Windows paths,
+// and written in UTF-8, as the terminal shows them.
 void Say(std::FILE* out, const std::string& message) {
-    std::fprintf(out, "Setup: %s\n", message.c_str());
+    std::fprintf(out, "Setup: %s\n", AnsiToUtf8(message).c_str());
     std::fflush(out);
 }
 
@@ -70,7 +73,7 @@ class ConsoleView : public IExtractView {
     void StepProgress() override {
         if (quiet_) return;
         if (terminal_) {
-            std::fprintf(out_, "\r\033[K%s", Line().c_str());
+            std::fprintf(out_, "\r\033[K%s", AnsiToUtf8(Line()).c_str());
             std::fflush(out_);
             drawn_ = true;
             return;
@@ -78,7 +81,7 @@ class ConsoleView : public IExtractView {
         const std::string volume = DataFile ? DataFile->FileName() : std::string();
         if (volume != lastVolume_) {
             lastVolume_ = volume;
-            std::fprintf(out_, "%s: %s\n", volume.c_str(), Line().c_str());
+            std::fprintf(out_, "%s: %s\n", volume.c_str(), AnsiToUtf8(Line()).c_str());
             std::fflush(out_);
         }
     }
@@ -91,7 +94,7 @@ class ConsoleView : public IExtractView {
     void Finish(int modalResult) override {
         result_ = modalResult;
         if (quiet_ || !terminal_ || !drawn_) return;
-        std::fprintf(out_, "\r\033[K%s\n", Line().c_str());
+        std::fprintf(out_, "\r\033[K%s\n", AnsiToUtf8(Line()).c_str());
         std::fflush(out_);
     }
 
@@ -165,10 +168,16 @@ class CurrentFolder {
     std::filesystem::path previous_;
 };
 
+// A host folder for a message: its absolute path in the ANSI code page, with
+// '?' for what that cannot hold.
 std::string HostFolderText(const std::filesystem::path& folder) {
     std::error_code ignored;
     const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
-    return (absolute.empty() ? folder : absolute).string();
+    const std::string utf8 = (absolute.empty() ? folder : absolute).string();
+    if (const auto ansi = Utf8ToAnsi(utf8)) return *ansi;
+    std::string ascii;
+    for (const char c : utf8) ascii += static_cast<unsigned char>(c) < 0x80 ? c : '?';
+    return ascii;
 }
 
 }  // namespace

@@ -143,9 +143,10 @@ TEST_F(UnattendedTest, OnATerminalOneLineRedrawsAndRestartAsksWine) {
 }
 
 TEST_F(UnattendedTest, ChoicesAreCheckedAsTheFolderPagesCheckThem) {
-    options_.Dir = "D:\\Lingora";  // no drive D:
+    options_.Dir = "D:\\Caf\xE9";  // no drive D:
     EXPECT_EQ(Install(), ExitRefused);
     EXPECT_TRUE(Says("could not be created")) << messages_;
+    EXPECT_TRUE(Says("(installation folder: D:\\Caf\xC3\xA9)")) << messages_;  // in UTF-8
     options_.Dir = "C:\\Apps\\Lingora\\";
     options_.Group = "..\\Elsewhere";
     options_.GroupGiven = true;
