@@ -61,6 +61,15 @@ std::vector<std::string> RegistryRows(const fs::path& file) {
     return rows;
 }
 
+// The entries of an installed version 1.0: its uninstall entry and its own key.
+void RegisterVersion1() {
+    TRegistry registry;
+    registry.SetRootKey(RootKey::LocalMachine);
+    ASSERT_TRUE(registry.OpenKey(regnames::UninstallKey, true));
+    registry.WriteString(regnames::UninstallStringValue, "C:\\LINGORA\\UNINST.EXE");
+    ASSERT_TRUE(registry.OpenKey(regnames::Version1Key, true));
+}
+
 class UnattendedTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -171,13 +180,7 @@ TEST_F(UnattendedTest, RefusalsChangeNothing) {
     options_.AcceptLicence = true;
 
     // Version 1.0 is installed: the wizard would ask.
-    {
-        TRegistry registry;
-        registry.SetRootKey(RootKey::LocalMachine);
-        ASSERT_TRUE(registry.OpenKey(regnames::UninstallKey, true));
-        registry.WriteString(regnames::UninstallStringValue, "C:\\LINGORA\\UNINST.EXE");
-        ASSERT_TRUE(registry.OpenKey(regnames::Version1Key, true));
-    }
+    RegisterVersion1();
     EXPECT_EQ(Install(), ExitRefused);
     EXPECT_TRUE(Says("version 1.0") && Says("--keep-version-1")) << messages_;
     EXPECT_FALSE(Installed(""));
@@ -204,13 +207,7 @@ TEST_F(UnattendedTest, RefusalsChangeNothing) {
     // version 1.0 alone is for its own uninstaller.
     EXPECT_EQ(Uninstall(), ExitDone) << messages_;
     EXPECT_FALSE(Installed(""));
-    {
-        TRegistry registry;
-        registry.SetRootKey(RootKey::LocalMachine);
-        ASSERT_TRUE(registry.OpenKey(regnames::UninstallKey, true));
-        registry.WriteString(regnames::UninstallStringValue, "C:\\LINGORA\\UNINST.EXE");
-        ASSERT_TRUE(registry.OpenKey(regnames::Version1Key, true));
-    }
+    RegisterVersion1();
     EXPECT_EQ(Uninstall(), ExitRefused);
     EXPECT_TRUE(Says("version 1.0; remove it with its own uninstaller")) << messages_;
 }
