@@ -1,7 +1,5 @@
 #include "app/Unattended.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <exception>
 #include <filesystem>
@@ -11,7 +9,6 @@
 #include "extract/Unit_DataFile.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
-#include "installlog/Unit_Paths.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"

@@ -8,9 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "extract/Unit_DataFile.h"
 #include "extract/Unit_ExtractThread.h"
-#include "installlog/Unit_Logfile.h"
 #include "wizard/Unit_Constants.h"
 #include "wizard/Unit_ExitForm.h"
 #include "wizard/Unit_FormText.h"

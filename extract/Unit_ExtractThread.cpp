@@ -88,14 +88,16 @@ void ObserveStep(const char* name) {
     if (ExtractStepObserver) ExtractStepObserver(name);
 }
 
-// Closes what the copying holds open: the file being written, the volume and
+// Closes the volume and the file being written, after the copying ended early.
+void CloseVolumeAndFile() {
+    DataFile.reset();
+    ResetOutFile();
+}
+
+// Closes what the copying holds open: the volume, the file being written and
 // the install log, which gets its final line. Nothing here may stop the report.
 void CloseAfterFailure() {
-    try {
-        ResetOutFile();
-    } catch (...) {
-    }
-    DataFile.reset();
+    CloseVolumeAndFile();
     try {
         if (ExtractPars.LogFile != nullptr && ExtractPars.LogFile->IsOpen())
             ExtractPars.LogFile->Close();
@@ -234,8 +236,7 @@ void TExtractThread::SetDone() {
 }
 
 void TExtractThread::SetAborted() {
-    DataFile.reset();
-    ResetOutFile();
+    CloseVolumeAndFile();
     View().Finish(2);
 }
 
@@ -334,8 +335,7 @@ void TExtractThread::Execute() {
     } catch (...) {
         if (OnUserInterfaceThread()) {
             // The caller gets the error; what the copying holds open is closed.
-            ResetOutFile();
-            DataFile.reset();
+            CloseVolumeAndFile();
             throw;
         }
         try {
