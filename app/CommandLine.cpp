@@ -81,9 +81,13 @@ int RunCommandLine(int argc, char** argv) {
     const QCommandLineOption restart("restart", "Ask Wine to restart at the end.");
     const QCommandLineOption keep("keep-version-1",
                                   "Install even though version 1.0 is installed.");
-    const QCommandLineOption quiet("quiet", "Print only errors.");
-    for (const auto& option :
-         {unattended, uninstall, licence, accept, dir, group, source, restart, keep, quiet})
+    const QCommandLineOption noDesktop(
+        "no-desktop-entries",
+        "Add no entries to the Linux desktop's menu and no file association "
+        "(as WINEDLLOVERRIDES=winemenubuilder.exe=d does).");
+    const QCommandLineOption quiet("quiet", "Print only errors and warnings.");
+    for (const auto& option : {unattended, uninstall, licence, accept, dir, group, source, restart,
+                               keep, noDesktop, quiet})
         parser.addOption(option);
 
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
@@ -100,7 +104,7 @@ int RunCommandLine(int argc, char** argv) {
     const int modes = parser.isSet(unattended) + parser.isSet(uninstall) + parser.isSet(licence);
     if (modes != 1) return Usage("give one of --unattended, --uninstall or --licence");
     if (!parser.isSet(unattended)) {
-        for (const auto& option : {accept, dir, group, source, restart, keep})
+        for (const auto& option : {accept, dir, group, source, restart, keep, noDesktop})
             if (parser.isSet(option))
                 return Usage("--" + option.names().front() + " goes with --unattended");
     }
@@ -145,6 +149,7 @@ int RunCommandLine(int argc, char** argv) {
             return ExitRefused;
         }
         machine = std::make_unique<HostMachine>(prefix.Folder());
+        if (parser.isSet(noDesktop)) machine->Desktop().SwitchOff();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "Setup: Setup cannot use the Windows machine (Wine prefix): %s\n",
                      error.what());

@@ -170,11 +170,7 @@ class CurrentFolder {
 std::string HostFolderText(const std::filesystem::path& folder) {
     std::error_code ignored;
     const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
-    const std::string utf8 = (absolute.empty() ? folder : absolute).string();
-    if (const auto ansi = Utf8ToAnsi(utf8)) return *ansi;
-    std::string ascii;
-    for (const char c : utf8) ascii += static_cast<unsigned char>(c) < 0x80 ? c : '?';
-    return ascii;
+    return Utf8ToAnsiForMessage((absolute.empty() ? folder : absolute).string());
 }
 
 }  // namespace
@@ -235,12 +231,15 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     TInstallResult result;
     try {
         const CurrentFolder current(source);
-        result = RunInstallation(pars, [&view](TLogFile& log, const std::string& folder) {
-            const CopyingScope scope(view, log, folder);
-            TExtractThread copying;
-            copying.Execute();  // here, on this thread: no window to hand steps to
-            return view.Result();
-        });
+        result = RunInstallation(
+            pars,
+            [&view](TLogFile& log, const std::string& folder) {
+                const CopyingScope scope(view, log, folder);
+                TExtractThread copying;
+                copying.Execute();  // here, on this thread: no window to hand steps to
+                return view.Result();
+            },
+            [out](const std::string& warning) { Say(out, "warning: " + warning); });
     } catch (const std::exception& failure) {
         Say(out, Sentence(failure.what()) + " Setup stopped; the files copied so far stay in " +
                      pars.InstallFolder + " and its Install.log lists them.");
@@ -298,7 +297,8 @@ int UninstallUnattended(bool quiet, std::FILE* out) {
         return ExitRefused;
     }
     try {
-        RemoveInstallation(pars);
+        RemoveInstallation(pars,
+                           [out](const std::string& warning) { Say(out, "warning: " + warning); });
     } catch (const std::exception& failure) {
         Say(out, Sentence(failure.what()) + " Setup stopped part-way through the removal of " +
                      pars.PreviousInstallFolder + ".");

@@ -118,3 +118,10 @@ std::optional<std::string> Utf8ToAnsi(const std::string& utf8) {
     if (!check.Run(utf8.data(), utf8.size(), encoded)) return std::nullopt;
     return Utf16ToAnsi(UnitsOf(encoded));
 }
+
+std::string Utf8ToAnsiForMessage(const std::string& utf8) {
+    if (const auto ansi = Utf8ToAnsi(utf8)) return *ansi;
+    std::string ascii;
+    for (const char c : utf8) ascii += static_cast<unsigned char>(c) < 0x80 ? c : '?';
+    return ascii;
+}

@@ -13,6 +13,9 @@ std::string AnsiToUtf8(const std::string& ansi);
 // UTF-8 to Windows-1252; nothing when the text is not valid UTF-8 or holds a
 // character that Windows-1252 cannot store.
 std::optional<std::string> Utf8ToAnsi(const std::string& utf8);
+// A host text (a file name) for a message: in Windows-1252 when it can be,
+// else with every non-ASCII byte shown as '?'.
+std::string Utf8ToAnsiForMessage(const std::string& utf8);
 
 std::u16string AnsiToUtf16(const std::string& ansi);
 std::optional<std::string> Utf16ToAnsi(const std::u16string& utf16);

@@ -28,3 +28,4 @@ IFileSystem& Files() { return Require(installed.files, "file system"); }
 IRegistry& Registry() { return Require(installed.registry, "registry"); }
 IShell& Shell() { return Require(installed.shell, "shell"); }
 IWindowServices& WindowServices() { return Require(installed.windows, "window services"); }
+IDesktop& Desktop() { return Require(installed.desktop, "desktop"); }

@@ -2,6 +2,7 @@
 // app/ installs the host machine at program start; each test installs its own.
 #pragma once
 
+#include "platform/Desktop.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
@@ -12,6 +13,7 @@ struct Platform {
     IRegistry* registry = nullptr;
     IShell* shell = nullptr;
     IWindowServices* windows = nullptr;
+    IDesktop* desktop = nullptr;
 };
 
 // Makes the given platform the current one; returns the one it replaces.
@@ -24,6 +26,7 @@ IFileSystem& Files();
 IRegistry& Registry();
 IShell& Shell();
 IWindowServices& WindowServices();
+IDesktop& Desktop();
 
 // Installs a platform for a scope and puts the previous one back afterwards.
 class ScopedPlatform {

@@ -14,15 +14,18 @@ inline constexpr char ProgramFilesDirValue[] = "ProgramFilesDir";
 inline constexpr char UninstallKey[] =
     "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora";
 inline constexpr char DisplayNameValue[] = "DisplayName";
+inline constexpr char DisplayName[] = "Lingora";
 inline constexpr char UninstallStringValue[] = "UninstallString";
 
 // HKEY_LOCAL_MACHINE: present only while version 1.0 is installed.
 inline constexpr char Version1Key[] = "\\Software\\Tarnwick\\Lingora\\1.0";
 
 // HKEY_CLASSES_ROOT: the ".wdl" file type and its verbs.
+inline constexpr char Extension[] = ".wdl";
 inline constexpr char ExtensionKey[] = "\\.wdl";
 inline constexpr char FileTypeName[] = "Lingora.Wordlist";
 inline constexpr char FileTypeKey[] = "\\Lingora.Wordlist";
+inline constexpr char FileTypeDescription[] = "Lingora wordlist";
 inline constexpr char DefaultIconKey[] = "\\Lingora.Wordlist\\DefaultIcon";
 inline constexpr char ShellKey[] = "\\Lingora.Wordlist\\Shell";
 inline constexpr char OpenVerb[] = "Open";

@@ -55,14 +55,14 @@ void WriteRegistryEntries(const std::string& installFolder) {
 
     registry.SetRootKey(RootKey::LocalMachine);
     registry.OpenKey(UninstallKey, true);
-    registry.WriteString(DisplayNameValue, "Lingora");
+    registry.WriteString(DisplayNameValue, DisplayName);
     // The bare path: the next setup takes the folder before its last backslash.
     registry.WriteString(UninstallStringValue, JoinPath(installFolder, "Uninst.exe"));
     registry.CloseKey();
 
     registry.SetRootKey(RootKey::ClassesRoot);
     WriteDefaultValue(registry, ExtensionKey, FileTypeName);
-    WriteDefaultValue(registry, FileTypeKey, "Lingora wordlist");
+    WriteDefaultValue(registry, FileTypeKey, FileTypeDescription);
     // Icon index 1: the second icon of the program, the document icon.
     WriteDefaultValue(registry, DefaultIconKey, JoinPath(installFolder, "Lingora.exe") + ",1");
     WriteDefaultValue(registry, ShellKey, OpenVerb);

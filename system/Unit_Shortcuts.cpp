@@ -10,12 +10,6 @@
 
 namespace {
 
-struct ShortcutRow {
-    const char* file;    // the shortcut's file name in the Start-menu folder
-    const char* target;  // the installed file it points at
-};
-
-// In the order of creation, which is also their order in the log.
 constexpr ShortcutRow Shortcuts[] = {
     {"Lingora.lnk", "Lingora.exe"},
     {"Lingora Help.lnk", "Lingohlp.hlp"},
@@ -32,6 +26,8 @@ std::string ProgramsFolder() {
 
 }  // namespace
 
+std::span<const ShortcutRow> ShortcutRows() { return Shortcuts; }
+
 void CreateShortcuts(const std::string& installFolder, const std::string& startMenuFolder,
                      TLogFile& log) {
     log.StartProgramFolderFiles();
@@ -45,7 +41,7 @@ void CreateShortcuts(const std::string& installFolder, const std::string& startM
     IPersistFile* persist = object->QueryPersistFile();
     if (persist == nullptr) throw EIntfCastError();
 
-    for (const ShortcutRow& row : Shortcuts) {
+    for (const ShortcutRow& row : ShortcutRows()) {
         // The name is in the log before the file exists, so that a removal
         // always knows of every shortcut that may have been saved.
         log.WriteLine(row.file);

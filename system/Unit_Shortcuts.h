@@ -3,9 +3,18 @@
 // Programs folder, each recorded in the install log before its file is saved.
 #pragma once
 
+#include <span>
 #include <string>
 
 class TLogFile;
+
+struct ShortcutRow {
+    const char* file;    // the shortcut's file name in the Start-menu folder
+    const char* target;  // the installed file it points at
+};
+
+// The shortcuts in the order of creation, which is also their order in the log.
+std::span<const ShortcutRow> ShortcutRows();
 
 // Writes the "{program folder files}" section of the log and saves the three
 // shortcuts into JoinPath(Programs folder, startMenuFolder), creating the folders

@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <vector>
 
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_Paths.h"
@@ -526,26 +527,30 @@ void TMainForm::ProgFoldersTreeChange(QTreeWidgetItem* node) {
 
 void TMainForm::RunInstallation() {
     bool abandoned = false;
+    std::vector<std::string> warnings;
     TInstallResult result;
     try {
-        result = ::RunInstallation(SetupPars, [&](TLogFile& log, const std::string& folder) {
-            // The copying uses the log only while the progress window is up; it
-            // must not keep a pointer to it afterwards, whatever way this ends.
-            struct Handover {
-                ~Handover() { ExtractPars.LogFile = nullptr; }
-            } handover;
-            ExtractPars.LogFile = &log;
-            ExtractPars.TargetFolder = folder;
-            std::unique_ptr<TExtractForm> ownForm;
-            TExtractForm* progress = ExtractForm;
-            if (progress == nullptr) {
-                ownForm = std::make_unique<TExtractForm>();
-                progress = ownForm.get();
-            }
-            const int modalResult = progress->exec();
-            abandoned = modalResult != 1;
-            return modalResult;
-        });
+        result = ::RunInstallation(
+            SetupPars,
+            [&](TLogFile& log, const std::string& folder) {
+                // The copying uses the log only while the progress window is up; it
+                // must not keep a pointer to it afterwards, whatever way this ends.
+                struct Handover {
+                    ~Handover() { ExtractPars.LogFile = nullptr; }
+                } handover;
+                ExtractPars.LogFile = &log;
+                ExtractPars.TargetFolder = folder;
+                std::unique_ptr<TExtractForm> ownForm;
+                TExtractForm* progress = ExtractForm;
+                if (progress == nullptr) {
+                    ownForm = std::make_unique<TExtractForm>();
+                    progress = ownForm.get();
+                }
+                const int modalResult = progress->exec();
+                abandoned = modalResult != 1;
+                return modalResult;
+            },
+            [&warnings](const std::string& warning) { warnings.push_back(warning); });
     } catch (...) {
         // Copying was abandoned and the log could not be closed cleanly: the
         // wizard closes without the question all the same, and the error is
@@ -557,6 +562,8 @@ void TMainForm::RunInstallation() {
         throw;
     }
     if (result == TInstallResult::Installed) {
+        for (const std::string& warning : warnings)
+            QMessageBox::warning(this, FormText(ApplicationTitle), FormText(warning));
         ShowFinishedPage();
         return;
     }

@@ -1,6 +1,7 @@
 #include "wizard/Unit_Installation.h"
 
 #include <memory>
+#include <vector>
 
 #include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
@@ -10,6 +11,7 @@
 #include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
 #include "system/RegistryNames.h"
+#include "system/Unit_DesktopEntries.h"
 #include "system/Unit_Settings.h"
 #include "system/Unit_Shortcuts.h"
 #include "wizard/Unit_FolderProbe.h"
@@ -49,6 +51,32 @@ void ReadPreviousInstallation(TSetupPars& pars, TOldVersion& oldVersion) {
     pars.InstallFolder = pars.PreviousInstallFolder;
     pars.ProgramFolder = pars.PreviousProgramFolder;
 }
+
+void Warn(const TWarn& warn, const std::string& warning) {
+    if (!warning.empty()) warn(warning);
+}
+
+// The earlier installation with its desktop entries, which are found from the
+// shortcut names of its log: the log is read before the removal deletes it.
+void RemovePreviousWithDesktopEntries(const TSetupPars& pars, const TWarn& warn) {
+    std::vector<std::string> shortcutFiles;
+    try {
+        shortcutFiles =
+            ReadInstallLog(JoinPath(pars.PreviousInstallFolder, LogFileName)).ProgramFolderFiles;
+    } catch (const std::exception&) {
+        // The removal reports an unreadable log itself.
+    }
+    RemovePreviousInstallation(pars.PreviousInstallFolder, pars.PreviousProgramFolder);
+    Warn(warn, RemoveDesktopEntries(pars.PreviousProgramFolder, shortcutFiles));
+}
+
+// However the run ends, the desktop's databases follow the entries it changed.
+struct DesktopDatabasesUpdate {
+    DesktopDatabasesUpdate() = default;
+    DesktopDatabasesUpdate(const DesktopDatabasesUpdate&) = delete;
+    DesktopDatabasesUpdate& operator=(const DesktopDatabasesUpdate&) = delete;
+    ~DesktopDatabasesUpdate() { UpdateDesktopDatabases(); }
+};
 
 }  // namespace
 
@@ -94,14 +122,15 @@ std::optional<std::string> AcceptProgramFolder(const std::string& typed) {
 
 std::string InstallationRefusedReason() { return Registry().ChangesRefusedReason(); }
 
-TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles) {
+TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles,
+                               const TWarn& warn) {
     // Nothing is removed or copied while the machine's registry cannot take the
     // entries that end the installation.
     const std::string refused = InstallationRefusedReason();
     if (!refused.empty()) throw Exception(refused);
 
-    if (pars.PreviousInstallFound)
-        RemovePreviousInstallation(pars.PreviousInstallFolder, pars.PreviousProgramFolder);
+    const DesktopDatabasesUpdate update;
+    if (pars.PreviousInstallFound) RemovePreviousWithDesktopEntries(pars, warn);
     Files().MakeSureDirectoryPathExists(JoinPath(pars.InstallFolder, LogFileName));
 
     auto log = std::make_unique<TLogFile>(pars.InstallFolder, pars.ProgramFolder);
@@ -113,12 +142,14 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
     log->Close();
     log.reset();
     WriteRegistryEntries(pars.InstallFolder);
+    Warn(warn, CreateDesktopEntries(pars.InstallFolder, pars.ProgramFolder));
     return TInstallResult::Installed;
 }
 
-void RemoveInstallation(const TSetupPars& pars) {
+void RemoveInstallation(const TSetupPars& pars, const TWarn& warn) {
     const std::string refused = InstallationRefusedReason();
     if (!refused.empty()) throw Exception(refused);
-    RemovePreviousInstallation(pars.PreviousInstallFolder, pars.PreviousProgramFolder);
+    const DesktopDatabasesUpdate update;
+    RemovePreviousWithDesktopEntries(pars, warn);
     RemoveRegistryEntries();
 }

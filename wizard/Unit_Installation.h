@@ -70,14 +70,20 @@ using TCopyFiles = std::function<int(TLogFile& log, const std::string& installFo
 
 enum class TInstallResult { Installed, Abandoned };
 
+// Receives what went wrong without failing the run (the Linux desktop's entries).
+using TWarn = std::function<void(const std::string& warning)>;
+
 // The installation run, in this order: nothing at all while the registry refuses
-// changes (Exception with the reason); the removal of the earlier installation;
-// the installation folder; the log; the copying; then, when every file was
-// copied, the shortcuts, the log's end and the registry entries. An abandoned
-// copying closes the log and leaves the files copied so far. Errors are raised
-// as they come; the steps after a failed one are not done.
-TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles);
+// changes (Exception with the reason); the removal of the earlier installation
+// with its desktop entries; the installation folder; the log; the copying; then,
+// when every file was copied, the shortcuts, the log's end, the registry entries
+// and the desktop entries. An abandoned copying closes the log and leaves the
+// files copied so far. Errors are raised as they come; the steps after a failed
+// one are not done.
+TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles,
+                               const TWarn& warn);
 
 // Removes the installation recorded in pars (PreviousInstallFound): the same
-// removal as before a new copy, then the uninstall entry and the file type.
-void RemoveInstallation(const TSetupPars& pars);
+// removal as before a new copy, with the desktop entries, then the uninstall
+// entry and the file type.
+void RemoveInstallation(const TSetupPars& pars, const TWarn& warn);

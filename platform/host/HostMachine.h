@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/Platform.h"
+#include "platform/host/HostDesktop.h"
 #include "platform/host/HostFileSystem.h"
 #include "platform/host/HostRegistry.h"
 #include "platform/host/HostShell.h"
@@ -15,9 +16,11 @@ class HostMachine {
   public:
     // Lays down the minimal prefix first when the folder holds none (see
     // WinePrefix::EnsureExists, which may throw). starter starts programs and
-    // the restart (tests give one that records them).
+    // the restart (tests give one that records them); desktop names the Linux
+    // desktop's folders (tests give temporary ones).
     explicit HostMachine(std::filesystem::path prefixFolder, PrefixArch arch = PrefixArch::Win32,
-                         ProcessStarter starter = StartDetached);
+                         ProcessStarter starter = StartDetached,
+                         DesktopSettings desktop = DesktopSettings::FromEnvironment());
     HostMachine(const HostMachine&) = delete;
     HostMachine& operator=(const HostMachine&) = delete;
 
@@ -26,8 +29,9 @@ class HostMachine {
     HostRegistry& Registry() { return registry_; }
     HostShell& Shell() { return shell_; }
     HostWindowServices& WindowServices() { return windows_; }
+    HostDesktop& Desktop() { return desktop_; }
 
-    // The four interfaces, for InstallPlatform or ScopedPlatform.
+    // The five interfaces, for InstallPlatform or ScopedPlatform.
     Platform GetPlatform();
 
   private:
@@ -38,4 +42,5 @@ class HostMachine {
     HostRegistry registry_;
     HostShell shell_;
     HostWindowServices windows_;
+    HostDesktop desktop_;
 };

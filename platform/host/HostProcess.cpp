@@ -20,8 +20,13 @@ std::string NameOf(const std::string& assignment) {
 
 }  // namespace
 
-bool StartDetached(const ProcessRequest& request) {
-    if (request.arguments.empty() || request.arguments.front().empty()) return false;
+namespace {
+
+// posix_spawnp of the request with stdin from /dev/null; in a session of its
+// own when detached, with stdout and stderr to /dev/null when quiet. Nothing
+// when it could not be started.
+std::optional<pid_t> Spawn(const ProcessRequest& request, bool detached, bool quiet) {
+    if (request.arguments.empty() || request.arguments.front().empty()) return std::nullopt;
 
     std::vector<std::string> environment;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
@@ -45,25 +50,48 @@ bool StartDetached(const ProcessRequest& request) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (quiet) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    }
     if (!request.workingFolder.empty())
         posix_spawn_file_actions_addchdir_np(&actions, request.workingFolder.c_str());
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    if (detached) posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
 
     pid_t child = 0;
     const int result =
         posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (result != 0) return false;
+    if (result != 0) return std::nullopt;
+    return child;
+}
 
-    std::thread([child] {
-        int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+int WaitFor(pid_t child) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return status;
+}
+
+}  // namespace
+
+bool StartDetached(const ProcessRequest& request) {
+    const std::optional<pid_t> child = Spawn(request, true, false);
+    if (!child) return false;
+    std::thread([pid = *child] { WaitFor(pid); }).detach();
     return true;
+}
+
+std::optional<int> RunQuietly(const ProcessRequest& request) {
+    const std::optional<pid_t> child = Spawn(request, false, true);
+    if (!child) return std::nullopt;
+    const int status = WaitFor(*child);
+    if (status < 0 || !WIFEXITED(status)) return std::nullopt;
+    return WEXITSTATUS(status);
 }
 
 std::optional<std::filesystem::path> FindProgramOnPath(const std::string& name) {

@@ -1,5 +1,6 @@
-// Starting host programs detached from Setup: Setup neither waits for them nor
-// sees their outcome, as with ShellExecute and a restart request.
+// Starting host programs: detached from Setup, which neither waits for them nor
+// sees their outcome, as with ShellExecute and a restart request; or run to
+// their end, as the desktop's database tools are.
 #pragma once
 
 #include <filesystem>
@@ -21,6 +22,10 @@ using ProcessStarter = std::function<bool(const ProcessRequest&)>;
 // posix_spawn in a session of its own with stdin from /dev/null; the child is
 // reaped in the background so that it leaves no zombie.
 bool StartDetached(const ProcessRequest& request);
+
+// Runs the program to its end with its output discarded: its exit code, or
+// nothing when it could not be started or did not exit by itself.
+std::optional<int> RunQuietly(const ProcessRequest& request);
 
 // The full path of a program found in $PATH; nothing when it is not there.
 std::optional<std::filesystem::path> FindProgramOnPath(const std::string& name);

@@ -11,11 +11,16 @@ namespace fs = std::filesystem;
 TempPrefix::TempPrefix(PrefixArch arch)
     : started_(std::make_shared<std::vector<ProcessRequest>>()) {
     auto started = started_;
-    machine_ = std::make_unique<HostMachine>(temp_.Path() / "prefix", arch,
-                                             [started](const ProcessRequest& request) {
-                                                 started->push_back(request);
-                                                 return true;
-                                             });
+    DesktopSettings desktop;
+    desktop.dataHome = temp_.Path() / "xdg-data";
+    desktop.configHome = temp_.Path() / "xdg-config";
+    machine_ = std::make_unique<HostMachine>(
+        temp_.Path() / "prefix", arch,
+        [started](const ProcessRequest& request) {
+            started->push_back(request);
+            return true;
+        },
+        desktop);
     installed_ = std::make_unique<ScopedPlatform>(machine_->GetPlatform());
 }
 

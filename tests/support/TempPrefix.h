@@ -1,7 +1,8 @@
 // A temporary Wine prefix for one test: a fresh folder with the minimal prefix,
 // a host machine on it installed as the platform for the TempPrefix's lifetime,
 // and helpers to look at what the test did there. Programs that the machine
-// would start (ShellExecute, the restart) are recorded, never started.
+// would start (ShellExecute, the restart) are recorded, never started. The
+// Linux desktop's folders are temporary ones beside the prefix.
 #pragma once
 
 #include <gtest/gtest.h>
