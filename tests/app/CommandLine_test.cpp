@@ -22,10 +22,14 @@ struct Outcome {
 
 class CommandLineTest : public testing::Test {
   protected:
-    // Runs Setup in the volumes' folder with only PATH, HOME and WINEPREFIX:
-    // no DISPLAY, no WAYLAND_DISPLAY, no QT_QPA_PLATFORM.
-    Outcome Setup(const QStringList& arguments, const std::string& prefix = "") {
+    // Runs Setup in the volumes' folder with only PATH, HOME (a temporary one)
+    // and WINEPREFIX, and the extra variables given: no DISPLAY, no
+    // WAYLAND_DISPLAY, no QT_QPA_PLATFORM, no XDG folders.
+    Outcome Setup(const QStringList& arguments, const std::string& prefix = "",
+                  const QStringList& extraEnvironment = {}) {
         QProcessEnvironment environment;
+        for (const QString& assignment : extraEnvironment)
+            environment.insert(assignment.section('=', 0, 0), assignment.section('=', 1));
         environment.insert("PATH", qEnvironmentVariable("PATH"));
         environment.insert("HOME", QString::fromStdString(temp_.Path().string()));
         environment.insert("WINEPREFIX",
@@ -140,6 +144,29 @@ TEST_F(CommandLineTest, InstallsAndRemovesWithoutADisplay) {
     outcome = Setup({"--unattended", "--accept-licence", "--source", Volumes().c_str()});
     EXPECT_EQ(outcome.code, 4) << outcome.err;
     EXPECT_NE(outcome.err.find("Setup.d02 (disk 2)"), std::string::npos) << outcome.err;
+}
+
+TEST_F(CommandLineTest, DesktopEntriesCanBeSwitchedOff) {
+    const fs::path menu = temp_.Path() / ".local" / "share" / "applications" / "wine" / "Programs";
+    Outcome outcome = Setup({"--unattended", "--accept-licence", "--no-desktop-entries"});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_FALSE(fs::exists(temp_.Path() / ".local"));
+    EXPECT_EQ(Setup({"--uninstall", "--no-desktop-entries"}).code, 2);
+
+    outcome = Setup({"--unattended", "--accept-licence", "--quiet"}, "",
+                    {"WINEDLLOVERRIDES=mscoree=;winemenubuilder.exe=d"});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_FALSE(fs::exists(temp_.Path() / ".local"));
+
+    // By default the entries go to ~/.local/share and ~/.config, and with the removal.
+    outcome = Setup({"--unattended", "--accept-licence", "--quiet"});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_TRUE(fs::exists(menu / "Lingora" / "Lingora.desktop"));
+    EXPECT_TRUE(fs::exists(temp_.Path() / ".config" / "menus" / "applications-merged" /
+                           "wine-Programs-Lingora-Lingora.menu"));
+    outcome = Setup({"--uninstall", "--quiet"});
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_FALSE(fs::exists(menu));
 }
 
 }  // namespace

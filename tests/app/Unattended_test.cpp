@@ -16,6 +16,7 @@
 #include "app/ExitCodes.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
+#include "platform/host/HostDesktop.h"
 #include "system/RegistryNames.h"
 #include "tests/support/Doubles.h"
 #include "tests/support/TempFolder.h"
@@ -272,6 +273,59 @@ TEST_F(UnattendedTest, RemovalLeavesThePrefixAsBeforeTheInstallation) {
 
     EXPECT_EQ(Uninstall(), ExitRefused);
     EXPECT_TRUE(Says("is not installed")) << messages_;
+}
+
+TEST_F(UnattendedTest, DesktopEntriesComeAndGoWithTheInstallation) {
+    HostDesktop& desktop = prefix_.Machine().Desktop();
+    const fs::path data = desktop.Settings().dataHome;
+    const fs::path config = desktop.Settings().configHome;
+    fs::create_directories(data);
+    fs::create_directories(config);
+    options_.Group = "Taal & Woorden\\Nederlands";
+    options_.GroupGiven = true;
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    for (const char* name : {"Lingora", "Lingora Help", "Uninstall Lingora"}) {
+        EXPECT_TRUE(fs::exists(desktop.MenuEntryFile(options_.Group, name))) << name;
+        EXPECT_TRUE(fs::exists(desktop.MenuFile(options_.Group, name))) << name;
+    }
+    EXPECT_NE(TempFolder::ReadFile(desktop.FileTypeEntryFile(".wdl"))
+                  .find("wine start /ProgIDOpen Lingora.Wordlist %f"),
+              std::string::npos);
+    EXPECT_FALSE(Says("warning")) << messages_;
+
+    // Installed again into another Start-menu folder: the first folder's entries go.
+    options_.Group = "Lingora";
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    EXPECT_FALSE(fs::exists(data / "applications" / "wine" / "Programs" / "Taal & Woorden"));
+    EXPECT_TRUE(fs::exists(desktop.MenuEntryFile("Lingora", "Lingora")));
+
+    EXPECT_EQ(Uninstall(), ExitDone) << messages_;
+    EXPECT_TRUE(Tree(data).empty()) << Tree(data).begin()->first;
+    EXPECT_TRUE(Tree(config).empty()) << Tree(config).begin()->first;
+}
+
+TEST_F(UnattendedTest, SwitchedOffTheDesktopGetsNoEntries) {
+    prefix_.Machine().Desktop().SwitchOff();
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    EXPECT_FALSE(fs::exists(prefix_.Machine().Desktop().Settings().dataHome));
+    EXPECT_FALSE(fs::exists(prefix_.Machine().Desktop().Settings().configHome));
+}
+
+TEST_F(UnattendedTest, AnUnwritableDesktopIsAWarningOnly) {
+    const fs::path data = prefix_.Machine().Desktop().Settings().dataHome;
+    fs::create_directories(data.parent_path());
+    std::ofstream(data) << "a file where the desktop's folder should be";
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    EXPECT_TRUE(
+        Says("Setup: warning: Lingora's entries in the desktop's application menu could "
+             "not all be written (Cannot create " +
+             data.string()))
+        << messages_;
+    EXPECT_TRUE(Says("is installed in")) << messages_;
+    TRegistry registry;
+    registry.SetRootKey(RootKey::LocalMachine);
+    EXPECT_TRUE(registry.OpenKey(regnames::UninstallKey, false));
+    EXPECT_EQ(Uninstall(), ExitDone) << messages_;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -328,6 +329,8 @@ TEST_F(InstallationTest, SecondInstallationRemovesTheFirst) {
     WriteVolumeSet(volumes_.Path(), Payload(), 1000);
     const std::string first = "C:\\Program Files\\Lingora";
     Install(first, "Lingora", first, "Tarnwick\\Lingora");
+    EXPECT_TRUE(
+        fs::exists(prefix_.Machine().Desktop().MenuEntryFile("Tarnwick\\Lingora", "Lingora")));
     // A verb of the older layout beside the one written now.
     WriteString(RootKey::ClassesRoot, "\\Lingora.Wordlist\\Shell\\Openen\\command", "",
                 "C:\\Old\\Lingora.exe \"%1\"");
@@ -350,6 +353,13 @@ TEST_F(InstallationTest, SecondInstallationRemovesTheFirst) {
     EXPECT_TRUE(Exists(JoinPath(first, "Words\\Mine.wdl")));  // not the setup's to remove
     EXPECT_FALSE(Exists(JoinPath(prefix_.ProgramsFolder(), "Tarnwick")));
     EXPECT_FALSE(KeyExists(RootKey::ClassesRoot, "\\Lingora.Wordlist\\Shell\\Openen"));
+    // The desktop's menu follows the Start menu.
+    HostDesktop& desktop = prefix_.Machine().Desktop();
+    EXPECT_FALSE(fs::exists(desktop.MenuEntryFile("Tarnwick\\Lingora", "Lingora")));
+    EXPECT_FALSE(fs::exists(desktop.Settings().dataHome / "applications" / "wine" / "Programs" /
+                            "Tarnwick"));
+    EXPECT_TRUE(fs::exists(desktop.MenuEntryFile("Lingora", "Uninstall Lingora")));
+    EXPECT_TRUE(fs::exists(desktop.FileTypeEntryFile(".wdl")));
 
     ExpectFiles(again, second);
     EXPECT_EQ(prefix_.ReadFile(JoinPath(again, "Install.log")), ExpectedLog("Lingora", second));
@@ -365,6 +375,27 @@ TEST_F(InstallationTest, SecondInstallationRemovesTheFirst) {
     EXPECT_EQ(prefix_.ReadFile(JoinPath(again, "Install.log")), ExpectedLog("Lingora", Payload()));
     ExpectShortcuts(again, "Lingora");
     ExpectRegistry(again);
+}
+
+TEST_F(InstallationTest, AnUnwritableDesktopIsAWarningAndTheInstallationFinishes) {
+    WriteVolumeSet(volumes_.Path(), Payload(), 100000);
+    const fs::path data = prefix_.Machine().Desktop().Settings().dataHome;
+    fs::create_directories(data.parent_path());
+    std::ofstream(data) << "a file where the desktop's folder should be";
+    std::string warning;
+    WhenModal answer([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; },
+                     [&warning](QWidget* w) {
+                         auto* box = qobject_cast<QMessageBox*>(w);
+                         warning = box->text().toStdString();
+                         box->accept();
+                     });
+    const std::string folder = "C:\\Program Files\\Lingora";
+    Install(folder, "Lingora", folder, "Lingora");
+    EXPECT_TRUE(answer.Done());
+    EXPECT_NE(warning.find("could not all be written"), std::string::npos) << warning;
+    EXPECT_NE(warning.find(data.string()), std::string::npos) << warning;
+    ExpectRegistry(folder);
+    ExpectShortcuts(folder, "Lingora");
 }
 
 TEST_F(InstallationTest, CopyCancelledAtADiskChangeKeepsWhatWasCopied) {
