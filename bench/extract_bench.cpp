@@ -155,9 +155,15 @@ long RunUnattended(const fs::path& prefix, const fs::path& volumes, const std::s
     const std::vector<std::string> arguments = {SETUP_PATH, "--unattended",  "--accept-licence",
                                                 "--quiet",  "--dir",         target,
                                                 "--source", volumes.string()};
-    std::vector<std::string> environment = {"WINEPREFIX=" + prefix.string()};
+    // The whole installation, its desktop entries too, in folders of the bench's own.
+    std::vector<std::string> environment = {"WINEPREFIX=" + prefix.string(),
+                                            "XDG_DATA_HOME=" + prefix.string() + "-xdg-data",
+                                            "XDG_CONFIG_HOME=" + prefix.string() + "-xdg-config"};
     for (char** variable = environ; *variable != nullptr; ++variable)
-        if (std::strncmp(*variable, "WINEPREFIX=", 11) != 0) environment.push_back(*variable);
+        if (std::strncmp(*variable, "WINEPREFIX=", 11) != 0 &&
+            std::strncmp(*variable, "XDG_DATA_HOME=", 14) != 0 &&
+            std::strncmp(*variable, "XDG_CONFIG_HOME=", 16) != 0)
+            environment.push_back(*variable);
     const auto pointers = [](std::vector<std::string>& strings) {
         std::vector<char*> list;
         for (std::string& text : strings) list.push_back(text.data());

@@ -3,6 +3,10 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -10,12 +14,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/host/DesktopEntryText.h"
 #include "platform/host/HostProcess.h"
+#include "platform/host/ProgramIcons.h"
 
 namespace fs = std::filesystem;
 using desktopentry::ExecValue;
@@ -29,6 +35,9 @@ namespace {
 constexpr const char* MimeDatabaseFiles[] = {
     "aliases",    "generic-icons", "globs",     "globs2", "icons",   "magic",
     "mime.cache", "subclasses",    "treemagic", "types",  "version", "XMLnamespaces"};
+
+// Programs larger than this are not read for their icon.
+constexpr std::uintmax_t MaxIconSource = 64ull << 20;
 
 fs::path HomeFolder() {
     const char* home = std::getenv("HOME");
@@ -199,6 +208,8 @@ void HostDesktop::AddMenuEntry(const DesktopMenuEntry& entry) {
     if (folder.error == 0 && folder.exists) {
         if (const auto value = StringValue(folder.host.string())) text += "Path=" + *value + "\n";
     }
+    if (const std::optional<std::string> icon = WriteIcon(entry.target))
+        text += "Icon=" + *icon + "\n";
     text += "StartupNotify=true\n";
     WriteFile(MenuEntryFile(entry.folder, entry.name), text);
     WriteDirectoryFiles(path);
@@ -277,7 +288,9 @@ void HostDesktop::RemoveMenuEntry(const std::string& folder, const std::string& 
     std::error_code error;
     if (fs::exists(entry, error)) {
         if (!BelongsToThisPrefix(entry)) return;
+        const std::string icon = IconOf(entry);
         RemoveFile(entry);
+        if (!icon.empty()) RemoveIcon(icon);
     }
     RemoveFile(MenuFile(folder, name));
 
@@ -389,5 +402,90 @@ void HostDesktop::RemoveEmptyFolders(fs::path folder, const fs::path& stop) {
         fs::remove(folder, error);
         if (error) return;
         folder = folder.parent_path();
+    }
+}
+
+fs::path HostDesktop::Icons() const { return settings_.dataHome / "icons" / "hicolor"; }
+
+std::string HostDesktop::IconName(const std::string& target) const {
+    // Unique for this prefix's program, so that removing it never takes
+    // another prefix's icon: FNV-1a of the prefix and the Windows path.
+    std::uint32_t hash = 2166136261u;
+    for (const char c : prefixFolder_.string() + "|" + target) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    const std::size_t slash = target.find_last_of("\\/:");
+    std::string base = target.substr(slash == std::string::npos ? 0 : slash + 1);
+    base = base.substr(0, base.rfind('.'));
+    char suffix[10];
+    std::snprintf(suffix, sizeof suffix, "-%08x", hash);
+    return "wine-" + AnsiToUtf8(base) + suffix;
+}
+
+std::optional<std::string> HostDesktop::WriteIcon(const std::string& target) {
+    const HostLocation program = files_.Locate(target);
+    std::error_code error;
+    if (program.error != 0 || !program.regular) return std::nullopt;
+    const std::uintmax_t size = fs::file_size(program.host, error);
+    if (error || size > MaxIconSource) return std::nullopt;
+    std::ifstream in(program.host, std::ios::binary);
+    const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::optional<std::string> ico = ProgramIcon(image);
+    if (!ico) return std::nullopt;
+
+    const std::string name = IconName(target);
+    if (!StringValue(name)) return std::nullopt;
+    QByteArray bytes(ico->data(), static_cast<qsizetype>(ico->size()));
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer, "ico");
+    // Of the images of one size, the one of most colours (its bits per pixel
+    // in the .ico file's entry, in the reader's order).
+    std::map<int, std::pair<unsigned, QImage>> best;
+    for (int i = 0; i < std::max(reader.imageCount(), 1); ++i) {
+        if (i > 0 && !reader.jumpToNextImage()) break;
+        const QImage picture = reader.read();
+        if (picture.isNull() || picture.width() != picture.height()) continue;
+        const std::size_t entry = 6 + 16 * static_cast<std::size_t>(i);
+        const unsigned bits = entry + 8 <= ico->size()
+                                  ? static_cast<unsigned char>((*ico)[entry + 6]) |
+                                        static_cast<unsigned char>((*ico)[entry + 7]) << 8
+                                  : 0;
+        auto found = best.find(picture.width());
+        if (found == best.end() || bits > found->second.first)
+            best[picture.width()] = {bits, picture};
+    }
+    for (const auto& [size, picture] : best) {
+        QByteArray png;
+        QBuffer output(&png);
+        output.open(QIODevice::WriteOnly);
+        if (!picture.second.save(&output, "PNG")) continue;
+        WriteFile(Icons() / (std::to_string(size) + "x" + std::to_string(size)) / "apps" /
+                      (name + ".png"),
+                  std::string(png.constData(), static_cast<std::size_t>(png.size())));
+    }
+    if (best.empty()) return std::nullopt;
+    return name;
+}
+
+std::string HostDesktop::IconOf(const fs::path& entryFile) const {
+    std::ifstream in(entryFile);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("Icon=", 0) == 0) return desktopentry::UnescapeStringValue(line.substr(5));
+    return "";
+}
+
+void HostDesktop::RemoveIcon(const std::string& name) {
+    // Only the icons named as Setup names them, in the size folders there are.
+    if (name.rfind("wine-", 0) != 0 || name.find('/') != std::string::npos || name == "wine-")
+        return;
+    std::error_code error;
+    if (!fs::is_directory(Icons(), error)) return;
+    std::vector<fs::path> sizes;
+    for (const auto& size : fs::directory_iterator(Icons(), error)) sizes.push_back(size.path());
+    for (const fs::path& size : sizes) {
+        RemoveFile(size / "apps" / (name + ".png"));
+        RemoveEmptyFolders(size / "apps", settings_.dataHome);
     }
 }

@@ -6,12 +6,14 @@
 //   $XDG_DATA_HOME/desktop-directories/wine-wine.directory, wine-Programs[-<folder>].directory
 //   $XDG_DATA_HOME/mime/packages/x-wine-extension-<ext>.xml
 //   $XDG_DATA_HOME/applications/wine-extension-<ext>.desktop
+//   $XDG_DATA_HOME/icons/hicolor/<size>/apps/wine-<program>-<hash>.png (the programs' icons)
 // Each entry starts its program through `wine` with WINEPREFIX set to this
 // prefix; that is also how the removal tells this prefix's entries from
 // another's of the same name.
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +60,9 @@ class HostDesktop : public IDesktop {
     std::filesystem::path FileTypeEntryFile(const std::string& extension) const;
     std::filesystem::path MimePackageFile(const std::string& extension) const;
     static std::string MimeTypeName(const std::string& extension);
+    // The icon theme name of a program's icon: "wine-<name>-<8 hex digits>".
+    std::string IconName(const std::string& target) const;
+    std::filesystem::path Icons() const;  // $XDG_DATA_HOME/icons/hicolor
 
   private:
     // "wine", "Programs", then the folder's levels: UTF-8 names. Throws
@@ -70,6 +75,11 @@ class HostDesktop : public IDesktop {
     std::string ExecPrefix() const;  // for the ownership check
     bool BelongsToThisPrefix(const std::filesystem::path& entryFile) const;
     void WriteDirectoryFiles(const std::vector<std::string>& menuPath);
+    // The program's own icon in every size it has, as PNG files of the icon
+    // theme; its name, or nothing when the program has no icon to be had.
+    std::optional<std::string> WriteIcon(const std::string& target);
+    std::string IconOf(const std::filesystem::path& entryFile) const;
+    void RemoveIcon(const std::string& name);
     void WriteFile(const std::filesystem::path& file, const std::string& text);
     void RemoveFile(const std::filesystem::path& file);
     // Removes the empty folders from folder up to (not including) stop.

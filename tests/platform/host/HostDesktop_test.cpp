@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
 #include <QXmlStreamReader>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +20,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/host/HostProcess.h"
+#include "tests/support/PeImageWriter.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TempPrefix.h"
 
@@ -49,6 +52,16 @@ std::string Shell(const std::string& command, int* status = nullptr) {
 
 bool Installed(const char* program) { return FindProgramOnPath(program).has_value(); }
 
+std::string Ico(int size) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "ICO");
+    return bytes.toStdString();
+}
+
 // Every file and folder below root, with the files' contents.
 std::map<std::string, std::string> Snapshot(const fs::path& root) {
     std::map<std::string, std::string> entries;
@@ -72,7 +85,10 @@ class HostDesktopTest : public testing::Test {
     }
 
     void Install() {
-        prefix_.WriteFile(std::string(kInstall) + "\\Lingora.exe", "MZ");
+        // Lingora has an icon, its uninstaller none.
+        prefix_.WriteFile(std::string(kInstall) + "\\Lingora.exe",
+                          testpe::ProgramWithIcons({{Ico(16), Ico(32)}}));
+        prefix_.WriteFile(std::string(kInstall) + "\\Uninstall Lingora.exe", "MZ");
         for (const char* name : {"Lingora", "Uninstall Lingora"})
             Desktop().AddMenuEntry(
                 {kFolder, name, std::string(kInstall) + "\\" + name + ".exe", kInstall});
@@ -256,6 +272,28 @@ TEST_F(HostDesktopTest, MissingDatabaseToolsAreNoError) {
     EXPECT_NO_THROW(Install());
     setenv("PATH", path.c_str(), 1);
     EXPECT_TRUE(fs::exists(Desktop().MimePackageFile(".wdl")));
+}
+
+TEST_F(HostDesktopTest, AProgramsIconIsTheEntrysIconInEachOfItsSizes) {
+    Install();
+    const std::string name = Desktop().IconName(std::string(kInstall) + "\\Lingora.exe");
+    EXPECT_NE(TempFolder::ReadFile(Desktop().MenuEntryFile(kFolder, "Lingora"))
+                  .find("\nIcon=" + name + "\n"),
+              std::string::npos);
+    EXPECT_EQ(
+        TempFolder::ReadFile(Desktop().MenuEntryFile(kFolder, "Uninstall Lingora")).find("Icon="),
+        std::string::npos);
+    for (const char* size : {"16x16", "32x32"}) {
+        QImage icon(
+            QString::fromStdString((Desktop().Icons() / size / "apps" / (name + ".png")).string()));
+        EXPECT_FALSE(icon.isNull()) << size;
+        EXPECT_EQ(icon.pixel(0, 0), QColor(Qt::darkCyan).rgb()) << size;
+    }
+    // Another prefix's program of the same path has an icon of another name.
+    TempPrefix other;
+    EXPECT_NE(other.Machine().Desktop().IconName(std::string(kInstall) + "\\Lingora.exe"), name);
+    Remove();
+    EXPECT_FALSE(fs::exists(Data() / "icons"));
 }
 
 }  // namespace
