@@ -144,7 +144,7 @@ int RunCommandLine(int argc, char** argv) {
             ReleaseTexts();
             return ExitRefused;
         }
-        machine = std::make_unique<HostMachine>(prefix.Folder());
+        machine = HostMachine::Open(prefix.Folder());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "Setup: Setup cannot use the Windows machine (Wine prefix): %s\n",
                      error.what());
