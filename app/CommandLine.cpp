@@ -148,7 +148,7 @@ int RunCommandLine(int argc, char** argv) {
             ReleaseTexts();
             return ExitRefused;
         }
-        machine = std::make_unique<HostMachine>(prefix.Folder());
+        machine = HostMachine::Open(prefix.Folder());
         if (parser.isSet(noDesktop)) machine->Desktop().SwitchOff();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "Setup: Setup cannot use the Windows machine (Wine prefix): %s\n",

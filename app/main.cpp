@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<HostMachine> machine;
     try {
         CheckWinePrefixVariable(std::getenv("WINEPREFIX"));
-        machine = std::make_unique<HostMachine>(WinePrefix::DefaultFolder());
+        machine = HostMachine::Open(WinePrefix::DefaultFolder());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "Setup: %s\n", error.what());
         QMessageBox::critical(nullptr, ApplicationTitle,

@@ -1,5 +1,9 @@
 #include "platform/host/HostMachine.h"
 
+#include <cstdlib>
+
+#include "platform/host/WineInstallation.h"
+
 WinePrefix HostMachine::Prepared(std::filesystem::path folder, PrefixArch arch) {
     WinePrefix prefix(std::move(folder));
     prefix.EnsureExists(arch);
@@ -17,4 +21,12 @@ HostMachine::HostMachine(std::filesystem::path prefixFolder, PrefixArch arch,
 
 Platform HostMachine::GetPlatform() {
     return Platform{&files_, &registry_, &shell_, &windows_, &desktop_};
+}
+
+std::unique_ptr<HostMachine> HostMachine::Open(std::filesystem::path prefixFolder) {
+    // (The kind given for an existing prefix is not used: it keeps its own.)
+    PrefixArch arch = PrefixArch::Win64;
+    if (!WinePrefix(prefixFolder).Exists())
+        arch = NewPrefixArch(std::getenv("WINEARCH"), WineInstallation::FindOnPath());
+    return std::make_unique<HostMachine>(std::move(prefixFolder), arch);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 
 #include "platform/Platform.h"
 #include "platform/host/HostDesktop.h"
@@ -21,6 +22,11 @@ class HostMachine {
     explicit HostMachine(std::filesystem::path prefixFolder, PrefixArch arch = PrefixArch::Win32,
                          ProcessStarter starter = StartDetached,
                          DesktopSettings desktop = DesktopSettings::FromEnvironment());
+    // The machine on the prefix in prefixFolder as the program uses it: an
+    // existing prefix keeps its kind; a new one is of the kind the installed
+    // Wine would make (NewPrefixArch with $WINEARCH), checked before anything
+    // is written. Throws std::runtime_error with a message for the user.
+    static std::unique_ptr<HostMachine> Open(std::filesystem::path prefixFolder);
     HostMachine(const HostMachine&) = delete;
     HostMachine& operator=(const HostMachine&) = delete;
 

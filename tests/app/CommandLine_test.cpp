@@ -23,17 +23,16 @@ struct Outcome {
 class CommandLineTest : public testing::Test {
   protected:
     // Runs Setup in the volumes' folder with only PATH, HOME (a temporary one)
-    // and WINEPREFIX, and the extra variables given: no DISPLAY, no
-    // WAYLAND_DISPLAY, no QT_QPA_PLATFORM, no XDG folders.
+    // and WINEPREFIX: no DISPLAY, no WAYLAND_DISPLAY, no QT_QPA_PLATFORM, no XDG
+    // folders. extra adds variables or replaces these.
     Outcome Setup(const QStringList& arguments, const std::string& prefix = "",
-                  const QStringList& extraEnvironment = {}) {
+                  const QProcessEnvironment& extra = {}) {
         QProcessEnvironment environment;
-        for (const QString& assignment : extraEnvironment)
-            environment.insert(assignment.section('=', 0, 0), assignment.section('=', 1));
         environment.insert("PATH", qEnvironmentVariable("PATH"));
         environment.insert("HOME", QString::fromStdString(temp_.Path().string()));
         environment.insert("WINEPREFIX",
                            QString::fromStdString(prefix.empty() ? Prefix().string() : prefix));
+        environment.insert(extra);
         QProcess process;
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(QString::fromStdString(Volumes().string()));
@@ -46,6 +45,13 @@ class CommandLineTest : public testing::Test {
         return outcome;
     }
     fs::path Prefix() const { return temp_.Path() / "prefix"; }
+    // Where Setup, a 32-bit program, installs by default: the kind of the new
+    // prefix depends on the Wine installed.
+    fs::path Installed() const {
+        const bool win64 = TempFolder::ReadFile(Prefix() / "system.reg").find("\n#arch=win64\n") !=
+                           std::string::npos;
+        return Prefix() / "drive_c" / (win64 ? "Program Files (x86)" : "Program Files") / "Lingora";
+    }
     fs::path Volumes() const { return temp_.Path() / "volumes"; }
 
     void SetUp() override {
@@ -101,8 +107,8 @@ TEST_F(CommandLineTest, WineRunningOnThePrefixIsRefusedBeforeAnyChange) {
     const std::string wine = "WINEPREFIX='" + Prefix().string() + "' wineserver";
     // The server goes to the background once it holds the prefix.
     ASSERT_EQ(std::system((wine + " -p 10").c_str()), 0);
-    const std::string log =
-        TempFolder::ReadFile(Prefix() / "drive_c" / "Program Files" / "Lingora" / "Install.log");
+    const std::string log = TempFolder::ReadFile(Installed() / "Install.log");
+    ASSERT_FALSE(log.empty());
     Outcome outcome = Setup({"--uninstall"});
     EXPECT_EQ(outcome.code, 3) << outcome.err;
     EXPECT_NE(outcome.err.find("close the programs that run in this Wine prefix"),
@@ -111,10 +117,43 @@ TEST_F(CommandLineTest, WineRunningOnThePrefixIsRefusedBeforeAnyChange) {
     outcome = Setup({"--unattended", "--accept-licence", "--dir", "C:\\Other"});
     EXPECT_EQ(outcome.code, 3) << outcome.err;
     std::system((wine + " -k; " + wine + " -w").c_str());
-    EXPECT_EQ(
-        TempFolder::ReadFile(Prefix() / "drive_c" / "Program Files" / "Lingora" / "Install.log"),
-        log);
+    EXPECT_EQ(TempFolder::ReadFile(Installed() / "Install.log"), log);
     EXPECT_FALSE(fs::exists(Prefix() / "drive_c" / "Other"));
+}
+
+TEST_F(CommandLineTest, ANewPrefixIsOfTheKindTheInstalledWineRuns) {
+    // A Wine with only its 64-bit half, laid out as Debian lays it out.
+    temp_.WriteFile("usr/bin/wine", "#!/bin/sh\n");
+    temp_.WriteFile("usr/lib/wine/wine64", std::string("\x7f"
+                                                       "ELF\x02",
+                                                       5));
+    temp_.WriteFile("usr/lib/x86_64-linux-gnu/wine/x86_64-unix/ntdll.so", "");
+    QProcessEnvironment environment;
+    environment.insert("PATH", QString::fromStdString((temp_.Path() / "usr/bin").string()));
+
+    environment.insert("WINEARCH", "win32");
+    Outcome outcome = Setup({"--unattended", "--accept-licence"}, "", environment);
+    EXPECT_EQ(outcome.code, 2) << outcome.err;
+    EXPECT_NE(outcome.err.find("WINEARCH is win32, but the Wine installed here runs only 64-bit"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix()));
+
+    environment.remove("WINEARCH");
+    outcome = Setup({"--unattended", "--accept-licence"}, "", environment);
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_NE(TempFolder::ReadFile(Prefix() / "system.reg").find("\n#arch=win64\n"),
+              std::string::npos);
+    // The 32-bit program's folder on a 64-bit prefix.
+    EXPECT_TRUE(
+        fs::exists(Prefix() / "drive_c" / "Program Files (x86)" / "Lingora" / "Install.log"));
+
+    // An existing prefix keeps its kind, whatever WINEARCH says.
+    environment.insert("WINEARCH", "win32");
+    outcome = Setup({"--uninstall", "--quiet"}, "", environment);
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_NE(TempFolder::ReadFile(Prefix() / "system.reg").find("\n#arch=win64\n"),
+              std::string::npos);
 }
 
 TEST_F(CommandLineTest, RemovalFromAFolderWithoutAPrefixLaysNoneDown) {
@@ -127,7 +166,7 @@ TEST_F(CommandLineTest, RemovalFromAFolderWithoutAPrefixLaysNoneDown) {
 TEST_F(CommandLineTest, InstallsAndRemovesWithoutADisplay) {
     Outcome outcome = Setup({"--unattended", "--accept-licence", "--group", "Lingora 2"});
     ASSERT_EQ(outcome.code, 0) << outcome.err;
-    const fs::path installed = Prefix() / "drive_c" / "Program Files" / "Lingora";
+    const fs::path installed = Installed();
     EXPECT_EQ(TempFolder::ReadFile(installed / "Uninst.exe"), "uninstaller");
     EXPECT_NE(outcome.err.find("Setup.d01: "), std::string::npos) << outcome.err;
 
@@ -153,8 +192,9 @@ TEST_F(CommandLineTest, DesktopEntriesCanBeSwitchedOff) {
     EXPECT_FALSE(fs::exists(temp_.Path() / ".local"));
     EXPECT_EQ(Setup({"--uninstall", "--no-desktop-entries"}).code, 2);
 
-    outcome = Setup({"--unattended", "--accept-licence", "--quiet"}, "",
-                    {"WINEDLLOVERRIDES=mscoree=;winemenubuilder.exe=d"});
+    QProcessEnvironment switchedOff;
+    switchedOff.insert("WINEDLLOVERRIDES", "mscoree=;winemenubuilder.exe=d");
+    outcome = Setup({"--unattended", "--accept-licence", "--quiet"}, "", switchedOff);
     ASSERT_EQ(outcome.code, 0) << outcome.err;
     EXPECT_FALSE(fs::exists(temp_.Path() / ".local"));
 
