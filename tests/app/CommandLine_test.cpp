@@ -113,6 +113,48 @@ TEST_F(CommandLineTest, WineRunningOnThePrefixIsRefusedBeforeAnyChange) {
     EXPECT_FALSE(fs::exists(Prefix() / "drive_c" / "Other"));
 }
 
+// A wineserver started on the prefix with environment settings of its own;
+// ended and waited for however the test ends.
+class WineServerProcess {
+  public:
+    explicit WineServerProcess(std::string environment)
+        : wine_(std::move(environment) + " wineserver") {}
+    ~WineServerProcess() { std::system((wine_ + " -k; " + wine_ + " -w").c_str()); }
+    bool Start(int seconds) {
+        return std::system((wine_ + " -p " + std::to_string(seconds) +
+                            " >/dev/null 2>&1 </dev/null")
+                               .c_str()) == 0;
+    }
+
+  private:
+    std::string wine_;
+};
+
+TEST_F(CommandLineTest, WineServerWithAnotherTemporaryFolderIsSeen) {
+    if (std::system("command -v wineserver >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Wine is not installed";
+    ASSERT_EQ(Setup({"--unattended", "--accept-licence", "--quiet"}).code, 0);
+    const fs::path installed = Prefix() / "drive_c" / "Program Files" / "Lingora";
+    const std::string log = TempFolder::ReadFile(installed / "Install.log");
+    const std::string system = TempFolder::ReadFile(Prefix() / "system.reg");
+    // Its lock lies below that folder, where Setup (with no TMPDIR) does not look.
+    const fs::path other = temp_.Path() / "other-tmp";
+    fs::create_directories(other);
+    WineServerProcess wine("TMPDIR='" + other.string() + "' WINEPREFIX='" + Prefix().string() + "'");
+    ASSERT_TRUE(wine.Start(30));
+
+    Outcome outcome = Setup({"--unattended", "--accept-licence", "--dir", "C:\\Other"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("close the programs that run in this Wine prefix"),
+              std::string::npos)
+        << outcome.err;
+    outcome = Setup({"--uninstall"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix() / "drive_c" / "Other"));
+    EXPECT_EQ(TempFolder::ReadFile(installed / "Install.log"), log);
+    EXPECT_TRUE(TempFolder::ReadFile(Prefix() / "system.reg") == system);
+}
+
 TEST_F(CommandLineTest, RemovalFromAFolderWithoutAPrefixLaysNoneDown) {
     const Outcome outcome = Setup({"--uninstall"});
     EXPECT_EQ(outcome.code, 3) << outcome.err;
