@@ -84,13 +84,14 @@ enum class Verdict { Elsewhere, OnPrefix, Unknown };
 // Whether the wineserver process described by the folder PROCESS runs on the
 // prefix whose folder has the status PREFIX.
 Verdict ServerPrefix(const std::filesystem::path& process, const struct stat& prefix, uid_t uid) {
-    if (const auto environment = ReadWhole(process / "environ"); environment && !environment->empty()) {
+    if (const auto environment = ReadWhole(process / "environ");
+        environment && !environment->empty()) {
         const std::filesystem::path folder = PrefixOfEnvironment(*environment, uid);
         struct stat st {};
         if (!folder.empty()) {
             if (::stat(folder.c_str(), &st) != 0) return Verdict::Elsewhere;
             return st.st_dev == prefix.st_dev && st.st_ino == prefix.st_ino ? Verdict::OnPrefix
-                                                                             : Verdict::Elsewhere;
+                                                                            : Verdict::Elsewhere;
         }
     }
     // wineserver works in its server folder, named after the prefix folder.

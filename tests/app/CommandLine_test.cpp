@@ -96,7 +96,7 @@ TEST_F(CommandLineTest, WineRunningOnThePrefixIsRefusedBeforeAnyChange) {
     ASSERT_EQ(Setup({"--unattended", "--accept-licence", "--quiet"}).code, 0);
     const std::string wine = "WINEPREFIX='" + Prefix().string() + "' wineserver";
     // The server goes to the background once it holds the prefix.
-    ASSERT_EQ(std::system((wine + " -p 10").c_str()), 0);
+    ASSERT_EQ(std::system((wine + " -p10").c_str()), 0);
     const std::string log =
         TempFolder::ReadFile(Prefix() / "drive_c" / "Program Files" / "Lingora" / "Install.log");
     Outcome outcome = Setup({"--uninstall"});
@@ -121,8 +121,7 @@ class WineServerProcess {
         : wine_(std::move(environment) + " wineserver") {}
     ~WineServerProcess() { std::system((wine_ + " -k; " + wine_ + " -w").c_str()); }
     bool Start(int seconds) {
-        return std::system((wine_ + " -p " + std::to_string(seconds) +
-                            " >/dev/null 2>&1 </dev/null")
+        return std::system((wine_ + " -p" + std::to_string(seconds) + " >/dev/null 2>&1 </dev/null")
                                .c_str()) == 0;
     }
 
@@ -140,7 +139,8 @@ TEST_F(CommandLineTest, WineServerWithAnotherTemporaryFolderIsSeen) {
     // Its lock lies below that folder, where Setup (with no TMPDIR) does not look.
     const fs::path other = temp_.Path() / "other-tmp";
     fs::create_directories(other);
-    WineServerProcess wine("TMPDIR='" + other.string() + "' WINEPREFIX='" + Prefix().string() + "'");
+    WineServerProcess wine("TMPDIR='" + other.string() + "' WINEPREFIX='" + Prefix().string() +
+                           "'");
     ASSERT_TRUE(wine.Start(30));
 
     Outcome outcome = Setup({"--unattended", "--accept-licence", "--dir", "C:\\Other"});

@@ -195,7 +195,7 @@ namespace {
 // One process of a made-up /proc: only the files the test gives exist.
 struct FakeProcess {
     std::string comm;
-    std::string state;  // as in /proc/PID/stat: S sleeping, Z zombie
+    std::string state;                       // as in /proc/PID/stat: S sleeping, Z zombie
     std::optional<std::string> environment;  // NUL-separated, as in /proc/PID/environ
     std::optional<std::filesystem::path> cwd;
 };
@@ -244,7 +244,8 @@ TEST_F(WineServerTest, ServerProcessesOnThePrefixAreFoundWhateverTheirTemporaryF
         {"another WINEPREFIX",
          {server, running, Environment({"WINEPREFIX=" + elsewhere.string()}), onPrefix},
          false},
-        {"~/.wine of its HOME", {server, running, Environment({"HOME=" + home.string()}), {}},
+        {"~/.wine of its HOME",
+         {server, running, Environment({"HOME=" + home.string()}), {}},
          true},
         {"~/.wine of another HOME",
          {server, running, Environment({"HOME=" + elsewhere.string()}), {}},
@@ -280,7 +281,7 @@ TEST_F(WineServerTest, RealServerWithAnotherTemporaryFolderRefusesTheLock) {
         std::string wine;
         ~Ender() { std::system((wine + " -k; " + wine + " -w").c_str()); }
     } ender{wine};
-    ASSERT_EQ(std::system((wine + " -p 30 >/dev/null 2>&1 </dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((wine + " -p30 >/dev/null 2>&1 </dev/null").c_str()), 0);
     const pid_t server = WineServerProcessOn(Prefix());
     EXPECT_GT(server, 0);
     WineServerLock lock(Prefix());
