@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <optional>
 
 namespace {
@@ -43,11 +42,24 @@ std::string ServerFolderName(const struct stat& st) {
     return name;
 }
 
+// The whole content of a small file of /proc; nothing when it cannot be read
+// (the process may end while it is read, which streams would throw for).
 std::optional<std::string> ReadWhole(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string content{std::istreambuf_iterator<char>(in), {}};
-    if (in.bad()) return std::nullopt;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0) break;
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
     return content;
 }
 
@@ -77,6 +89,17 @@ std::filesystem::path PrefixOfEnvironment(const std::string& block, uid_t uid) {
     }
     if (home.empty() || home.front() != '/') return {};
     return std::filesystem::path(home) / ".wine";
+}
+
+// Whether the process of a /proc folder still runs: not ended, not a zombie
+// (state Z, or X, after "(comm)" in its stat).
+bool Alive(const std::filesystem::path& process) {
+    const auto stat = ReadWhole(process / "stat");
+    if (!stat) return false;
+    const std::size_t close = stat->rfind(')');
+    if (close == std::string::npos || close + 2 >= stat->size()) return true;
+    const char state = (*stat)[close + 2];
+    return state != 'Z' && state != 'X' && state != 'x';
 }
 
 enum class Verdict { Elsewhere, OnPrefix, Unknown };
@@ -109,7 +132,9 @@ pid_t WineServerProcessOn(const std::filesystem::path& prefix, const std::filesy
     if (::stat(prefix.c_str(), &prefixStatus) != 0) return 0;
     const uid_t uid = ::getuid();
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(proc, error)) {
+    for (std::filesystem::directory_iterator it(proc, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::filesystem::directory_entry& entry = *it;
         const std::string name = entry.path().filename().string();
         if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
         const pid_t pid = static_cast<pid_t>(std::stol(name));
@@ -119,13 +144,18 @@ pid_t WineServerProcessOn(const std::filesystem::path& prefix, const std::filesy
         // Debian's wineserver is a script that starts wineserver64 or wineserver32.
         const auto comm = ReadWhole(entry.path() / "comm");
         if (!comm || comm->rfind("wineserver", 0) != 0) continue;
-        // A zombie (state Z after "(comm)") holds nothing any more.
-        if (const auto stat = ReadWhole(entry.path() / "stat")) {
-            const std::size_t close = stat->rfind(')');
-            if (close != std::string::npos && close + 2 < stat->size() && (*stat)[close + 2] == 'Z')
-                continue;
+        // A process that is ending gives up its environment and folder before it
+        // goes: what cannot be read is looked at again, briefly, before it counts.
+        Verdict verdict = Verdict::Unknown;
+        for (int look = 0; look < 5 && verdict == Verdict::Unknown; ++look) {
+            if (look > 0) ::usleep(20000);
+            if (!Alive(entry.path())) {
+                verdict = Verdict::Elsewhere;
+                break;
+            }
+            verdict = ServerPrefix(entry.path(), prefixStatus, uid);
         }
-        if (ServerPrefix(entry.path(), prefixStatus, uid) != Verdict::Elsewhere) return pid;
+        if (verdict != Verdict::Elsewhere) return pid;
     }
     return 0;
 }
