@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -32,8 +33,10 @@ void ShowException(const std::exception& error) {
 }
 
 std::string FatalErrorText(const std::exception& error, const void* address) {
+    // Eight hex digits at least, "00000000" for none: glibc's %p would give "(nil)".
     char where[32];
-    std::snprintf(where, sizeof where, "%p", address);
+    std::snprintf(where, sizeof where, "%.8llX",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(address)));
     // "Exception %s in module %s at %p.\n%s%s"
     return "Exception " + ErrorClassName(error) + " in module Setup at " + where + ".\n" +
            WithFullStop(error.what());

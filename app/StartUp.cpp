@@ -3,9 +3,16 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "app/ExitCodes.h"
+#include "wizard/Unit_Installation.h"
+
 void CheckWinePrefixVariable(const char* value) {
     if (value == nullptr || *value == '\0') return;
     if (!std::filesystem::path(value).is_absolute())
         throw std::runtime_error(std::string("WINEPREFIX must be an absolute path; it is \"") +
                                  value + "\".");
+}
+
+int WizardExitCode(int loopResult, const TSetupPars& pars) {
+    return pars.FailedPartWay ? ExitFailedPartWay : loopResult;
 }

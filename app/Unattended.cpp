@@ -31,8 +31,14 @@ std::string OneLine(std::string text) {
     return line;
 }
 
-// An error's text as the start of a sentence that goes on.
+// An error's text as the start of a sentence that goes on, on one line: a line
+// that ends without a full stop leads into the next ("Stream write error: There
+// is not enough space on the disk. (C:\...)").
 std::string Sentence(std::string text) {
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
+        const bool ended = at > 0 && (text[at - 1] == '.' || text[at - 1] == ':');
+        text.replace(at, 1, ended ? " " : ": ");
+    }
     while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
     return text + ".";
 }

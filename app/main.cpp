@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
         // The wizard may have closed while it was first shown (version 1.0 removal).
         if (MainForm->isVisible()) exitCode = application.exec();
     }
+    exitCode = WizardExitCode(exitCode, SetupPars);
     ReleaseTexts();
     return exitCode;
 }

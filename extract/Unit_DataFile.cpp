@@ -17,6 +17,8 @@ namespace {
 // The folder made sure of for the last file: files of one folder follow each
 // other in a set, and the folder need not be looked up again for each of them.
 std::string lastFolderMade;
+// The Windows path of the file being written, for the report of a failed write.
+std::string outFileTarget;
 }  // namespace
 
 void ResetOutFile() {
@@ -24,15 +26,20 @@ void ResetOutFile() {
     OutFileRemaining = 0;
     OutFileName.clear();
     lastFolderMade.clear();
+    outFileTarget.clear();
 }
 
 namespace {
 // The read-ahead: many small records at once.
 constexpr std::size_t kReadAhead = 64 * 1024;
 
+[[noreturn]] void WriteFailed(const IFileStream& file) {
+    throw EWriteError(file.LastError(), outFileTarget);
+}
+
 void CloseOutFile() {
     std::unique_ptr<IFileStream> file = std::move(OutFile);
-    if (file && !file->Close()) throw EWriteError();
+    if (file && !file->Close()) WriteFailed(*file);
 }
 }  // namespace
 
@@ -158,6 +165,7 @@ void TDataFile::StartNextFile(std::int64_t largestSize) {
     if (!OutFile) throw EFCreateError(target);
     OutFileRemaining = size;
     OutFileName = name;
+    outFileTarget = target;
 }
 
 void TDataFile::CopyChunk(std::int32_t requested, std::int32_t& copied) {
@@ -180,14 +188,14 @@ void TDataFile::CopyChunk(std::int32_t requested, std::int32_t& copied) {
                     OutFile->Write(buffer_.get() + bufferAt_, static_cast<std::size_t>(held));
                 bufferAt_ += written;
                 position_ += static_cast<std::int64_t>(written);
-                if (written < static_cast<std::size_t>(held)) throw EWriteError();
+                if (written < static_cast<std::size_t>(held)) WriteFailed(*OutFile);
             }
             const std::int64_t rest = amount - held;
             CopyOutcome outcome;
             if (rest > 0)
                 outcome = Files().Copy(*stream_, *OutFile, static_cast<std::uint64_t>(rest));
             position_ += static_cast<std::int64_t>(outcome.copied);
-            if (outcome.fault == CopyOutcome::Fault::ShortWrite) throw EWriteError();
+            if (outcome.fault == CopyOutcome::Fault::ShortWrite) WriteFailed(*OutFile);
             if (outcome.fault == CopyOutcome::Fault::ShortRead ||
                 outcome.copied < static_cast<std::uint64_t>(rest))
                 throw EReadError();

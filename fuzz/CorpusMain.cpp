@@ -10,10 +10,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-// Fontconfig keeps a small cache for the life of the process, which LeakSanitizer
-// would report when a target shows a window.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s CORPUS_FOLDER\n", argv[0]);

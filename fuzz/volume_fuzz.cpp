@@ -82,7 +82,6 @@ struct World {
         fs::create_directories(volumes);
         files = std::make_unique<HostFileSystem>(prefix);
         InstallPlatform(Platform{files.get(), nullptr, nullptr, &windows});
-        fs::current_path(volumes);
         Files().MakeSureDirectoryPathExists(std::string(kTarget) + "\\");
         install = files->Locate(kTarget).host;
         outside = Snapshot(prefix, install);
@@ -129,6 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream volume(world.volumes / "Setup.d01", std::ios::binary | std::ios::trunc);
         volume.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
+    // The volumes are opened from the current folder, as Setup opens them from
+    // its own; the fuzzer's paths stay relative to where it was started.
+    const fs::path started_in = fs::current_path();
+    fs::current_path(world.volumes);
     {
         TLogFile log(kTarget, "Lingora");
         ExtractPars.LogFile = &log;
@@ -143,6 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ResetOutFile();
         ExtractPars = {};
     }
+    fs::current_path(started_in);
     if (Snapshot(world.prefix, world.install) != world.outside) {
         std::fprintf(stderr, "the copy wrote outside the installation folder\n");
         std::abort();

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/SystemMessages.h"
+
 EInOutError::EInOutError(std::uint32_t errorCode)
     : Exception("I/O error " + std::to_string(errorCode)), errorCode_(errorCode) {}
 
@@ -15,9 +17,14 @@ EReadError::EReadError() : EStreamError("Stream read error") {}
 
 EWriteError::EWriteError() : EStreamError("Stream write error") {}
 
+EWriteError::EWriteError(std::uint32_t errorCode, const std::string& fileName)
+    : EStreamError("Stream write error\n" +
+                   (errorCode != 0 ? SysErrorMessage(errorCode) + " " : std::string()) + "(" +
+                   fileName + ")") {}
+
 static std::string OleErrorText(std::int32_t errorCode) {
     char text[32];
-    std::snprintf(text, sizeof text, "OLE error %.8X", static_cast<unsigned>(errorCode));
+    std::snprintf(text, sizeof text, "OLE error %.8x", static_cast<unsigned>(errorCode));
     return text;
 }
 

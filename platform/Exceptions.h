@@ -52,10 +52,12 @@ class EReadError : public EStreamError {
     const char* ClassName() const override { return "EReadError"; }
 };
 
-// "Stream write error"
+// "Stream write error"; when the failure is known, a second line gives the
+// system's reason and the file: "There is not enough space on the disk. (C:\...)".
 class EWriteError : public EStreamError {
   public:
     EWriteError();
+    EWriteError(std::uint32_t errorCode, const std::string& fileName);
     const char* ClassName() const override { return "EWriteError"; }
 };
 

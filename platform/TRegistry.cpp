@@ -2,6 +2,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
+#include "platform/SystemMessages.h"
 #include "platform/WinTypes.h"
 
 TRegistry::TRegistry() = default;
@@ -29,7 +30,8 @@ std::string TRegistry::Resolve(const std::string& key) const {
 bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
     const std::string path = Resolve(key);
     IRegistry::Key opened = 0;
-    if (Registry().OpenKey(root_, path, canCreate, opened) != win::ERROR_SUCCESS) return false;
+    openError_ = Registry().OpenKey(root_, path, canCreate, opened);
+    if (openError_ != win::ERROR_SUCCESS) return false;
     CloseKey();
     current_ = opened;
     currentPath_ = path;
@@ -66,8 +68,14 @@ std::string TRegistry::ReadString(const std::string& name) {
 
 void TRegistry::WriteString(const std::string& name, const std::string& text) {
     RegValue value{win::REG_SZ, text + '\0'};
-    if (current_ == 0 || Registry().SetValue(current_, name, value) != win::ERROR_SUCCESS)
-        throw ERegistryException(Format("Failed to set data for '%s'", {name}));
+    const std::uint32_t result = current_ != 0     ? Registry().SetValue(current_, name, value)
+                                 : openError_ != 0 ? openError_
+                                                   : win::ERROR_INVALID_HANDLE;
+    if (result != win::ERROR_SUCCESS) {
+        // The reason on a line of its own, as a full disk must be named.
+        throw ERegistryException(Format("Failed to set data for '%s'", {name}) + "\n" +
+                                 SysErrorMessage(result));
+    }
 }
 
 bool TRegistry::DeleteValue(const std::string& name) {

@@ -45,4 +45,6 @@ class TRegistry {
     RootKey root_ = RootKey::CurrentUser;
     IRegistry::Key current_ = 0;
     std::string currentPath_;
+    // Why the last OpenKey failed: the reason a write without a key then gives.
+    std::uint32_t openError_ = 0;
 };

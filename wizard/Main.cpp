@@ -270,6 +270,7 @@ void TMainForm::CreateControls() {
 void TMainForm::FormCreate() {
     SetupPars.Page = TWizardPage::Welcome;
     SetupPars.NoExitConfirmation = false;
+    SetupPars.FailedPartWay = false;
     // An earlier installation that cannot be read is shown as an error; the
     // wizard still starts, with the defaults.
     TOldVersion oldVersion;
@@ -527,12 +528,14 @@ void TMainForm::ProgFoldersTreeChange(QTreeWidgetItem* node) {
 
 void TMainForm::RunInstallation() {
     bool abandoned = false;
+    bool copyingBegan = false;
     std::vector<std::string> warnings;
     TInstallResult result;
     try {
         result = ::RunInstallation(
             SetupPars,
             [&](TLogFile& log, const std::string& folder) {
+                copyingBegan = true;
                 // The copying uses the log only while the progress window is up; it
                 // must not keep a pointer to it afterwards, whatever way this ends.
                 struct Handover {
@@ -552,6 +555,9 @@ void TMainForm::RunInstallation() {
             },
             [&warnings](const std::string& warning) { warnings.push_back(warning); });
     } catch (...) {
+        // Files are in place, but not what completes them (shortcuts, the
+        // uninstall entry): the program's exit code must say so.
+        if (copyingBegan) SetupPars.FailedPartWay = true;
         // Copying was abandoned and the log could not be closed cleanly: the
         // wizard closes without the question all the same, and the error is
         // shown afterwards.
@@ -562,6 +568,7 @@ void TMainForm::RunInstallation() {
         throw;
     }
     if (result == TInstallResult::Installed) {
+        SetupPars.FailedPartWay = false;  // a later try went through
         for (const std::string& warning : warnings)
             QMessageBox::warning(this, FormText(ApplicationTitle), FormText(warning));
         ShowFinishedPage();

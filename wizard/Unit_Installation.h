@@ -31,6 +31,7 @@ struct TSetupPars {
     std::string PreviousProgramFolder;  // from that installation's Install.log
     bool PreviousInstallFound = false;  // its Install.log named a Start-menu folder
     bool NoExitConfirmation = false;    // closing the wizard asks nothing
+    bool FailedPartWay = false;  // the last run failed after it had begun changing the machine
 };
 
 // An installed version 1.0, found at start.

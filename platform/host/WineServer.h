@@ -16,9 +16,19 @@
 // wineserver started now would use first. Empty when the prefix folder is missing.
 std::vector<std::filesystem::path> WineServerFolders(const std::filesystem::path& prefix);
 
+// A running wineserver of this user whose prefix is this one, found among the
+// processes in PROC (normally /proc) whatever temporary folder it was started
+// with; 0 when there is none. Its prefix is its WINEPREFIX, else ~/.wine of its
+// HOME, compared by device and inode; when its environment cannot be read, the
+// server folder it works in (.../server-<device>-<inode>) decides, and when
+// nothing can be read it counts as running on this prefix.
+pid_t WineServerProcessOn(const std::filesystem::path& prefix,
+                          const std::filesystem::path& proc = "/proc");
+
 // Holds the lock of the prefix's server folders while the registry files are
 // written, so that no wineserver starts meanwhile. Taking it fails when a
-// wineserver (or another writer) holds one of them.
+// wineserver (or another writer) holds one of them, or when a wineserver
+// process runs on the prefix with a server folder elsewhere (another TMPDIR).
 class WineServerLock {
   public:
     explicit WineServerLock(const std::filesystem::path& prefix);

@@ -14,6 +14,7 @@
 #include "app/StartUp.h"
 #include "platform/Exceptions.h"
 #include "platform/WinTypes.h"
+#include "wizard/Unit_Installation.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
     const std::string text = FatalErrorText(ERegistryException("Failed to set data for 'x'"),
                                             reinterpret_cast<const void*>(0x1234));
     EXPECT_NE(text.find("ERegistryException"), std::string::npos);
-    EXPECT_NE(text.find("1234"), std::string::npos);
+    EXPECT_NE(text.find(" at 00001234.\n"), std::string::npos) << text;
     // A message ending in a character that sorts before the full stop (a quote,
     // or the full stop itself) gets none added; an unknown class is "Exception".
     EXPECT_TRUE(text.ends_with(".\nFailed to set data for 'x'")) << text;
@@ -32,6 +33,23 @@ TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
     EXPECT_TRUE(FatalErrorText(std::runtime_error("Go on"), nullptr).ends_with("\nGo on."));
     EXPECT_EQ(FatalErrorText(std::runtime_error("x"), nullptr).rfind("Exception Exception in", 0),
               0u);
+}
+
+TEST(FatalErrorText, FullDiskNamesTheReasonAndTheFile) {
+    // No address is eight zeros (glibc's %p would print "(nil)").
+    EXPECT_EQ(FatalErrorText(EWriteError(win::ERROR_DISK_FULL, "C:\\Program Files\\Lingora\\L.exe"),
+                             nullptr),
+              "Exception EWriteError in module Setup at 00000000.\nStream write error\n"
+              "There is not enough space on the disk. (C:\\Program Files\\Lingora\\L.exe)");
+    EXPECT_EQ(FatalErrorText(EWriteError(), nullptr),
+              "Exception EWriteError in module Setup at 00000000.\nStream write error.");
+}
+
+TEST(WizardExitCode, FailedPartWayUnlessALaterTryWentThrough) {
+    TSetupPars pars;
+    EXPECT_EQ(WizardExitCode(0, pars), 0);
+    pars.FailedPartWay = true;
+    EXPECT_EQ(WizardExitCode(0, pars), 1);
 }
 
 struct ReportEnded {};

@@ -106,7 +106,7 @@ TEST_F(CommandLineTest, WineRunningOnThePrefixIsRefusedBeforeAnyChange) {
     ASSERT_EQ(Setup({"--unattended", "--accept-licence", "--quiet"}).code, 0);
     const std::string wine = "WINEPREFIX='" + Prefix().string() + "' wineserver";
     // The server goes to the background once it holds the prefix.
-    ASSERT_EQ(std::system((wine + " -p 10").c_str()), 0);
+    ASSERT_EQ(std::system((wine + " -p10").c_str()), 0);
     const std::string log = TempFolder::ReadFile(Installed() / "Install.log");
     ASSERT_FALSE(log.empty());
     Outcome outcome = Setup({"--uninstall"});
@@ -154,6 +154,49 @@ TEST_F(CommandLineTest, ANewPrefixIsOfTheKindTheInstalledWineRuns) {
     EXPECT_EQ(outcome.code, 0) << outcome.err;
     EXPECT_NE(TempFolder::ReadFile(Prefix() / "system.reg").find("\n#arch=win64\n"),
               std::string::npos);
+}
+
+// A wineserver started on the prefix with environment settings of its own;
+// ended and waited for however the test ends.
+class WineServerProcess {
+  public:
+    explicit WineServerProcess(std::string environment)
+        : wine_(std::move(environment) + " wineserver") {}
+    ~WineServerProcess() { std::system((wine_ + " -k; " + wine_ + " -w").c_str()); }
+    bool Start(int seconds) {
+        return std::system((wine_ + " -p" + std::to_string(seconds) + " >/dev/null 2>&1 </dev/null")
+                               .c_str()) == 0;
+    }
+
+  private:
+    std::string wine_;
+};
+
+TEST_F(CommandLineTest, WineServerWithAnotherTemporaryFolderIsSeen) {
+    if (std::system("command -v wineserver >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Wine is not installed";
+    ASSERT_EQ(Setup({"--unattended", "--accept-licence", "--quiet"}).code, 0);
+    const fs::path installed = Installed();
+    const std::string log = TempFolder::ReadFile(installed / "Install.log");
+    ASSERT_FALSE(log.empty());
+    const std::string system = TempFolder::ReadFile(Prefix() / "system.reg");
+    // Its lock lies below that folder, where Setup (with no TMPDIR) does not look.
+    const fs::path other = temp_.Path() / "other-tmp";
+    fs::create_directories(other);
+    WineServerProcess wine("TMPDIR='" + other.string() + "' WINEPREFIX='" + Prefix().string() +
+                           "'");
+    ASSERT_TRUE(wine.Start(30));
+
+    Outcome outcome = Setup({"--unattended", "--accept-licence", "--dir", "C:\\Other"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("close the programs that run in this Wine prefix"),
+              std::string::npos)
+        << outcome.err;
+    outcome = Setup({"--uninstall"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix() / "drive_c" / "Other"));
+    EXPECT_EQ(TempFolder::ReadFile(installed / "Install.log"), log);
+    EXPECT_TRUE(TempFolder::ReadFile(Prefix() / "system.reg") == system);
 }
 
 TEST_F(CommandLineTest, RemovalFromAFolderWithoutAPrefixLaysNoneDown) {

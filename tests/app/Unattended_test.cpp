@@ -237,7 +237,10 @@ TEST_F(UnattendedTest, AMissingVolumeIsNamedAndTheCopiedFilesStayListed) {
 }
 
 TEST_F(UnattendedTest, FailuresPartWaySayWhatRemains) {
-    // A full disk after a few kilobytes.
+    const std::string system = TempFolder::ReadFile(prefix_.Folder() / "system.reg");
+    const std::string user = TempFolder::ReadFile(prefix_.Folder() / "user.reg");
+    // A full disk after a few kilobytes: the reason and the file that could not
+    // be written are named, and the registry files stay as they were.
     DiskFullFileSystem full(prefix_.Machine().Files(), 2000);
     {
         Platform platform = CurrentPlatform();
@@ -245,7 +248,12 @@ TEST_F(UnattendedTest, FailuresPartWaySayWhatRemains) {
         ScopedPlatform installed(platform);
         EXPECT_EQ(Install(), ExitFailedPartWay);
     }
-    EXPECT_TRUE(Says("Stream write error") || Says("disk")) << messages_;
+    EXPECT_TRUE(
+        Says("Setup: Stream write error: There is not enough space on the disk. "
+             "(C:\\Program Files\\Lingora\\"))
+        << messages_;
+    EXPECT_TRUE(TempFolder::ReadFile(prefix_.Folder() / "system.reg") == system);
+    EXPECT_TRUE(TempFolder::ReadFile(prefix_.Folder() / "user.reg") == user);
     EXPECT_TRUE(Says("Install.log lists them")) << messages_;
     EXPECT_TRUE(prefix_.ReadFile(std::string(Folder) + "\\Install.log").ends_with("\r\n"));
 

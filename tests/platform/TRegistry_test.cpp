@@ -112,7 +112,8 @@ TEST_F(TRegistryTest, AFailedWriteNamesTheValue) {
         reg.WriteString("DisplayName", "Lingora");
         FAIL() << "no error";
     } catch (const ERegistryException& error) {
-        EXPECT_STREQ(error.what(), "Failed to set data for 'DisplayName'");
+        // The system's reason follows on a line of its own.
+        EXPECT_STREQ(error.what(), "Failed to set data for 'DisplayName'\nAccess is denied.");
     }
     EXPECT_THROW(reg.WriteString("", "x"), ERegistryException);
 }
@@ -127,7 +128,9 @@ TEST_F(TRegistryTest, WritingWithoutAnOpenKeyFails) {
         reg.WriteString("", "Lingora.Wordlist");
         FAIL() << "no error";
     } catch (const ERegistryException& error) {
-        EXPECT_STREQ(error.what(), "Failed to set data for ''");
+        // The reason is that of the failed opening.
+        EXPECT_STREQ(error.what(),
+                     "Failed to set data for ''\nThe system cannot find the file specified.");
     }
 }
 

@@ -167,21 +167,17 @@ bool DenyingFileSystem::MakeSureDirectoryPathExists(const std::string& path) {
 std::uint32_t ReadOnlyRegistry::OpenKey(RootKey root, const std::string& path, bool create,
                                         Key& key) {
     const std::uint32_t result = Inner().OpenKey(root, path, false, key);
-    if (result == win::ERROR_FILE_NOT_FOUND && create) return win::ERROR_ACCESS_DENIED;
+    if (result == win::ERROR_FILE_NOT_FOUND && create) return error_;
     return result;
 }
 
 std::uint32_t ReadOnlyRegistry::SetValue(Key, const std::string&, const RegValue&) {
-    return win::ERROR_ACCESS_DENIED;
+    return error_;
 }
 
-std::uint32_t ReadOnlyRegistry::DeleteValue(Key, const std::string&) {
-    return win::ERROR_ACCESS_DENIED;
-}
+std::uint32_t ReadOnlyRegistry::DeleteValue(Key, const std::string&) { return error_; }
 
-std::uint32_t ReadOnlyRegistry::DeleteKey(RootKey, const std::string&) {
-    return win::ERROR_ACCESS_DENIED;
-}
+std::uint32_t ReadOnlyRegistry::DeleteKey(RootKey, const std::string&) { return error_; }
 
 // ---- COM ----
 

@@ -73,15 +73,20 @@ class DenyingFileSystem : public ForwardingFileSystem {
 };
 
 // Reading works; every change (creating a key, setting or deleting a value or a
-// key) fails with ERROR_ACCESS_DENIED. Opening an existing key with create
-// set still succeeds, as it does for a user who may read it.
+// key) fails with the error (ERROR_ACCESS_DENIED, or ERROR_DISK_FULL for a
+// disk with no room for the registry files). Opening an existing key with
+// create set still succeeds, as it does for a user who may read it.
 class ReadOnlyRegistry : public ForwardingRegistry {
   public:
-    using ForwardingRegistry::ForwardingRegistry;
+    explicit ReadOnlyRegistry(IRegistry& inner, std::uint32_t error = win::ERROR_ACCESS_DENIED)
+        : ForwardingRegistry(inner), error_(error) {}
     std::uint32_t OpenKey(RootKey root, const std::string& path, bool create, Key& key) override;
     std::uint32_t SetValue(Key key, const std::string& name, const RegValue& value) override;
     std::uint32_t DeleteValue(Key key, const std::string& name) override;
     std::uint32_t DeleteKey(RootKey root, const std::string& path) override;
+
+  private:
+    std::uint32_t error_;
 };
 
 // CreateShellLink throws EOleSysError with the given code (COM not initialised,

@@ -190,7 +190,7 @@ TEST_F(SettingsTest, ReadOnlyRegistryFailsAtTheFirstValueAndWritesNothingElse) {
         WriteRegistryEntries("C:\\Lingora");
         FAIL() << "no error";
     } catch (const ERegistryException& error) {
-        EXPECT_STREQ(error.what(), "Failed to set data for 'DisplayName'");
+        EXPECT_STREQ(error.what(), "Failed to set data for 'DisplayName'\nAccess is denied.");
     }
     EXPECT_TRUE(recorder_.writes.empty());
     EXPECT_FALSE(KeyExists(RootKey::ClassesRoot, "\\.wdl"));
@@ -215,7 +215,7 @@ TEST_F(SettingsTest, ExistingUninstallKeyThatCannotBeWrittenFailsAtTheFirstValue
         WriteRegistryEntries("C:\\Lingora");
         FAIL() << "no error";
     } catch (const ERegistryException& error) {
-        EXPECT_STREQ(error.what(), "Failed to set data for 'DisplayName'");
+        EXPECT_STREQ(error.what(), "Failed to set data for 'DisplayName'\nAccess is denied.");
     }
     EXPECT_EQ(
         ReadString(RootKey::LocalMachine, std::string("\\") + UninstallKey, "UninstallString"),
@@ -246,7 +246,7 @@ TEST_F(SettingsTest, FailedDefaultValueStopsAtItsRowWithTheKeysReleased) {
         WriteRegistryEntries("C:\\Lingora");
         FAIL() << "no error";
     } catch (const ERegistryException& error) {
-        EXPECT_STREQ(error.what(), "Failed to set data for ''");
+        EXPECT_STREQ(error.what(), "Failed to set data for ''\nAccess is denied.");
     }
     EXPECT_EQ(recorder_.writes.size(), 4u);  // rows 1 to 4
     EXPECT_EQ(ReadString(RootKey::ClassesRoot, "\\Lingora.Wordlist", ""), "Lingora wordlist");

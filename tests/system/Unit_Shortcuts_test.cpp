@@ -198,6 +198,8 @@ TEST_F(ShortcutsTest, FailingObjectCreationStopsAfterTheSectionLine) {
     } catch (const EOleSysError& error) {
         EXPECT_EQ(error.ErrorCode(), win::REGDB_E_CLASSNOTREG);
     }
+    // The message without a system text gives the code in lower-case hex.
+    EXPECT_STREQ(EOleSysError(win::CO_E_NOTINITIALIZED).what(), "OLE error 800401f0");
     log->Close();
     EXPECT_EQ(Log(folder), std::string(Header) + "Lingora\r\n\r\n{program folder files}\r\n\r\n");
     EXPECT_FALSE(Exists(prefix_.ProgramsFolder() + "\\Lingora"));

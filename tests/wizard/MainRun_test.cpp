@@ -168,6 +168,39 @@ TEST_F(RunTest, FailingStepIsShownAndKeepsTheConfirmationPage) {
     EXPECT_TRUE(Log().ends_with(".lnk\r\n\r\n"));
 }
 
+TEST_F(RunTest, FullDiskAtTheRegistrySaveIsNamedAndMarksTheRunFailed) {
+    WriteVolume("Lingora.exe", "hello", 5, '\0');
+    StartAndConfirm();
+    const std::string system = TempFolder::ReadFile(prefix_.Folder() / "system.reg");
+    {
+        ReadOnlyRegistry full(prefix_.Machine().Registry(), win::ERROR_DISK_FULL);
+        Platform platform = CurrentPlatform();
+        platform.registry = &full;
+        ScopedPlatform installed(platform);
+        try {
+            MainForm->NextButtonClick();
+            ADD_FAILURE() << "the registry write did not fail";
+        } catch (const ERegistryException& error) {
+            EXPECT_EQ(
+                std::string(error.what()),
+                "Failed to set data for 'DisplayName'\nThere is not enough space on the disk.");
+        }
+    }
+    // The files are in place without their entries: the exit code says so.
+    EXPECT_TRUE(SetupPars.FailedPartWay);
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Confirmation);
+    EXPECT_TRUE(TempFolder::ReadFile(prefix_.Folder() / "system.reg") == system);
+    EXPECT_TRUE(Log().ends_with(".lnk\r\n\r\n"));
+
+    // Once there is room, a second try completes the installation.
+    MainForm->NextButtonClick();
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Finished);
+    EXPECT_FALSE(SetupPars.FailedPartWay);
+    TRegistry registry;
+    registry.SetRootKey(RootKey::LocalMachine);
+    EXPECT_TRUE(registry.KeyExists(UninstallKey));
+}
+
 TEST_F(RunTest, RegistryThatCannotBeChangedStopsBeforeAnythingIsCopied) {
     WriteVolume("Lingora.exe", "hello", 5, '\0');
     StartAndConfirm();
@@ -182,6 +215,7 @@ TEST_F(RunTest, RegistryThatCannotBeChangedStopsBeforeAnythingIsCopied) {
     EXPECT_EQ(SetupPars.Page, TWizardPage::Confirmation);
     EXPECT_FALSE(fs::exists(prefix_.Folder() / "drive_c" / "Program Files" / "Lingora"));
     EXPECT_EQ(ExtractPars.LogFile, nullptr);
+    EXPECT_FALSE(SetupPars.FailedPartWay);  // nothing was changed
 }
 
 TEST_F(RunTest, LogThatCannotBeCreatedLeavesNothingOpen) {

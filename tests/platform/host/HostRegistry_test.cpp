@@ -5,10 +5,18 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <string>
+#include <vector>
 
+#include "platform/Exceptions.h"
+#include "platform/Platform.h"
+#include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
 #include "platform/host/RegistryFile.h"
 #include "tests/support/TempFolder.h"
@@ -296,4 +304,56 @@ TEST_F(HostRegistryTest, UnreadableFileIsNeverRewritten) {
     EXPECT_NE(Write(mixedRegistry, RootKey::CurrentUser, "Software\\T", "Name", "x"), 0u);
     EXPECT_NE(mixedRegistry.LastErrorText().find("#arch"), std::string::npos);
     EXPECT_EQ(TempFolder::ReadFile(mixed.Path() / "user.reg"), user);
+}
+
+// A disk that fills up: on a small tmpfs (mounted as root; skipped where that
+// is not allowed), the save fails with the disk's reason, the registry file
+// stays whole and no unfinished copy is left beside it.
+TEST_F(HostRegistryTest, FullDiskLeavesTheFileWholeAndSaysWhy) {
+    const std::filesystem::path disk = temp_.Path() / "disk";
+    std::filesystem::create_directories(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=512k") != 0)
+        GTEST_SKIP() << "a small tmpfs cannot be mounted here: " << std::strerror(errno);
+    struct Unmount {
+        std::filesystem::path folder;
+        ~Unmount() { ::umount2(folder.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    const std::filesystem::path prefix = disk / "prefix";
+    std::filesystem::create_directories(prefix);
+    HostRegistry registry(prefix);
+    ASSERT_EQ(Write(registry, RootKey::LocalMachine, "Software\\Before", "Name", "kept"), 0u);
+    const std::string before = TempFolder::ReadFile(prefix / "system.reg");
+
+    {
+        // Everything that is left taken.
+        std::ofstream filler(disk / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size()) && filler.flush()) {
+        }
+    }
+    const ScopedPlatform installed(Platform{nullptr, &registry, nullptr, nullptr});
+    TRegistry writer;
+    writer.SetRootKey(RootKey::LocalMachine);
+    writer.OpenKey(kUninstall, true);
+    try {
+        writer.WriteString("DisplayName", "Lingora");
+        ADD_FAILURE() << "the save did not fail";
+    } catch (const ERegistryException& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Failed to set data for 'DisplayName'\nThere is not enough space on the disk.");
+    }
+    EXPECT_NE(registry.LastErrorText().find("system.reg"), std::string::npos)
+        << registry.LastErrorText();
+    EXPECT_TRUE(TempFolder::ReadFile(prefix / "system.reg") == before);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(prefix))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"system.reg"});
+
+    // With room again, the same write goes through.
+    std::filesystem::remove(disk / "filler");
+    ASSERT_TRUE(writer.OpenKey(std::string("\\") + kUninstall, true));
+    writer.WriteString("DisplayName", "Lingora");
+    EXPECT_EQ(Query(registry, RootKey::LocalMachine, kUninstall, "DisplayName"),
+              std::string("Lingora\0", 8));
 }

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "platform/WinTypes.h"
@@ -186,4 +188,106 @@ TEST_F(WineServerTest, OwnLockKeepsWineFromStarting) {
     WineServerLock refused(Prefix());
     EXPECT_FALSE(refused.Acquired());
     EXPECT_EQ(refused.Holder(), other.Pid());
+}
+
+namespace {
+
+// One process of a made-up /proc: only the files the test gives exist.
+struct FakeProcess {
+    std::string comm;
+    std::string state;                       // as in /proc/PID/stat: S sleeping, Z zombie
+    std::optional<std::string> environment;  // NUL-separated, as in /proc/PID/environ
+    std::optional<std::filesystem::path> cwd;
+};
+
+void Lay(const std::filesystem::path& proc, int pid, const FakeProcess& process) {
+    const std::filesystem::path folder = proc / std::to_string(pid);
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "comm") << process.comm;
+    std::ofstream(folder / "stat") << pid << " (" << process.comm.substr(0, process.comm.find('\n'))
+                                   << ") " << process.state << " 1 1 1";
+    if (process.environment) std::ofstream(folder / "environ") << *process.environment;
+    if (process.cwd) std::filesystem::create_directory_symlink(*process.cwd, folder / "cwd");
+}
+
+std::string Environment(std::initializer_list<std::string> settings) {
+    std::string block;
+    for (const std::string& setting : settings) block += setting + '\0';
+    return block;
+}
+
+}  // namespace
+
+TEST_F(WineServerTest, ServerProcessesOnThePrefixAreFoundWhateverTheirTemporaryFolder) {
+    // A home whose ~/.wine is the prefix under another name.
+    const std::filesystem::path home = temp_.Path() / "home";
+    std::filesystem::create_directories(home);
+    std::filesystem::create_directory_symlink(Prefix(), home / ".wine");
+    const std::filesystem::path elsewhere = temp_.Path() / "elsewhere";
+    std::filesystem::create_directories(elsewhere);
+    const std::string onPrefix = "/tmp/other/wine-x/" + ServerName(Prefix());
+    const std::string onOther = "/tmp/other/wine-x/" + ServerName(elsewhere);
+    const std::string prefixSetting = "WINEPREFIX=" + Prefix().string();
+
+    struct Case {
+        const char* what;
+        FakeProcess process;
+        bool found;
+    };
+    const std::optional<std::string> unreadable;
+    const std::string server = "wineserver64\n", running = "S";
+    const Case cases[] = {
+        {"its WINEPREFIX",
+         {server, running, Environment({"HOME=/nowhere", prefixSetting}), {}},
+         true},
+        {"wineserver32", {"wineserver32\n", running, Environment({prefixSetting}), {}}, true},
+        {"another WINEPREFIX",
+         {server, running, Environment({"WINEPREFIX=" + elsewhere.string()}), onPrefix},
+         false},
+        {"~/.wine of its HOME",
+         {server, running, Environment({"HOME=" + home.string()}), {}},
+         true},
+        {"~/.wine of another HOME",
+         {server, running, Environment({"HOME=" + elsewhere.string()}), {}},
+         false},
+        {"no server", {"wine64-preloader\n", running, Environment({prefixSetting}), {}}, false},
+        {"a zombie", {server, "Z", Environment({prefixSetting}), {}}, false},
+        {"environment unreadable, works in the prefix's server folder",
+         {server, running, unreadable, onPrefix},
+         true},
+        {"environment unreadable, works in another server folder",
+         {server, running, unreadable, onOther},
+         false},
+        {"nothing readable", {server, running, unreadable, {}}, true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        TempFolder proc;
+        Lay(proc.Path(), 4242, test.process);
+        EXPECT_EQ(WineServerProcessOn(Prefix(), proc.Path()), test.found ? 4242 : 0);
+    }
+    TempFolder empty;
+    EXPECT_EQ(WineServerProcessOn(Prefix(), empty.Path()), 0);
+}
+
+TEST_F(WineServerTest, RealServerWithAnotherTemporaryFolderRefusesTheLock) {
+    if (std::system("command -v wineserver >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Wine is not installed";
+    const std::filesystem::path other = temp_.Path() / "other-tmp";
+    std::filesystem::create_directories(other);
+    const std::string wine =
+        "TMPDIR='" + other.string() + "' WINEPREFIX='" + Prefix().string() + "' wineserver";
+    struct Ender {
+        std::string wine;
+        ~Ender() { std::system((wine + " -k; " + wine + " -w").c_str()); }
+    } ender{wine};
+    ASSERT_EQ(std::system((wine + " -p30 >/dev/null 2>&1 </dev/null").c_str()), 0);
+    const pid_t server = WineServerProcessOn(Prefix());
+    EXPECT_GT(server, 0);
+    WineServerLock lock(Prefix());
+    EXPECT_FALSE(lock.Acquired());
+    EXPECT_EQ(lock.Holder(), server);
+    std::system((wine + " -k; " + wine + " -w").c_str());
+    EXPECT_EQ(WineServerProcessOn(Prefix()), 0);
+    EXPECT_TRUE(WineServerLock(Prefix()).Acquired());
 }
