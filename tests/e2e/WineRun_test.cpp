@@ -20,6 +20,7 @@
 
 #include "platform/host/WineInstallation.h"
 #include "platform/host/WinePrefix.h"
+#include "tests/support/ShellCommand.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -38,28 +39,14 @@ struct Win32Kind {
     static constexpr const char* View = "";
 };
 
-std::string Quoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 // Runs a shell command on the prefix, without a display, and returns its
 // output (stdout and stderr).
 std::string RunOnPrefix(const fs::path& prefix, const std::string& command, int* status = nullptr,
                         const std::string& variables = "") {
     const std::string line =
-        "env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX=" + Quoted(prefix.string()) +
+        "env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX=" + ShellQuoted(prefix.string()) +
         " WINEDEBUG=-all " + variables + " " + command + " 2>&1 </dev/null";
-    std::string output;
-    FILE* pipe = popen(line.c_str(), "r");
-    if (pipe == nullptr) return output;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
-    const int result = pclose(pipe);
-    if (status != nullptr) *status = result;
-    return output;
+    return RunShellCommand(line, status);
 }
 
 void EndServer(const fs::path& prefix) {
@@ -116,16 +103,17 @@ class WineRunTest : public testing::Test {
         if (status != 0 || !fs::exists(Prefix() / "system.reg")) return;
 
         fs::create_directories(Volumes());
-        setup_ += RunOnPrefix(Prefix(),
-                              Quoted(SETUPVOL_PATH) + " build " + Quoted(DEMO_PAYLOAD_PATH) + " " +
-                                  Quoted(Volumes().string()) + " --volume-size cd",
-                              &status);
+        setup_ +=
+            RunOnPrefix(Prefix(),
+                        ShellQuoted(SETUPVOL_PATH) + " build " + ShellQuoted(DEMO_PAYLOAD_PATH) +
+                            " " + ShellQuoted(Volumes().string()) + " --volume-size cd",
+                        &status);
         if (status != 0) return;
         setup_ += RunOnPrefix(Prefix(),
-                              Quoted(SETUP_PATH) +
+                              ShellQuoted(SETUP_PATH) +
                                   " --unattended --accept-licence --quiet "
                                   "--source " +
-                                  Quoted(Volumes().string()),
+                                  ShellQuoted(Volumes().string()),
                               &status);
         // Where the 32-bit view's program folder is: a prefix that a Wine
         // without its 32-bit half made has none there, and Setup takes its default.
@@ -138,9 +126,9 @@ class WineRunTest : public testing::Test {
 
         // Can this Wine start the installed 32-bit program at all?
         const fs::path record = folder_->Path() / "probe.txt";
-        const std::string said =
-            RunOnPrefix(Prefix(), "timeout 60 wine " + Quoted(InstallFolder() + "\\Lingora.exe"),
-                        nullptr, "LINGORA_RECORD=" + Quoted(OnDriveZ(record)));
+        const std::string said = RunOnPrefix(
+            Prefix(), "timeout 60 wine " + ShellQuoted(InstallFolder() + "\\Lingora.exe"), nullptr,
+            "LINGORA_RECORD=" + ShellQuoted(OnDriveZ(record)));
         EndServer(Prefix());
         if (!fs::exists(record))
             noPrograms_ = std::string("this Wine cannot start 32-bit programs on a ") + Kind::Name +
@@ -177,8 +165,8 @@ class WineRunTest : public testing::Test {
     static std::string Start(const std::string& windowsPath) {
         const fs::path record = folder_->Path() / "record.txt";
         fs::remove(record);
-        Run("timeout 60 wine start " + Quoted(windowsPath), nullptr,
-            "LINGORA_RECORD=" + Quoted(OnDriveZ(record)));
+        Run("timeout 60 wine start " + ShellQuoted(windowsPath), nullptr,
+            "LINGORA_RECORD=" + ShellQuoted(OnDriveZ(record)));
         const std::string lines = WaitForRecord(record);
         EndServer(Prefix());
         return lines;
@@ -261,7 +249,7 @@ TYPED_TEST(WineRunTest, TheUninstallEntrysCommandRemovesEverything) {
     // The entry's command, answered yes without a window.
     int status = 0;
     const std::string said = this->Run(
-        "timeout 120 wine " + Quoted(this->InstallFolder() + "\\Uninst.exe") + " /S", &status);
+        "timeout 120 wine " + ShellQuoted(this->InstallFolder() + "\\Uninst.exe") + " /S", &status);
     EXPECT_EQ(status, 0) << said;
     // The copy in the temporary folder does the work; it has ended with the server.
     RunOnPrefix(this->Prefix(), "timeout 120 wineserver -w");
@@ -293,13 +281,13 @@ TEST(SetupsOwnPrefixTest, WineOpensIt) {
     int status = 0;
     std::string said = RunOnPrefix(prefix,
                                    std::string(SETUPVOL_PATH) + " build " + DEMO_PAYLOAD_PATH +
-                                       " " + Quoted((folder.Path() / "volumes").string()),
+                                       " " + ShellQuoted((folder.Path() / "volumes").string()),
                                    &status);
     ASSERT_EQ(status, 0) << said;
     said = RunOnPrefix(prefix,
-                       "env -u WINEARCH " + Quoted(SETUP_PATH) +
+                       "env -u WINEARCH " + ShellQuoted(SETUP_PATH) +
                            " --unattended --accept-licence --quiet --source " +
-                           Quoted((folder.Path() / "volumes").string()),
+                           ShellQuoted((folder.Path() / "volumes").string()),
                        &status);
     ASSERT_EQ(status, 0) << said;
     const WineInstallation wine = WineInstallation::FindOnPath();

@@ -21,6 +21,7 @@
 #include "platform/Exceptions.h"
 #include "platform/host/HostProcess.h"
 #include "tests/support/PeImageWriter.h"
+#include "tests/support/ShellCommand.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TempPrefix.h"
 
@@ -31,21 +32,9 @@ namespace {
 const char* const kFolder = "Taal & Woorden\\Nederlands \xE9\xE9n";  // "één" in Windows-1252
 const char* const kInstall = "C:\\Prog's $Files & 100%\\Lingora";
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-// Runs a shell command; its standard output, and its exit status in status.
+// Runs a shell command; its standard output without the last line break.
 std::string Shell(const std::string& command, int* status = nullptr) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return output;
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    const int result = pclose(pipe);
-    if (status != nullptr) *status = result;
+    std::string output = RunShellCommand(command, status);
     while (!output.empty() && output.back() == '\n') output.pop_back();
     return output;
 }
@@ -80,8 +69,8 @@ class HostDesktopTest : public testing::Test {
     const fs::path& Config() { return Desktop().Settings().configHome; }
     // The environment in which the desktop's tools read these folders.
     std::string Environment() {
-        return "env XDG_DATA_HOME=" + Quoted(Data().string()) +
-               " XDG_CONFIG_HOME=" + Quoted(Config().string()) + " XDG_CURRENT_DESKTOP=GNOME ";
+        return "env XDG_DATA_HOME=" + ShellQuoted(Data().string()) +
+               " XDG_CONFIG_HOME=" + ShellQuoted(Config().string()) + " XDG_CURRENT_DESKTOP=GNOME ";
     }
 
     void Install() {
@@ -115,7 +104,7 @@ TEST_F(HostDesktopTest, EveryFileWrittenIsValid) {
         if (extension == ".desktop" || extension == ".directory") {
             int status = 0;
             const std::string complaints =
-                Shell("desktop-file-validate " + Quoted(file.string()) + " 2>&1", &status);
+                Shell("desktop-file-validate " + ShellQuoted(file.string()) + " 2>&1", &status);
             EXPECT_EQ(status, 0) << file << "\n" << complaints;
             EXPECT_EQ(complaints, "") << file;
             ++files;
@@ -146,13 +135,13 @@ TEST_F(HostDesktopTest, EntriesStartTheirProgramsThroughWineInThisPrefix) {
         bin.WriteFile("wine",
                       "#!/bin/sh\n{ echo \"cwd=$(pwd)\"; echo \"prefix=$WINEPREFIX\"; "
                       "for a in \"$@\"; do echo \"arg=$a\"; done; } > " +
-                          Quoted(record.string()) + "\n");
+                          ShellQuoted(record.string()) + "\n");
     fs::permissions(wine, fs::perms::owner_all);
     const std::string launch =
-        Environment() + "PATH=" + Quoted(bin.Path().string()) + ":\"$PATH\" gio launch ";
+        Environment() + "PATH=" + ShellQuoted(bin.Path().string()) + ":\"$PATH\" gio launch ";
     const auto launched = [&](const fs::path& entry, const std::string& file) {
         fs::remove(record);
-        Shell(launch + Quoted(entry.string()) + (file.empty() ? "" : " " + Quoted(file)));
+        Shell(launch + ShellQuoted(entry.string()) + (file.empty() ? "" : " " + ShellQuoted(file)));
         for (int i = 0; i < 500 && !fs::exists(record); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -178,7 +167,7 @@ TEST_F(HostDesktopTest, TheDatabasesKnowTheTypeAndItsEntry) {
     Install();
     TempFolder files;
     const fs::path list = files.WriteFile("some.wdl", "huis\nboom\n");
-    EXPECT_EQ(Shell(Environment() + "xdg-mime query filetype " + Quoted(list.string())),
+    EXPECT_EQ(Shell(Environment() + "xdg-mime query filetype " + ShellQuoted(list.string())),
               "application/x-wine-extension-wdl");
     EXPECT_EQ(Shell(Environment() + "xdg-mime query default application/x-wine-extension-wdl"),
               "wine-extension-wdl.desktop");
@@ -209,8 +198,8 @@ TEST_F(HostDesktopTest, RemovalRestoresTheFoldersAndKeepsOtherProgramsEntries) {
     fs::create_directories(Config() / "menus/applications-merged");
     std::ofstream(Config() / "menus/applications-merged/wine-Programs-Other-Other.menu")
         << "<Menu/>\n";
-    Shell("update-mime-database " + Quoted((Data() / "mime").string()) + " >/dev/null 2>&1");
-    Shell("update-desktop-database " + Quoted((Data() / "applications").string()) +
+    Shell("update-mime-database " + ShellQuoted((Data() / "mime").string()) + " >/dev/null 2>&1");
+    Shell("update-desktop-database " + ShellQuoted((Data() / "applications").string()) +
           " >/dev/null 2>&1");
     const auto data = Snapshot(Data());
     const auto config = Snapshot(Config());

@@ -12,6 +12,7 @@
 #include "platform/host/HostRegistry.h"
 #include "platform/host/RegistryFile.h"
 #include "platform/host/RegistryStorage.h"
+#include "tests/support/ShellCommand.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -19,17 +20,9 @@ namespace {
 // Runs a shell command on the prefix and returns its output (stdout and stderr).
 std::string RunOnPrefix(const std::filesystem::path& prefix, const std::string& command,
                         int* status = nullptr) {
-    const std::string line =
-        "WINEPREFIX='" + prefix.string() + "' WINEDEBUG=-all " + command + " 2>&1";
-    std::string output;
-    FILE* pipe = popen(line.c_str(), "r");
-    if (pipe == nullptr) return output;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
-    const int result = pclose(pipe);
-    if (status != nullptr) *status = result;
-    return output;
+    return RunShellCommand(
+        "WINEPREFIX=" + ShellQuoted(prefix.string()) + " WINEDEBUG=-all " + command + " 2>&1",
+        status);
 }
 
 class HostRegistryWineTest : public testing::Test {

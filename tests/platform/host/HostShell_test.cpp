@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <array>
 #include <cstdio>
 #include <fstream>
 
@@ -13,6 +12,7 @@
 #include "platform/host/HostProcess.h"
 #include "platform/host/WinePrefix.h"
 #include "tests/support/Doubles.h"
+#include "tests/support/ShellCommand.h"
 #include "tests/support/TempPrefix.h"
 
 namespace fs = std::filesystem;
@@ -32,18 +32,6 @@ void SetProgramsValue(const std::string* programs) {
         EXPECT_EQ(Registry().DeleteValue(key, "Programs"), 0u);
     }
     Registry().CloseKey(key);
-}
-
-// Runs a command and gives its standard output.
-std::string RunCommand(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return output;
-    std::array<char, 4096> buffer;
-    while (std::size_t got = fread(buffer.data(), 1, buffer.size(), pipe))
-        output.append(buffer.data(), got);
-    pclose(pipe);
-    return output;
 }
 
 void MakeExecutable(const fs::path& file, const std::string& script) {
@@ -167,7 +155,7 @@ TEST_F(HostShellTest, SavedShortcutIsAShellLinkThatLnkinfoReads) {
     EXPECT_NE(bytes.find(target + std::string(1, '\0')), std::string::npos);
 
     if (!FindProgramOnPath("lnkinfo")) GTEST_SKIP() << "lnkinfo (liblnk-utils) is not installed";
-    const std::string report = RunCommand("lnkinfo '" + saved.string() + "' 2>&1");
+    const std::string report = RunShellCommand("lnkinfo '" + saved.string() + "' 2>&1");
     EXPECT_NE(report.find("Local path\t\t\t: " + target), std::string::npos) << report;
     EXPECT_NE(report.find("Working directory\t\t: " + AnsiToUtf8(working)), std::string::npos)
         << report;
