@@ -396,11 +396,14 @@ void TExtractThread::run() { Execute(); }
 void TExtractThread::Execute() {
     try {
         Synchronize(OpenFirstVolume, "OpenFirstVolume");
+        // A volume to be checked is read only once it has passed (another disk 1
+        // may then turn out to have no digest file: its total is still to be read).
+        const bool totalRead = !CheckVolumes;
         if (!AcceptVolume()) {
             Synchronize(SetAborted, "SetAborted");
             return;
         }
-        if (CheckVolumes) Synchronize(ReadTotal, "ReadTotal");
+        if (!totalRead) Synchronize(ReadTotal, "ReadTotal");
         // Chunks of at least one byte, so that a total below 100 still progresses.
         const std::int32_t chunkSize = std::max<std::int32_t>(1, TotalSize / 100);
         std::int64_t done = 0;

@@ -159,6 +159,23 @@ TEST_F(VolumeCheckTest, DamagedFirstVolumeIsAskedForAsDiskOne) {
     ExpectWhole();
 }
 
+TEST_F(VolumeCheckTest, FirstDiskReplacedByOneWithoutDigestFileMakesAnUncheckedSet) {
+    WriteSet();
+    const std::string good = Volume(1);
+    std::string bad = good;
+    bad[20] = static_cast<char>(bad[20] ^ 0x01);
+    Replace(1, bad);
+    AnsweringView view([&](const std::string&) {
+        Replace(1, good);
+        fs::remove(volumes_ / "Setup.sum");
+        return false;
+    });
+    EXPECT_EQ(Run(view), 1);
+    EXPECT_EQ(view.asked, std::vector<std::string>{DamagedText(1)});
+    EXPECT_FALSE(CheckVolumes);
+    ExpectWhole();
+}
+
 TEST_F(VolumeCheckTest, VolumeOfAnotherSetWithTheSameNameAndSizeIsRefused) {
     // Another set laid out alike: same names and sizes, other bytes.
     const fs::path other = temp_.Path() / "other";
