@@ -67,7 +67,8 @@ std::string Size(std::int64_t bytes) {
 
 // The copying's view on standard error: a line that redraws in place on a
 // terminal, a line per volume otherwise, nothing but errors when quiet. A
-// missing disk cannot be asked for: it is noted and the copying abandoned.
+// missing disk cannot be asked for, nor a damaged one asked for again: it is
+// noted and the copying abandoned.
 class ConsoleView : public IExtractView {
   public:
     ConsoleView(std::FILE* out, bool terminal, bool quiet)
@@ -93,6 +94,10 @@ class ConsoleView : public IExtractView {
         missingDisk_ = NextDisk;
         return true;
     }
+    bool AskForDamagedDisk(const std::string& text) override {
+        damagedText_ = text;
+        return true;
+    }
     bool ConfirmAbandon() override { return true; }
     void Finish(int modalResult) override {
         result_ = modalResult;
@@ -104,6 +109,8 @@ class ConsoleView : public IExtractView {
     int Result() const { return result_; }
     const std::string& MissingVolume() const { return missingVolume_; }
     int MissingDisk() const { return missingDisk_; }
+    // The damaged-disk prompt's text when a volume failed its check, else empty.
+    const std::string& DamagedText() const { return damagedText_; }
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -133,6 +140,7 @@ class ConsoleView : public IExtractView {
     std::string lastVolume_;
     int result_ = 0;
     std::string missingVolume_;
+    std::string damagedText_;
     int missingDisk_ = 0;
 };
 
@@ -253,6 +261,13 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     }
 
     if (result == TInstallResult::Abandoned) {
+        if (!view.DamagedText().empty()) {
+            Say(out, OneLine(view.DamagedText()) + " " + volume::VolumeName(VolumeNumber) + " in " +
+                         sourceText + ": " + Sentence(VolumeFault) +
+                         " The files copied so far stay in " + pars.InstallFolder +
+                         " and its Install.log lists them.");
+            return ExitVolumeMissing;
+        }
         if (!view.MissingVolume().empty()) {
             Say(out, view.MissingVolume() + " (disk " + std::to_string(view.MissingDisk()) +
                          ") is not in " + sourceText +

@@ -8,6 +8,11 @@
 // nothing handed over). Prints the medians, the ratios against the baselines
 // and the peak memory before and after extracting, and of the unattended process.
 //
+// The builder writes the set's digest file, with which Setup checks every volume
+// before copying from it. Setup runs on the set with it ("checked") and on the
+// same volumes without it (hard links in a folder of their own), side by side;
+// the unattended program runs on the set without it.
+//
 //   extract_bench [--full] [--rounds N] [--only large|small] [--dir FOLDER]
 //
 // The default run uses 256 MiB of large files; --full uses 1 GiB.
@@ -145,7 +150,8 @@ struct Workload {
     bool keepOutputs = false;
     std::vector<fs::path> kept;
     fs::path volumes, archive;
-    std::vector<double> setup, tar, cp, unattended;
+    fs::path plainVolumes;  // the same volumes without the digest file
+    std::vector<double> setup, checked, tar, cp, unattended;
     long unattendedPeakKiB = 0;  // the largest peak of the unattended processes
 };
 
@@ -224,6 +230,13 @@ void PrintTargets(const std::vector<Workload>& workloads) {
         largeSetup / Median(workloads[0].cp) <= 1.2 ? "met" : "NOT met",
         smallSetup / Median(workloads[1].tar),
         smallSetup / Median(workloads[1].tar) <= 1.3 ? "met" : "NOT met");
+    const double largeChecked = Median(workloads[0].checked) / Median(workloads[0].cp);
+    const double smallChecked = Median(workloads[1].checked) / smallSetup;
+    std::printf(
+        "checked: large checked/cp %.2f (<= 1.3: %s), small checked/unchecked %.2f (no "
+        "measurable change: %s)\n",
+        largeChecked, largeChecked <= 1.3 ? "met" : "NOT met", smallChecked,
+        smallChecked <= 1.05 ? "met" : "NOT met");
 }
 
 int main(int argc, char** argv) {
@@ -295,6 +308,11 @@ int main(int argc, char** argv) {
         load.archive = root / ("set" + std::to_string(w) + ".tar");
         WriteSources(*sets[w].first, source);
         BuildSet(source, load.volumes, sets[w].second);
+        load.plainVolumes = root / ("plain" + std::to_string(w));
+        fs::create_directories(load.plainVolumes);
+        for (const auto& entry : fs::directory_iterator(load.volumes))
+            if (entry.path().filename() != "Setup.sum")
+                fs::create_hard_link(entry.path(), load.plainVolumes / entry.path().filename());
         Run("tar -cf '" + load.archive.string() + "' -C '" + source.string() + "' .");
         if (!load.keepOutputs) fs::remove_all(source);
     }
@@ -315,13 +333,14 @@ int main(int argc, char** argv) {
                 Sync();
             };
             // Setup: the log, then the window with its thread, as the wizard does.
-            auto runSetup = [&] {
-                const std::string target = "C:\\Bench\\Setup" + id;
-                const fs::path host = prefix / "drive_c" / "Bench" / ("Setup" + id);
+            auto runSetupOn = [&](const fs::path& volumes, std::vector<double>& times,
+                                  const std::string& name) {
+                const std::string target = "C:\\Bench\\" + name + id;
+                const fs::path host = prefix / "drive_c" / "Bench" / (name + id);
                 fs::create_directories(host);
-                fs::current_path(load.volumes);
+                fs::current_path(volumes);
                 int result = 0;
-                load.setup.push_back(Seconds([&] {
+                times.push_back(Seconds([&] {
                     TLogFile log(target, "Lingora");
                     ExtractPars.LogFile = &log;
                     ExtractPars.TargetFolder = target;
@@ -335,6 +354,8 @@ int main(int argc, char** argv) {
                 }
                 keepOrRemove(host);
             };
+            auto runSetup = [&] { runSetupOn(load.plainVolumes, load.setup, "Setup"); };
+            auto runChecked = [&] { runSetupOn(load.volumes, load.checked, "Checked"); };
             // tar and cp write beside Setup's installation folder: new files of one
             // folder come from the same part of the disk (the file system places a
             // file near its folder), whatever earlier runs left there.
@@ -362,14 +383,15 @@ int main(int argc, char** argv) {
                 Sync();
                 long peak = 0;
                 load.unattended.push_back(Seconds([&] {
-                    peak = RunUnattended(ownPrefix, load.volumes, "C:\\Bench\\Unattended");
+                    peak = RunUnattended(ownPrefix, load.plainVolumes, "C:\\Bench\\Unattended");
                 }));
                 load.unattendedPeakKiB = std::max(load.unattendedPeakKiB, peak);
                 keepOrRemove(ownPrefix);
             };
-            // Each round starts with another of the four.
-            const std::function<void()> runs[] = {runSetup, runTar, runCp, runUnattended};
-            for (int i = 0; i < 4; ++i) runs[(round + i) % 4]();
+            // Each round starts with another of the five.
+            const std::function<void()> runs[] = {runSetup, runChecked, runTar, runCp,
+                                                  runUnattended};
+            for (int i = 0; i < 5; ++i) runs[(round + i) % 5]();
         }
     }
     const long peakHwm = StatusKiB("VmHWM:");
@@ -408,6 +430,11 @@ int main(int argc, char** argv) {
             "peak %ld KiB\n",
             load.name.c_str(), setup, tar, cp, setup / tar, setup / cp, tar / setup, "", unattended,
             unattended / tar, unattended / cp, load.unattendedPeakKiB);
+        const double checked = Median(load.checked);
+        std::printf(
+            "%-22s with digest file: setup %.3f s   without: setup %.3f s   checked/unchecked "
+            "%.2f   checked/cp %.2f   checked/tar %.2f\n",
+            "", checked, setup, checked / setup, checked / cp, checked / tar);
     }
     std::printf("fixed cost of the window, the thread and 100 hand-overs (100-byte set): %.1f ms\n",
                 Median(fixed) * 1000);

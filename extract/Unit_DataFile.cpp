@@ -61,6 +61,14 @@ TDataFile::~TDataFile() = default;
 
 std::int64_t TDataFile::Position() { return position_; }
 
+std::optional<volume::StreamDigest> TDataFile::Digest(const volume::StopRequested& stop) {
+    // The stream stands behind the read-ahead; it goes back there afterwards.
+    const std::int64_t streamAt = position_ + static_cast<std::int64_t>(Buffered());
+    std::optional<volume::StreamDigest> digest = volume::DigestOf(*stream_, stop);
+    if (stream_->Seek(streamAt, SeekOrigin::Begin) != streamAt) throw EReadError();
+    return digest;
+}
+
 bool TDataFile::DataExhausted() { return position_ >= size_ - volume::kNextVolumeByteSize; }
 
 void TDataFile::Damaged(const std::string& fault, std::int64_t offset) const {

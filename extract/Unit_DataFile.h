@@ -18,8 +18,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "extract/VolumeDigest.h"
 #include "extract/VolumeFormat.h"
 #include "platform/FileSystem.h"
 
@@ -70,6 +72,11 @@ class TDataFile {
     void ReadHeader(std::string& name, std::int32_t& size, std::int64_t largestSize);
     // Moves over count bytes of file data, which must lie in the data part.
     void SkipData(std::int64_t count);
+
+    // The digest of the whole volume, read through this volume's own handle, so
+    // that what was checked is what the copy reads. The reading position stays
+    // where it was. Nothing when stop asked for the end first.
+    std::optional<volume::StreamDigest> Digest(const volume::StopRequested& stop);
 
     // The volume's data part is used up: only the next-volume byte is left.
     bool DataExhausted();

@@ -46,6 +46,9 @@ std::int32_t ChunkLeft = 0;
 int NextDisk = 0;
 bool VolumeFound = false;
 std::string VolumeSuffix;
+int VolumeNumber = 0;
+bool CheckVolumes = false;
+std::string VolumeFault;
 std::int64_t CopiedSize = 0;
 std::function<void(const char*)> ExtractStepObserver;
 std::function<void(const std::exception&)> ExtractFailed;
@@ -55,6 +58,8 @@ namespace {
 // The volumes read so far in this extraction: a next-volume byte that points
 // back to one of them (or to 0) means the set ends before its total.
 std::set<int> volumesRead;
+// The digests of the set, from the digest file seen with the first volume.
+std::optional<volume::SetDigests> setDigests;
 char handOver;  // the address the hand-over annotations name
 
 // Ends the extraction of a paused thread that was released.
@@ -75,6 +80,7 @@ class FormView : public IExtractView {
         bar->setValue(std::min(bar->maximum(), bar->value() + 1));
     }
     bool AskForDisk(const std::string& text) override { return ::AskForDisk(text); }
+    bool AskForDamagedDisk(const std::string& text) override { return ::AskForDisk(text); }
     bool ConfirmAbandon() override { return ExitForm->exec() == TExitForm::ExitResult; }
     void Finish(int modalResult) override { ExtractForm->SetModalResult(modalResult); }
 };
@@ -82,6 +88,38 @@ class FormView : public IExtractView {
 IExtractView& View() {
     static FormView form;
     return ExtractView != nullptr ? *ExtractView : form;
+}
+
+// The disk prompt's text with the disk's number.
+std::string DiskText(const char* text, int number) {
+    std::string result = text;
+    const std::string digits = std::to_string(number);
+    for (std::size_t at = result.find("%dn%"); at != std::string::npos;
+         at = result.find("%dn%", at + digits.size()))
+        result.replace(at, 4, digits);
+    return result;
+}
+
+// Asks for the disk of a volume with the text given, until the volume is there
+// (opened as DataFile) or the user confirms the exit (ExtractAborted). The first
+// question uses firstText, those after an OK without the volume the disk prompt.
+void WaitForVolume(int number, const char* firstText, bool damaged) {
+    const std::string name = VolumeName(number);
+    const char* text = firstText;
+    VolumeFound = false;
+    while (!VolumeFound) {
+        const std::string question = DiskText(text, number);
+        if (!(damaged ? View().AskForDamagedDisk(question) : View().AskForDisk(question))) {
+            VolumeFound = Files().FileExists(name);
+            text = InsertDiskText;
+            damaged = false;
+        } else if (View().ConfirmAbandon()) {
+            ExtractAborted = true;
+            return;
+        }
+    }
+    DataFile = std::make_unique<TDataFile>(name, ExtractPars.LogFile, ExtractPars.TargetFolder);
+    VolumeNumber = number;
 }
 
 void ObserveStep(const char* name) {
@@ -172,10 +210,19 @@ void TExtractThread::OpenFirstVolume() {
     ResetOutFile();
     DataFile.reset();
     volumesRead = {1};
+    setDigests.reset();
+    VolumeFault.clear();
     ExtractPars.LogFile->StartProgramFiles();
     ExtractPars.LogFile->WriteLine("Lingohlp.GID");
+    CheckVolumes = Files().FileExists(volume::kDigestFileName);
     DataFile =
         std::make_unique<TDataFile>(VolumeName(1), ExtractPars.LogFile, ExtractPars.TargetFolder);
+    VolumeNumber = 1;
+    // A volume that is checked is read only once it has passed.
+    if (!CheckVolumes) ReadTotal();
+}
+
+void TExtractThread::ReadTotal() {
     if (!DataFile->ReadInt32(TotalSize) || DataFile->Position() > DataFile->Size() - 1)
         DataFile->Damaged("the total runs past the end of the volume", 0);
     if (TotalSize < 0) DataFile->Damaged("the total size is negative", 0);
@@ -196,20 +243,17 @@ void TExtractThread::NextVolume() {
     VolumeSuffix = volume::VolumeSuffix(NextDisk);
     const std::string name = "Setup." + VolumeSuffix;
     VolumeFound = Files().FileExists(name);
-    while (!VolumeFound) {
-        std::string text = InsertDiskText;
-        const std::string number = std::to_string(NextDisk);
-        for (std::size_t at = text.find("%dn%"); at != std::string::npos;
-             at = text.find("%dn%", at + number.size()))
-            text.replace(at, 4, number);
-        if (!View().AskForDisk(text)) {
-            VolumeFound = Files().FileExists(name);
-        } else if (View().ConfirmAbandon()) {
-            ExtractAborted = true;
-            return;
-        }
+    if (!VolumeFound) {
+        WaitForVolume(NextDisk, InsertDiskText, false);
+        return;
     }
     DataFile = std::make_unique<TDataFile>(name, ExtractPars.LogFile, ExtractPars.TargetFolder);
+    VolumeNumber = NextDisk;
+}
+
+void TExtractThread::RefuseVolume() {
+    DataFile.reset();
+    WaitForVolume(VolumeNumber, DamagedDiskText, true);
 }
 
 void TExtractThread::StepProgress() { View().StepProgress(); }
@@ -293,11 +337,73 @@ void TExtractThread::Synchronize(void (*step)(), const char* name) {
     }
 }
 
+bool TExtractThread::StopWanted() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (released_) return true;
+    }
+    return isInterruptionRequested();
+}
+
+std::optional<std::string> TExtractThread::VolumeCheckFault() {
+    std::optional<volume::SetDigests> here;
+    try {
+        here = volume::ReadDigestFile();
+    } catch (const volume::EDamagedDigestFile& damaged) {
+        return std::string(damaged.what());
+    }
+    if (VolumeNumber == 1) {
+        // The first volume names the set; without a digest file beside it now
+        // (another disk 1 was inserted), the set is one without digests.
+        setDigests = here;
+        if (!setDigests) {
+            CheckVolumes = false;
+            return std::string();
+        }
+    } else if (!here) {
+        return std::string("there is no digest file ") + volume::kDigestFileName + " beside it";
+    } else if (here->identity != setDigests->identity) {
+        return "its digest file names the set " + here->identity + ", not " + setDigests->identity;
+    }
+    const volume::VolumeDigest* entry = setDigests->Find(VolumeNumber);
+    // Size first: a volume of the wrong size is refused without being read.
+    if (entry == nullptr || entry->size != DataFile->Size())
+        return volume::VolumeMismatch(*setDigests, VolumeNumber, {"", DataFile->Size()});
+    const std::optional<volume::StreamDigest> digest =
+        DataFile->Digest([this] { return StopWanted(); });
+    if (!digest) return std::nullopt;
+    return volume::VolumeMismatch(*setDigests, VolumeNumber, *digest);
+}
+
+bool TExtractThread::AcceptVolume() {
+    if (!CheckVolumes) return true;
+    while (true) {
+        const std::optional<std::string> fault = VolumeCheckFault();
+        if (!fault) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (released_) throw ExtractionReleased();
+            return false;
+        }
+        if (fault->empty()) return true;
+        VolumeFault = *fault;
+        Synchronize(RefuseVolume, "RefuseVolume");
+        if (!VolumeFound) return false;
+    }
+}
+
 void TExtractThread::run() { Execute(); }
 
 void TExtractThread::Execute() {
     try {
         Synchronize(OpenFirstVolume, "OpenFirstVolume");
+        // A volume to be checked is read only once it has passed (another disk 1
+        // may then turn out to have no digest file: its total is still to be read).
+        const bool totalRead = !CheckVolumes;
+        if (!AcceptVolume()) {
+            Synchronize(SetAborted, "SetAborted");
+            return;
+        }
+        if (!totalRead) Synchronize(ReadTotal, "ReadTotal");
         // Chunks of at least one byte, so that a total below 100 still progresses.
         const std::int32_t chunkSize = std::max<std::int32_t>(1, TotalSize / 100);
         std::int64_t done = 0;
@@ -320,7 +426,7 @@ void TExtractThread::Execute() {
             // The volume ran out inside the chunk (or ended exactly with it).
             while (ChunkLeft > 0 && done < TotalSize) {
                 Synchronize(NextVolume, "NextVolume");
-                if (!VolumeFound || !copy()) {
+                if (!VolumeFound || !AcceptVolume() || !copy()) {
                     Synchronize(SetAborted, "SetAborted");
                     return;
                 }

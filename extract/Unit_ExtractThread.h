@@ -7,6 +7,14 @@
 // progress bar steps after every chunk that leaves bytes to copy. When a volume
 // is used up, the next one is opened, and its disk asked for while it is missing.
 //
+// When the first volume has the set's digest file (Setup.sum) beside it, every
+// volume is checked as soon as it is opened, before anything is copied from it:
+// its size and digest must be those that file gives, and the digest file beside
+// it must name the same set. The thread reads the volume for its digest while the
+// user-interface thread is free; a volume that fails is closed again and its disk
+// asked for with the damaged-disk prompt. Without a digest file nothing is
+// checked and nothing is read twice.
+//
 // Pause/resume is a gate passed before each step; a step handed over just before
 // a pause is held back until the resume, so no step runs while paused.
 // Termination (requestInterruption) is read after each copy step. Release() ends
@@ -20,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class TDataFile;
@@ -33,6 +42,13 @@ extern std::int32_t ChunkLeft;
 extern int NextDisk;
 extern bool VolumeFound;
 extern std::string VolumeSuffix;
+// The number of the volume that DataFile reads (1 for Setup.d01).
+extern int VolumeNumber;
+// The first volume came with a digest file: every volume is checked.
+extern bool CheckVolumes;
+// Why the volume refused last (VolumeNumber) did not pass its check, for the
+// unattended report.
+extern std::string VolumeFault;
 // File data copied so far in this extraction, counted by the thread after each
 // copy step (the steps read it for their progress).
 extern std::int64_t CopiedSize;
@@ -57,6 +73,9 @@ class IExtractView {
     virtual void StepProgress() = 0;
     // The next disk is missing: the disk prompt with its text. True for Cancel.
     virtual bool AskForDisk(const std::string& text) = 0;
+    // The volume in the drive is damaged or of another set: the disk prompt with
+    // the damaged-disk text. True for Cancel.
+    virtual bool AskForDamagedDisk(const std::string& text) { return AskForDisk(text); }
     // After Cancel at the disk prompt: true when the copying is to be abandoned.
     virtual bool ConfirmAbandon() = 0;
     // The copying has ended: 1 when every file was copied, 2 when abandoned.
@@ -83,8 +102,10 @@ class TExtractThread : public QThread {
 
     // The steps, run on the user-interface thread.
     static void OpenFirstVolume();
+    static void ReadTotal();
     static void CopyStep();
     static void NextVolume();
+    static void RefuseVolume();
     static void StepProgress();
     static void FinishSet();
     static void SetDone();
@@ -103,6 +124,14 @@ class TExtractThread : public QThread {
   private:
     void Synchronize(void (*step)(), const char* name);
     bool HeldBack();
+    // Checks the volume just opened when the set has digests, asking again for
+    // its disk while it fails. False when the copying is to end (abandoned at the
+    // prompt, or the thread told to stop while it read the volume).
+    bool AcceptVolume();
+    // Why the open volume does not pass its check; empty when it does; nothing
+    // when the thread was told to stop while reading it.
+    std::optional<std::string> VolumeCheckFault();
+    bool StopWanted();
 
     std::mutex mutex_;
     std::condition_variable gate_;

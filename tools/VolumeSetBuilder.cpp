@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "extract/VolumeDigest.h"
 #include "extract/VolumeFormat.h"
 #include "platform/CodePage.h"
 
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kMostVolumes = 255;  // the next-volume byte names at most volume 255
+using volume::kMostVolumes;
 
 struct SourceFile {
     fs::path host;
@@ -139,9 +140,29 @@ class VolumeWriter {
         WriteAll(&next, 1);
         if (::fsync(out_.Get()) != 0 || ::close(out_.Release()) != 0)
             Fail("cannot write " + volume::VolumeName(number_));
+        digests_.push_back(DigestOfVolume());
     }
+    // The size and digest of every finished volume, as written to the disk.
+    const std::vector<volume::VolumeDigest>& Digests() const { return digests_; }
 
   private:
+    // Read back from the file rather than taken from the bytes on their way in:
+    // the digest covers what the disk holds.
+    volume::VolumeDigest DigestOfVolume() {
+        const fs::path path = folder_ / volume::VolumeName(number_);
+        FileHandle in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (in.Get() < 0) Fail("cannot read back " + volume::VolumeName(number_));
+        const auto digest = volume::DigestOf([&](void* buffer, std::size_t count) {
+            while (true) {
+                const ssize_t got = ::read(in.Get(), buffer, count);
+                if (got < 0 && errno == EINTR) continue;
+                if (got < 0) Fail("cannot read back " + volume::VolumeName(number_));
+                return static_cast<std::size_t>(got);
+            }
+        });
+        return {number_, digest->size, digest->digest};
+    }
+
     void Open(int number) {
         number_ = number;
         used_ = 0;
@@ -184,7 +205,25 @@ class VolumeWriter {
     std::int64_t used_ = 0;
     int number_ = 0;
     FileHandle out_;
+    std::vector<volume::VolumeDigest> digests_;
 };
+
+// Writes the digest file into the folder, flushed to the disk.
+void WriteDigestFile(const fs::path& folder, const volume::SetDigests& set) {
+    const fs::path path = folder / volume::kDigestFileName;
+    const std::string text = volume::FormatDigestFile(set);
+    FileHandle out(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    std::size_t done = 0;
+    while (out.Get() >= 0 && done < text.size()) {
+        const ssize_t put = ::write(out.Get(), text.data() + done, text.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) break;
+        done += static_cast<std::size_t>(put);
+    }
+    if (out.Get() < 0 || done < text.size() || ::fsync(out.Get()) != 0 ||
+        ::close(out.Release()) != 0)
+        throw BuildError("cannot write " + Describe(path) + ": " + std::strerror(errno));
+}
 
 // Removes a folder and what it holds when the build does not get through.
 class TemporaryFolder {
@@ -217,17 +256,22 @@ bool IsVolumeName(const std::string& name) {
 
 void MoveIntoPlace(const fs::path& from, const fs::path& to, int volumes) {
     std::error_code error;
-    // Without Setup.d01 no set is whole: it goes first and comes back last.
-    fs::remove(to / volume::VolumeName(1), error);
-    if (error)
-        throw BuildError("cannot replace " + Describe(to / volume::VolumeName(1)) + ": " +
-                         error.message());
+    // Without Setup.d01 no set is whole: it goes first and comes back last. The
+    // old digest file follows it out, and the new one comes in just before it.
+    for (const std::string& name : {volume::VolumeName(1), std::string(volume::kDigestFileName)}) {
+        fs::remove(to / name, error);
+        if (error)
+            throw BuildError("cannot replace " + Describe(to / name) + ": " + error.message());
+    }
     for (const auto& entry : fs::directory_iterator(to)) {
         if (entry.is_regular_file() && IsVolumeName(entry.path().filename().string()))
             fs::remove(entry.path());
     }
-    for (int number = volumes; number >= 1; --number) {
-        const std::string name = volume::VolumeName(number);
+    std::vector<std::string> names;
+    for (int number = volumes; number >= 2; --number) names.push_back(volume::VolumeName(number));
+    names.push_back(volume::kDigestFileName);
+    names.push_back(volume::VolumeName(1));
+    for (const std::string& name : names) {
         fs::rename(from / name, to / name, error);
         if (error) throw BuildError("cannot move " + name + " into place: " + error.message());
     }
@@ -278,6 +322,7 @@ BuildResult BuildVolumeSet(const BuildOptions& options) {
     }
     writer.Finish(0);
     result.volumes = writer.Number();
+    WriteDigestFile(work.Path(), {volume::NewSetIdentity(), writer.Digests()});
     MoveIntoPlace(work.Path(), options.output, result.volumes);
     return result;
 }

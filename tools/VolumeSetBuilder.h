@@ -10,9 +10,14 @@
 // lie inside one data part: a header that would not fit starts the next volume.
 // The last volume's next-volume byte is 0.
 //
+// Beside the volumes goes the digest file (Setup.sum, see extract/VolumeDigest.h):
+// a new identity for the set, and each volume's size and digest, read back from
+// the written volume.
+//
 // The volumes are written into a temporary folder inside the output folder and
-// moved into place at the end, Setup.d01 last (and an old Setup.d01 removed
-// first), so that an interrupted build never leaves a set that looks whole.
+// moved into place at the end, the digest file and then Setup.d01 last (an old
+// Setup.d01 and digest file removed first), so that an interrupted build never
+// leaves a set that looks whole.
 // Source files are read in pieces, never whole.
 #pragma once
 

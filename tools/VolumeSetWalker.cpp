@@ -5,6 +5,7 @@
 #include <set>
 
 #include "extract/Unit_DataFile.h"
+#include "extract/VolumeDigest.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 
@@ -75,4 +76,23 @@ WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord
         onRecord(record);
     }
     return set;
+}
+
+std::optional<int> CheckVolumeDigests() {
+    const std::optional<volume::SetDigests> digests = volume::ReadDigestFile();
+    if (!digests) return std::nullopt;
+    for (const volume::VolumeDigest& entry : digests->volumes) {
+        const std::string name = volume::VolumeName(entry.number);
+        std::uint32_t error = 0;
+        const std::unique_ptr<IFileStream> file = Files().OpenRead(name, error);
+        if (!file)
+            throw Exception("The data volume " + name + " that " + volume::kDigestFileName +
+                            " lists is missing");
+        const std::string mismatch =
+            volume::VolumeMismatch(*digests, entry.number, *volume::DigestOf(*file));
+        if (!mismatch.empty())
+            throw EDamagedVolume("The data volume " + name +
+                                 " is damaged or belongs to another set: " + mismatch);
+    }
+    return static_cast<int>(digests->volumes.size());
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 struct WalkedRecord {
@@ -25,3 +26,11 @@ struct WalkedSet {
 // EFOpenError when Setup.d01 cannot be opened, and Exception when a volume that
 // the set names is missing.
 WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord);
+
+// Checks each volume that the digest file in the current directory lists
+// against its size and digest, in the order of their numbers. Returns the number
+// of volumes listed, or nothing when there is no digest file. Raises
+// EDamagedDigestFile for a digest file that cannot be read, EDamagedVolume
+// naming the first volume that does not match, and Exception for a listed
+// volume that is missing.
+std::optional<int> CheckVolumeDigests();

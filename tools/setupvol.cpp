@@ -4,6 +4,9 @@
 //   setupvol check DIR
 //   setupvol list DIR
 //
+// check verifies the volumes against the digest file (Setup.sum) when the set
+// has one, then reads the set's structure as Setup does.
+//
 // Exit codes: 0 done (check: the set is whole), 1 a fault in the set or the
 // build, 2 wrong usage.
 #include <unistd.h>
@@ -12,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "extract/VolumeDigest.h"
 #include "extract/VolumeFormat.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
@@ -80,15 +84,23 @@ int Walk(const char* folder, bool list) {
     PlainFileSystem files;
     ScopedPlatform platform(Platform{&files, nullptr, nullptr, nullptr});
     try {
+        // The digests first: a damaged volume is named as such before its
+        // structure is read.
+        const std::optional<int> listed = list ? std::nullopt : CheckVolumeDigests();
         const WalkedSet set = WalkVolumeSet([list](const WalkedRecord& record) {
             if (list) std::printf("%12d  %s\n", record.size, AnsiToUtf8(record.name).c_str());
         });
+        if (listed && *listed != set.volumes)
+            throw EDamagedVolume(std::string("The digest file ") + volume::kDigestFileName +
+                                 " lists " + std::to_string(*listed) + " volumes, the set has " +
+                                 std::to_string(set.volumes));
         if (list)
             std::printf("%d files, %d bytes in %d volume%s\n", set.files, set.total, set.volumes,
                         set.volumes == 1 ? "" : "s");
         else
-            std::printf("whole: %d files, %d bytes in %d volume%s\n", set.files, set.total,
-                        set.volumes, set.volumes == 1 ? "" : "s");
+            std::printf("whole: %d files, %d bytes in %d volume%s%s\n", set.files, set.total,
+                        set.volumes, set.volumes == 1 ? "" : "s",
+                        listed ? ", digests match" : ", no digest file");
         return 0;
     } catch (const std::exception& error) {
         std::fflush(stdout);

@@ -61,4 +61,8 @@ inline constexpr char ExtractLabelText[] =
     "The program files are copied to the installation folder.";
 inline constexpr char ChangeDiskCaption[] = "Change disk";
 inline constexpr char InsertDiskText[] = "Insert disk %dn% in the disk drive and click OK.";
+// A volume that its set's digest file does not vouch for.
+inline constexpr char DamagedDiskText[] =
+    "Disk %dn% is damaged or belongs to another set. Insert disk %dn% of this set in the disk "
+    "drive and click OK.";
 inline constexpr char OkButtonCaption[] = "OK";

@@ -236,6 +236,24 @@ TEST_F(UnattendedTest, AMissingVolumeIsNamedAndTheCopiedFilesStayListed) {
     EXPECT_FALSE(fs::exists(prefix_.Folder() / "drive_c" / "Other"));
 }
 
+TEST_F(UnattendedTest, ADamagedVolumeEndsAsAMissingOneWithTheDiskPromptsWords) {
+    testset::WriteDigestFile(volumes_.Path(), testset::kSetIdentity);
+    const fs::path second = volumes_.Path() / "Setup.d02";
+    std::string bytes = TempFolder::ReadFile(second);
+    bytes[10] = static_cast<char>(bytes[10] ^ 0x20);
+    std::ofstream(second, std::ios::binary | std::ios::trunc) << bytes;
+    EXPECT_EQ(Install(), ExitVolumeMissing);
+    EXPECT_TRUE(
+        Says("Setup: Disk 2 is damaged or belongs to another set. Insert disk 2 of this "
+             "set in the disk drive and click OK. Setup.d02 in " +
+             volumes_.Path().string() + ": its digest is "))
+        << messages_;
+    EXPECT_TRUE(Says("Install.log lists them")) << messages_;
+    // Nothing of volume 2: the file whose data starts there is not even created.
+    const std::string log = prefix_.ReadFile(std::string(Folder) + "\\Install.log");
+    EXPECT_EQ(log.find("Words\\Keuken.wdl"), std::string::npos) << log;
+}
+
 TEST_F(UnattendedTest, FailuresPartWaySayWhatRemains) {
     const std::string system = TempFolder::ReadFile(prefix_.Folder() / "system.reg");
     const std::string user = TempFolder::ReadFile(prefix_.Folder() / "user.reg");

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "app/ErrorReport.h"
@@ -137,6 +138,38 @@ TEST_F(ExtractFormTest, MissingDiskIsAskedForUntilItIsThere) {
     EXPECT_EQ(texts, std::vector<QString>(3, prompt));
     EXPECT_EQ(windows_.Beeps(), std::vector<std::uint32_t>(3, win::MB_ICONQUESTION));
     EXPECT_FALSE(ExtractAborted);
+    ExpectInstalled(records);
+}
+
+TEST_F(ExtractFormTest, DamagedDiskIsAskedForAgainOffTheWindowsThread) {
+    const auto records = ManyFiles(10, 2000);
+    Write(Stream(records), {7000});
+    testset::WriteDigestFile(volumes_, testset::kSetIdentity);
+    const std::string good = TempFolder::ReadFile(volumes_ / "Setup.d02");
+    std::string bad = good;
+    bad[3000] = static_cast<char>(bad[3000] ^ 0x01);
+    std::ofstream(volumes_ / "Setup.d02", std::ios::binary | std::ios::trunc) << bad;
+    QString text;
+    bool laidOut = false;
+    AnswerModal("Change disk", [&](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        ASSERT_NE(box, nullptr);
+        text = box->text();
+        EXPECT_EQ(box->icon(), QMessageBox::Question);
+        laidOut = true;
+        ExpectLaidOut(*dialog);
+        // SETUP_SCREENSHOTS names a folder for a picture of the prompt.
+        const QString shots = qEnvironmentVariable("SETUP_SCREENSHOTS");
+        if (!shots.isEmpty()) dialog->grab().save(shots + "/damaged-disk.png");
+        std::ofstream(volumes_ / "Setup.d02", std::ios::binary | std::ios::trunc) << good;
+        ClickButton(dialog, "OK");
+    });
+    EXPECT_EQ(ExtractForm->exec(), 1);
+    EXPECT_TRUE(laidOut);
+    EXPECT_EQ(text,
+              "Disk 2 is damaged or belongs to another set. Insert disk 2 of this set in the "
+              "disk drive and click OK.");
+    EXPECT_EQ(windows_.Beeps(), std::vector<std::uint32_t>{win::MB_ICONQUESTION});
     ExpectInstalled(records);
 }
 

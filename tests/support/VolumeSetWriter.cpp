@@ -1,7 +1,11 @@
 #include "tests/support/VolumeSetWriter.h"
 
+#include <xxhash.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace testset {
@@ -103,6 +107,29 @@ VolumeSet WriteVolumeSet(const std::filesystem::path& folder, const std::vector<
     for (std::size_t i = 0; i <= cuts.size(); ++i)
         set.volumes.push_back(folder / Name(static_cast<int>(i) + 1));
     return set;
+}
+
+std::string DigestFileText(const std::filesystem::path& folder, const std::string& identity,
+                           int count) {
+    if (count == 0)
+        while (std::filesystem::is_regular_file(folder / Name(count + 1))) ++count;
+    std::string text =
+        "Lingora Setup digests 1\nset " + identity + "\nvolumes " + std::to_string(count) + "\n";
+    for (int number = 1; number <= count; ++number) {
+        std::ifstream in(folder / Name(number), std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        XXH128_canonical_t canonical;
+        XXH128_canonicalFromHash(&canonical, XXH3_128bits(bytes.data(), bytes.size()));
+        char hex[33];
+        for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02x", canonical.digest[i]);
+        text += std::to_string(number) + " " + std::to_string(bytes.size()) + " " + hex + "\n";
+    }
+    return text;
+}
+
+void WriteDigestFile(const std::filesystem::path& folder, const std::string& identity, int count) {
+    const std::string text = DigestFileText(folder, identity, count);
+    std::ofstream(folder / "Setup.sum", std::ios::binary) << text;
 }
 
 }  // namespace testset

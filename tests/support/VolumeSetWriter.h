@@ -57,4 +57,15 @@ struct VolumeSet {
 VolumeSet WriteVolumeSet(const std::filesystem::path& folder, const std::vector<Record>& records,
                          std::size_t volumeSize);
 
+// The digest file's text for the volumes Setup.d01 ... Setup.d<count> in the
+// folder (count 0: as many as follow each other from Setup.d01), in the format
+// the README gives, each volume's XXH3-128 digest taken with libxxhash itself.
+std::string DigestFileText(const std::filesystem::path& folder, const std::string& identity,
+                           int count = 0);
+// Writes that text as Setup.sum into the folder.
+void WriteDigestFile(const std::filesystem::path& folder, const std::string& identity,
+                     int count = 0);
+// An identity in the form the digest file takes.
+inline constexpr char kSetIdentity[] = "00112233445566778899aabbccddeeff";
+
 }  // namespace testset

@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <fstream>
+#include <set>
 
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
@@ -218,10 +219,10 @@ TEST_F(VolumeToolsTest, NewSetReplacesAnOldOneWhole) {
     fs::remove_all(Source());
     Add("Small.txt", "small");
     ASSERT_EQ(Build(0).volumes, 1);
-    std::vector<std::string> names;
+    std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(volumes_))
-        names.push_back(entry.path().filename());
-    EXPECT_EQ(names, std::vector<std::string>{"Setup.d01"});
+        names.insert(entry.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{"Setup.d01", "Setup.sum"}));
 }
 
 TEST_F(VolumeToolsTest, CheckAndListThroughTheCommandLine) {
@@ -234,12 +235,14 @@ TEST_F(VolumeToolsTest, CheckAndListThroughTheCommandLine) {
         0)
         << output;
     EXPECT_EQ(Run({"check", folder}, &output), 0) << output;
-    EXPECT_EQ(output, "whole: 4 files, 3404 bytes in 4 volumes\n");
+    EXPECT_EQ(output, "whole: 4 files, 3404 bytes in 4 volumes, digests match\n");
     EXPECT_EQ(Run({"list", folder}, &output), 0);
     EXPECT_NE(output.find("         900  Sub\\Deeper\\File.dat\n"), std::string::npos) << output;
     EXPECT_NE(output.find("           4  Café.txt\n"), std::string::npos) << output;
 
-    // A negative size in the header of Sub\Deeper\File.dat: the fault with its place.
+    // A negative size in the header of Sub\Deeper\File.dat: the fault with its place,
+    // once the digest file is gone (with it, the digest names the volume first).
+    fs::remove(volumes_ / "Setup.sum");
     const std::string stored = std::string("Sub\\Deeper\\File.dat") + '\0';
     int number = 1;
     std::string volume = Volume(number);
@@ -258,6 +261,42 @@ TEST_F(VolumeToolsTest, CheckAndListThroughTheCommandLine) {
     EXPECT_EQ(Run({"check", QString::fromStdString((temp_.Path() / "none").string())}), 1);
     EXPECT_EQ(Run({"build", "only-one"}), 2);
     EXPECT_EQ(Run({"build", "a", "b", "--volume-size", "huge"}), 2);
+}
+
+TEST_F(VolumeToolsTest, DigestFileIsTheSetsOwnAndCheckNamesTheFirstDamagedVolume) {
+    Add("A.bin", Pattern(5000, 5));
+    ASSERT_EQ(Build(1500).volumes, 4);
+    // The digest file, read with the tests' own reader of the volumes.
+    const std::string digests = TempFolder::ReadFile(volumes_ / "Setup.sum");
+    const std::size_t identityAt = digests.find("\nset ") + 5;
+    const std::string identity = digests.substr(identityAt, 32);
+    EXPECT_EQ(digests, testset::DigestFileText(volumes_, identity));
+    ASSERT_EQ(Build(1500).volumes, 4);
+    EXPECT_NE(TempFolder::ReadFile(volumes_ / "Setup.sum").substr(identityAt, 32), identity)
+        << "every build is a set of its own";
+
+    const QString folder = QString::fromStdString(volumes_.string());
+    std::string output;
+    for (const int number : {3, 2}) {
+        std::string volume = Volume(number);
+        volume[700] = static_cast<char>(volume[700] ^ 0x40);  // file data: the walk cannot see it
+        std::ofstream(volumes_ / testset::Name(number), std::ios::binary) << volume;
+    }
+    EXPECT_EQ(Run({"check", folder}, &output), 1);
+    EXPECT_EQ(output.rfind("setupvol: The data volume Setup.d02 is damaged or belongs to another "
+                           "set: its digest is ",
+                           0),
+              0u)
+        << output;
+    std::ofstream(volumes_ / "Setup.sum", std::ios::binary | std::ios::app) << "5 1 ab\n";
+    EXPECT_EQ(Run({"check", folder}, &output), 1);
+    EXPECT_EQ(output,
+              "setupvol: The digest file Setup.sum is damaged in line 8: more lines than the 4 "
+              "volumes\n");
+    // Without it, the structure alone, as before.
+    fs::remove(volumes_ / "Setup.sum");
+    EXPECT_EQ(Run({"check", folder}, &output), 0) << output;
+    EXPECT_EQ(output, "whole: 1 files, 5000 bytes in 4 volumes, no digest file\n");
 }
 
 TEST_F(VolumeToolsTest, CheckFindsWhatTheCopyRefuses) {
