@@ -387,6 +387,9 @@ TEST_F(InstallationTest, AnUnwritableDesktopIsAWarningAndTheInstallationFinishes
                      [&warning](QWidget* w) {
                          auto* box = qobject_cast<QMessageBox*>(w);
                          warning = box->text().toStdString();
+                         // SETUP_SCREENSHOTS names a folder for a picture of the warning.
+                         const QString shots = qEnvironmentVariable("SETUP_SCREENSHOTS");
+                         if (!shots.isEmpty()) box->grab().save(shots + "/09-desktop-warning.png");
                          box->accept();
                      });
     const std::string folder = "C:\\Program Files\\Lingora";
