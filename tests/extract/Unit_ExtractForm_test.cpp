@@ -160,7 +160,7 @@ TEST_F(ExtractFormTest, DamagedDiskIsAskedForAgainOffTheWindowsThread) {
         ExpectLaidOut(*dialog);
         // SETUP_SCREENSHOTS names a folder for a picture of the prompt.
         const QString shots = qEnvironmentVariable("SETUP_SCREENSHOTS");
-        if (!shots.isEmpty()) dialog->grab().save(shots + "/damaged-disk.png");
+        if (!shots.isEmpty()) dialog->grab().save(shots + "/07-damaged-disk.png");
         std::ofstream(volumes_ / "Setup.d02", std::ios::binary | std::ios::trunc) << good;
         ClickButton(dialog, "OK");
     });
