@@ -7,7 +7,7 @@ namespace {
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
 
-// The characters that the specification reserves in Exec arguments.
+// The characters that an Exec argument may hold only inside quotes.
 bool IsReserved(char c) {
     return c != '\0' && std::strchr(" \t\n\"'\\><~|&;$*?#()`", c) != nullptr;
 }

@@ -1,5 +1,5 @@
 // The text forms of the freedesktop.org files that the desktop reads: values
-// of desktop entries (Desktop Entry Specification 1.5), the command line of
+// of desktop entries (version 1.5 of their format), the command line of
 // their Exec key, and XML text for menu and MIME files. All text is UTF-8.
 #pragma once
 

@@ -48,7 +48,7 @@ fs::path HomeFolder() {
 
 fs::path XdgFolder(const char* variable, const fs::path& fallback) {
     const char* value = std::getenv(variable);
-    // The specification ignores a relative path here.
+    // A relative path here counts as unset, as the desktop itself takes it.
     if (value != nullptr && fs::path(value).is_absolute()) return value;
     return fallback;
 }
@@ -175,21 +175,22 @@ fs::path HostDesktop::MenuFile(const std::string& folder, const std::string& nam
     return MergedMenus() / (Join(path, path.size(), '-') + "-" + FileNamePart(name) + ".menu");
 }
 
-std::string HostDesktop::MimeTypeName(const std::string& extension) {
+std::string HostDesktop::BareExtension(const std::string& extension) {
     if (extension.size() < 2 || extension[0] != '.')
         throw Exception("\"" + extension + "\" is not a file name extension.");
-    const std::string bare = Lower(FileNamePart(extension.substr(1)));
-    return "application/x-wine-extension-" + bare;
+    return Lower(FileNamePart(extension.substr(1)));
+}
+
+std::string HostDesktop::MimeTypeName(const std::string& extension) {
+    return "application/x-wine-extension-" + BareExtension(extension);
 }
 
 fs::path HostDesktop::FileTypeEntryFile(const std::string& extension) const {
-    const std::string type = MimeTypeName(extension);
-    return Applications() / ("wine-extension-" + type.substr(type.rfind('-') + 1) + ".desktop");
+    return Applications() / ("wine-extension-" + BareExtension(extension) + ".desktop");
 }
 
 fs::path HostDesktop::MimePackageFile(const std::string& extension) const {
-    const std::string type = MimeTypeName(extension);
-    return Mime() / "packages" / ("x-wine-extension-" + type.substr(type.rfind('-') + 1) + ".xml");
+    return Mime() / "packages" / ("x-wine-extension-" + BareExtension(extension) + ".xml");
 }
 
 std::string HostDesktop::ExecPrefix() const { return "WINEPREFIX=" + prefixFolder_.string(); }
@@ -215,8 +216,7 @@ void HostDesktop::AddMenuEntry(const DesktopMenuEntry& entry) {
     WriteDirectoryFiles(path);
 
     std::string menu =
-        "<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
-        "\"http://www.freedesktop.org/standards/menu-spec/menu-1.0.dtd\">\n"
+        // No document type: the desktop's menu readers do not validate.
         "<Menu>\n  <Name>Applications</Name>\n";
     for (std::size_t k = 0; k < path.size(); ++k) {
         const std::string indent(2 * k + 2, ' ');

@@ -68,6 +68,8 @@ class HostDesktop : public IDesktop {
     // "wine", "Programs", then the folder's levels: UTF-8 names. Throws
     // Exception when a name cannot stand in a file name.
     static std::vector<std::string> MenuPath(const std::string& folder);
+    // ".WDL" -> "wdl"; throws Exception for what is no extension.
+    static std::string BareExtension(const std::string& extension);
     std::filesystem::path Applications() const;
     std::filesystem::path Directories() const;
     std::filesystem::path MergedMenus() const;
