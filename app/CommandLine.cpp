@@ -13,10 +13,10 @@
 #include "app/ExitCodes.h"
 #include "app/StartUp.h"
 #include "app/Unattended.h"
+#include "dialogs/Unit_Constants.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
-#include "platform/host/HostMachine.h"
-#include "wizard/Unit_Constants.h"
+#include "platform/host/machine/HostMachine.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "app/Forms.h"
 
+#include "dialogs/Unit_ExitForm.h"
+#include "dialogs/Unit_FullScreenForm.h"
+#include "dialogs/Unit_UninstallOldForm.h"
 #include "extract/Unit_ExtractForm.h"
-#include "installlog/Unit_UninstallOldForm.h"
 #include "wizard/Main.h"
-#include "wizard/Unit_ExitForm.h"
-#include "wizard/Unit_FullScreenForm.h"
 
 void CreateForms() {
     MainForm = new TMainForm;

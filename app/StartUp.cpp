@@ -4,13 +4,14 @@
 #include <stdexcept>
 
 #include "app/ExitCodes.h"
-#include "wizard/Unit_Installation.h"
+#include "install/Unit_Installation.h"
+#include "platform/Exceptions.h"
 
 void CheckWinePrefixVariable(const char* value) {
     if (value == nullptr || *value == '\0') return;
     if (!std::filesystem::path(value).is_absolute())
-        throw std::runtime_error(std::string("WINEPREFIX must be an absolute path; it is \"") +
-                                 value + "\".");
+        throw Exception(std::string("WINEPREFIX must be an absolute path; it is \"") + value +
+                        "\".");
 }
 
 int WizardExitCode(int loopResult, const TSetupPars& pars) {

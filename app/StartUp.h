@@ -7,7 +7,7 @@ struct TSetupPars;
 
 // The WINEPREFIX variable as Wine takes it: unset or empty means ~/.wine; a
 // relative path is refused (Wine refuses it too), rather than quietly using
-// another prefix. Throws std::runtime_error with a message for the user.
+// another prefix. Throws Exception with a message for the user.
 void CheckWinePrefixVariable(const char* value);
 
 // The exit code of the wizard once its event loop returned `loopResult`:

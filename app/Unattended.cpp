@@ -6,14 +6,14 @@
 #include <optional>
 
 #include "app/ExitCodes.h"
-#include "extract/Unit_DataFile.h"
+#include "dialogs/Unit_Constants.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
+#include "install/Unit_Installation.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
-#include "wizard/Unit_Constants.h"
-#include "wizard/Unit_Installation.h"
+#include "volumes/Unit_DataFile.h"
 
 namespace {
 

@@ -10,15 +10,15 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/ExitCodes.h"
 #include "app/Forms.h"
 #include "app/StartUp.h"
+#include "dialogs/Application.h"
+#include "dialogs/Unit_Constants.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
-#include "platform/host/HostMachine.h"
-#include "wizard/Unit_Constants.h"
+#include "platform/host/machine/HostMachine.h"
 
 int main(int argc, char** argv) {
     // Options ask for the command line, which needs no display.

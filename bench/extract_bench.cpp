@@ -42,15 +42,15 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/Unit_Constants.h"
+#include "dialogs/Unit_ExitForm.h"
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_Logfile.h"
 #include "platform/Platform.h"
-#include "platform/host/HostFileSystem.h"
-#include "platform/host/WinePrefix.h"
+#include "platform/host/files/HostFileSystem.h"
+#include "platform/host/machine/WinePrefix.h"
 #include "tests/support/QuietWindowServices.h"
 #include "tools/VolumeSetBuilder.h"
-#include "wizard/Unit_Constants.h"
-#include "wizard/Unit_ExitForm.h"
 
 namespace fs = std::filesystem;
 

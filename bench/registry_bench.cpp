@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "platform/WinTypes.h"
-#include "platform/host/HostRegistry.h"
-#include "platform/host/RegistryStorage.h"
+#include "platform/host/registry/HostRegistry.h"
+#include "platform/host/registry/RegistryStorage.h"
 
 namespace fs = std::filesystem;
 

@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Application.h"
 #include "app/Forms.h"
-#include "platform/host/HostMachine.h"
+#include "dialogs/Application.h"
+#include "dialogs/Unit_Constants.h"
+#include "platform/host/machine/HostMachine.h"
 #include "wizard/Main.h"
-#include "wizard/Unit_Constants.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "dialogs/Unit_Constants.h"
+#include "dialogs/Unit_ExitForm.h"
+#include "dialogs/Unit_FormText.h"
 #include "extract/Unit_ExtractThread.h"
-#include "wizard/Unit_Constants.h"
-#include "wizard/Unit_ExitForm.h"
-#include "wizard/Unit_FormText.h"
 
 TExtractPars ExtractPars;
 bool ExtractAborted = false;

@@ -10,17 +10,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <set>
 
-#include "extract/Unit_DataFile.h"
+#include "dialogs/ErrorReport.h"
+#include "dialogs/Unit_Constants.h"
+#include "dialogs/Unit_ExitForm.h"
+#include "dialogs/Unit_FormText.h"
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_Logfile.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
-#include "wizard/Unit_Constants.h"
-#include "wizard/Unit_ExitForm.h"
-#include "wizard/Unit_FormText.h"
+#include "volumes/Unit_DataFile.h"
+#include "volumes/VolumeSetWalker.h"
 
 #if defined(__SANITIZE_THREAD__) || defined(SETUP_TSAN)
 extern "C" void __tsan_acquire(void* address);
@@ -51,13 +52,12 @@ bool CheckVolumes = false;
 std::string VolumeFault;
 std::int64_t CopiedSize = 0;
 std::function<void(const char*)> ExtractStepObserver;
-std::function<void(const std::exception&)> ExtractFailed;
 IExtractView* ExtractView = nullptr;
 
 namespace {
 // The volumes read so far in this extraction: a next-volume byte that points
 // back to one of them (or to 0) means the set ends before its total.
-std::set<int> volumesRead;
+TVolumeSetWalk setWalk;
 // The digests of the set, from the digest file seen with the first volume.
 std::optional<volume::SetDigests> setDigests;
 char handOver;  // the address the hand-over annotations name
@@ -143,8 +143,11 @@ void CloseAfterFailure() {
     }
 }
 
+// With windows the fatal error report ends the program; without them (a copy on
+// the command line) the message goes to standard error.
 void EndAfterFailure(const std::exception& error) {
-    if (ExtractFailed) ExtractFailed(error);
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr)
+        FatalErrorReport(error);
     std::fprintf(stderr, "Setup: %s\n", error.what());
     std::_Exit(1);
 }
@@ -209,7 +212,6 @@ TExtractThread::~TExtractThread() {
 void TExtractThread::OpenFirstVolume() {
     ResetOutFile();
     DataFile.reset();
-    volumesRead = {1};
     setDigests.reset();
     VolumeFault.clear();
     ExtractPars.LogFile->StartProgramFiles();
@@ -222,23 +224,12 @@ void TExtractThread::OpenFirstVolume() {
     if (!CheckVolumes) ReadTotal();
 }
 
-void TExtractThread::ReadTotal() {
-    if (!DataFile->ReadInt32(TotalSize) || DataFile->Position() > DataFile->Size() - 1)
-        DataFile->Damaged("the total runs past the end of the volume", 0);
-    if (TotalSize < 0) DataFile->Damaged("the total size is negative", 0);
-}
+void TExtractThread::ReadTotal() { TotalSize = setWalk.Start(*DataFile); }
 
 void TExtractThread::CopyStep() { DataFile->CopyChunk(ChunkLeft, StepCopied); }
 
 void TExtractThread::NextVolume() {
-    const std::int64_t at = DataFile->Position();
-    if (!DataFile->ReadByte(NextDisk)) DataFile->Damaged("the next-volume byte is missing", at);
-    if (NextDisk == 0 || volumesRead.count(NextDisk) != 0)
-        DataFile->Damaged("the set ends before its total of " + std::to_string(TotalSize) +
-                              " bytes (the next volume is given as " + std::to_string(NextDisk) +
-                              ")",
-                          at);
-    volumesRead.insert(NextDisk);
+    NextDisk = setWalk.NextVolume(*DataFile);
     DataFile.reset();
     VolumeSuffix = volume::VolumeSuffix(NextDisk);
     const std::string name = "Setup." + VolumeSuffix;
@@ -259,16 +250,7 @@ void TExtractThread::RefuseVolume() {
 void TExtractThread::StepProgress() { View().StepProgress(); }
 
 void TExtractThread::FinishSet() {
-    if (CopiedSize > TotalSize)
-        DataFile->Damaged("the set holds " + std::to_string(CopiedSize) +
-                              " bytes of file data, more than its total of " +
-                              std::to_string(TotalSize),
-                          DataFile->Position());
-    if (OutFileRemaining > 0)
-        DataFile->Damaged("a file is still " + std::to_string(OutFileRemaining) +
-                              " bytes short when the set's total of " + std::to_string(TotalSize) +
-                              " bytes is reached",
-                          DataFile->Position());
+    setWalk.CheckEnd(*DataFile, CopiedSize, OutFileRemaining);
     // Empty files may follow the last data byte; anything else is more data than
     // the total allows.
     DataFile->FinishEmptyFiles();

@@ -57,13 +57,6 @@ extern std::int64_t CopiedSize;
 // "StepProgress" ...): for the tests and the benchmark; empty in Setup.
 extern std::function<void(const char* step)> ExtractStepObserver;
 
-// Ends the program when a copying step has failed. Called on the user-interface
-// thread once the volume, the file being written and the install log are closed
-// (the log with its final line). The application installs its fatal error report
-// here at start; without one the error goes to standard error and the program
-// ends with exit code 1.
-extern std::function<void(const std::exception& error)> ExtractFailed;
-
 // What the copying shows and asks while it runs, on the user-interface thread:
 // the progress window and its dialogs in the wizard, standard error unattended.
 class IExtractView {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "extract/VolumeDigest.h"
+#include "volumes/VolumeDigest.h"
 
 namespace {
 

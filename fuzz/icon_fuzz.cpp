@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/host/ProgramIcons.h"
+#include "platform/host/machine/ProgramIcons.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string image(reinterpret_cast<const char*>(data), size);

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "platform/WinTypes.h"
-#include "platform/host/RegistryFile.h"
-#include "platform/host/RegistryText.h"
+#include "platform/host/registry/RegistryFile.h"
+#include "platform/host/registry/RegistryText.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
-#include "platform/host/HostMachine.h"
+#include "platform/host/machine/HostMachine.h"
 
 namespace {
 

@@ -16,17 +16,17 @@
 #include <map>
 #include <memory>
 
-#include "extract/Unit_DataFile.h"
+#include "dialogs/Unit_Constants.h"
+#include "dialogs/Unit_ExitForm.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "installlog/Unit_Logfile.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
-#include "platform/host/HostFileSystem.h"
-#include "platform/host/WinePrefix.h"
+#include "platform/host/files/HostFileSystem.h"
+#include "platform/host/machine/WinePrefix.h"
 #include "tests/support/QuietWindowServices.h"
-#include "wizard/Unit_Constants.h"
-#include "wizard/Unit_ExitForm.h"
+#include "volumes/Unit_DataFile.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
-#include "system/RegistryNames.h"
+#include "registrynames/RegistryNames.h"
 
 namespace {
 

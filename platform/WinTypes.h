@@ -24,6 +24,7 @@ constexpr std::uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr std::uint32_t ERROR_INVALID_DRIVE = 15;
 constexpr std::uint32_t ERROR_WRITE_FAULT = 29;
 constexpr std::uint32_t ERROR_READ_FAULT = 30;
+constexpr std::uint32_t ERROR_GEN_FAILURE = 31;
 constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;
 constexpr std::uint32_t ERROR_HANDLE_DISK_FULL = 39;
 constexpr std::uint32_t ERROR_NOT_SUPPORTED = 50;

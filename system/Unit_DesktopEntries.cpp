@@ -6,7 +6,7 @@
 #include "installlog/Unit_Paths.h"
 #include "installlog/Unit_Uninstall.h"
 #include "platform/Platform.h"
-#include "system/RegistryNames.h"
+#include "registrynames/RegistryNames.h"
 #include "system/Unit_Shortcuts.h"
 
 namespace {

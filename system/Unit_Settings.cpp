@@ -7,7 +7,7 @@
 #include "installlog/Unit_Uninstall.h"
 #include "platform/Exceptions.h"
 #include "platform/TRegistry.h"
-#include "system/RegistryNames.h"
+#include "registrynames/RegistryNames.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "platform/WinTypes.h"
-#include "platform/host/HostErrors.h"
-#include "platform/host/HostFileStream.h"
+#include "platform/host/files/HostErrors.h"
+#include "platform/host/files/HostFileStream.h"
 
 namespace {
 

@@ -11,9 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "extract/VolumeDigest.h"
-#include "extract/VolumeFormat.h"
 #include "platform/CodePage.h"
+#include "platform/host/files/PosixFile.h"
+#include "volumes/VolumeDigest.h"
+#include "volumes/VolumeFormat.h"
 
 namespace fs = std::filesystem;
 
@@ -72,28 +73,7 @@ std::vector<SourceFile> CollectFiles(const fs::path& source) {
     return files;
 }
 
-class FileHandle {
-  public:
-    explicit FileHandle(int fd = -1) : fd_(fd) {}
-    ~FileHandle() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int Get() const { return fd_; }
-    void Reset(int fd) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-    int Release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-  private:
-    int fd_;
-};
+using posix::FileDescriptor;
 
 // Writes the volumes one after the other into a folder.
 class VolumeWriter {
@@ -138,8 +118,10 @@ class VolumeWriter {
     }
     void Finish(unsigned char next) {
         WriteAll(&next, 1);
-        if (::fsync(out_.Get()) != 0 || ::close(out_.Release()) != 0)
-            Fail("cannot write " + volume::VolumeName(number_));
+        const int syncError = ::fsync(out_.Get()) == 0 ? 0 : errno;
+        const int closeError = out_.Close();
+        if (syncError != 0 || closeError != 0)
+            Fail("cannot write " + volume::VolumeName(number_), syncError ? syncError : closeError);
         digests_.push_back(DigestOfVolume());
     }
     // The size and digest of every finished volume, as written to the disk.
@@ -150,7 +132,7 @@ class VolumeWriter {
     // the digest covers what the disk holds.
     volume::VolumeDigest DigestOfVolume() {
         const fs::path path = folder_ / volume::VolumeName(number_);
-        FileHandle in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        FileDescriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         if (in.Get() < 0) Fail("cannot read back " + volume::VolumeName(number_));
         const auto digest = volume::DigestOf([&](void* buffer, std::size_t count) {
             while (true) {
@@ -172,14 +154,8 @@ class VolumeWriter {
         out_.Reset(fd);
     }
     void WriteAll(const void* data, std::size_t size) {
-        const char* bytes = static_cast<const char*>(data);
-        while (size > 0) {
-            const ssize_t put = ::write(out_.Get(), bytes, size);
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) Fail("cannot write " + volume::VolumeName(number_));
-            bytes += put;
-            size -= static_cast<std::size_t>(put);
-        }
+        if (const int error = posix::WriteAll(out_.Get(), data, size))
+            Fail("cannot write " + volume::VolumeName(number_), error);
     }
     void CopyThroughBuffer(int source, const fs::path& name, std::int64_t count) {
         std::array<char, 61440> buffer;
@@ -196,33 +172,23 @@ class VolumeWriter {
             used_ += got;
         }
     }
-    [[noreturn]] static void Fail(const std::string& what) {
-        throw BuildError(what + ": " + std::strerror(errno));
+    [[noreturn]] static void Fail(const std::string& what, int error = errno) {
+        throw BuildError(what + ": " + std::strerror(error));
     }
 
     fs::path folder_;
     std::int64_t capacity_;
     std::int64_t used_ = 0;
     int number_ = 0;
-    FileHandle out_;
+    FileDescriptor out_;
     std::vector<volume::VolumeDigest> digests_;
 };
 
 // Writes the digest file into the folder, flushed to the disk.
 void WriteDigestFile(const fs::path& folder, const volume::SetDigests& set) {
     const fs::path path = folder / volume::kDigestFileName;
-    const std::string text = volume::FormatDigestFile(set);
-    FileHandle out(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    std::size_t done = 0;
-    while (out.Get() >= 0 && done < text.size()) {
-        const ssize_t put = ::write(out.Get(), text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) break;
-        done += static_cast<std::size_t>(put);
-    }
-    if (out.Get() < 0 || done < text.size() || ::fsync(out.Get()) != 0 ||
-        ::close(out.Release()) != 0)
-        throw BuildError("cannot write " + Describe(path) + ": " + std::strerror(errno));
+    if (const int error = posix::ReplaceFile(path, volume::FormatDigestFile(set)))
+        throw BuildError("cannot write " + Describe(path) + ": " + std::strerror(error));
 }
 
 // Removes a folder and what it holds when the build does not get through.
@@ -275,11 +241,9 @@ void MoveIntoPlace(const fs::path& from, const fs::path& to, int volumes) {
         fs::rename(from / name, to / name, error);
         if (error) throw BuildError("cannot move " + name + " into place: " + error.message());
     }
-    const int folder = ::open(to.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+    // The set is in place by now; a folder that cannot be flushed leaves the
+    // names to the system's own write-back, and the build stands.
+    [[maybe_unused]] const int synced = posix::SyncFolder(to);
 }
 
 }  // namespace
@@ -309,7 +273,7 @@ BuildResult BuildVolumeSet(const BuildOptions& options) {
         if (writer.Room() < header) writer.NextVolume();
         writer.Write(file.stored + std::string(1, '\0') +
                      volume::EncodeInt32(static_cast<std::int32_t>(file.size)));
-        FileHandle source(::open(file.host.c_str(), O_RDONLY | O_CLOEXEC));
+        FileDescriptor source(::open(file.host.c_str(), O_RDONLY | O_CLOEXEC));
         if (source.Get() < 0)
             throw BuildError("cannot read " + Describe(file.host) + ": " + std::strerror(errno));
         std::int64_t left = file.size;

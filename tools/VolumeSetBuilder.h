@@ -26,6 +26,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/Exceptions.h"
+
 struct BuildOptions {
     std::filesystem::path source;
     std::filesystem::path output;
@@ -39,9 +41,9 @@ struct BuildResult {
 };
 
 // A build that cannot be made, with the reason for the publisher.
-class BuildError : public std::runtime_error {
+class BuildError : public Exception {
   public:
-    using std::runtime_error::runtime_error;
+    using Exception::Exception;
 };
 
 BuildResult BuildVolumeSet(const BuildOptions& options);

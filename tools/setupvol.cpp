@@ -15,14 +15,14 @@
 #include <cstring>
 #include <string>
 
-#include "extract/VolumeDigest.h"
-#include "extract/VolumeFormat.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "tools/PlainFileSystem.h"
 #include "tools/VolumeSetBuilder.h"
-#include "tools/VolumeSetWalker.h"
+#include "volumes/VolumeDigest.h"
+#include "volumes/VolumeFormat.h"
+#include "volumes/VolumeSetWalker.h"
 
 namespace {
 

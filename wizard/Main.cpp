@@ -28,17 +28,18 @@
 #include <memory>
 #include <vector>
 
+#include "dialogs/ErrorReport.h"
+#include "dialogs/Unit_Constants.h"
+#include "dialogs/Unit_ExitForm.h"
+#include "dialogs/Unit_FormText.h"
+#include "dialogs/Unit_FullScreenForm.h"
+#include "dialogs/Unit_UninstallOldForm.h"
 #include "extract/Unit_ExtractForm.h"
+#include "install/Unit_FolderProbe.h"
 #include "installlog/Unit_Paths.h"
-#include "installlog/Unit_UninstallOldForm.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
-#include "wizard/Unit_Constants.h"
-#include "wizard/Unit_ExitForm.h"
-#include "wizard/Unit_FolderProbe.h"
-#include "wizard/Unit_FormText.h"
-#include "wizard/Unit_FullScreenForm.h"
 #include "wizard/Unit_JpegImage.h"
 #include "wizard/Unit_ProgramGroups.h"
 
@@ -46,9 +47,6 @@ TSetupPars SetupPars;
 bool OldVersionFound = false;
 std::string OldUninstallCommand;
 TMainForm* MainForm = nullptr;
-std::function<void(const std::exception&)> ShowWizardError = [](const std::exception& error) {
-    std::fprintf(stderr, "Setup: %s\n", error.what());
-};
 
 namespace {
 
@@ -274,7 +272,7 @@ void TMainForm::FormCreate() {
     // An earlier installation that cannot be read is shown as an error; the
     // wizard still starts, with the defaults.
     TOldVersion oldVersion;
-    ReadStartState(SetupPars, oldVersion, ShowWizardError);
+    ReadStartState(SetupPars, oldVersion, ShowException);
     OldVersionFound = oldVersion.Found;
     OldUninstallCommand = oldVersion.UninstallCommand;
 
@@ -282,7 +280,7 @@ void TMainForm::FormCreate() {
     try {
         WizardImage->setPixmap(WizardPicture());
     } catch (const std::exception& error) {
-        ShowWizardError(error);
+        ShowException(error);
     }
     ShowPage(TWizardPage::Welcome);
     BackButton->setEnabled(false);

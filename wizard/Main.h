@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "wizard/Unit_Installation.h"
+#include "install/Unit_Installation.h"
 
 class QCheckBox;
 class QFrame;
@@ -106,11 +106,6 @@ class TMainForm : public QWidget {
 };
 
 extern TMainForm* MainForm;
-
-// Shows an error that the wizard survives and goes on after (an earlier
-// installation or the picture that cannot be read). The application installs
-// its error display here at start; until then the error goes to standard error.
-extern std::function<void(const std::exception& error)> ShowWizardError;
 
 // The lines of the confirmation list for an installation folder, the name of
 // the Programs folder and a Start-menu folder (relative to it).

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/ErrorReport.h"
 #include "app/StartUp.h"
+#include "dialogs/ErrorReport.h"
+#include "install/Unit_Installation.h"
 #include "platform/Exceptions.h"
 #include "platform/WinTypes.h"
-#include "wizard/Unit_Installation.h"
 
 namespace {
 

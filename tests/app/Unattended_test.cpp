@@ -14,15 +14,15 @@
 #include <vector>
 
 #include "app/ExitCodes.h"
+#include "dialogs/Unit_Constants.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
-#include "platform/host/HostDesktop.h"
-#include "system/RegistryNames.h"
+#include "platform/host/machine/HostDesktop.h"
+#include "registrynames/RegistryNames.h"
 #include "tests/support/Doubles.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TempPrefix.h"
 #include "tests/support/VolumeSetWriter.h"
-#include "wizard/Unit_Constants.h"
 
 namespace {
 

@@ -24,9 +24,12 @@
 
 #include "app/Forms.h"
 #include "app/Unattended.h"
+#include "dialogs/Unit_Constants.h"
+#include "dialogs/Unit_ExitForm.h"
+#include "dialogs/Unit_FullScreenForm.h"
+#include "dialogs/Unit_UninstallOldForm.h"
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_Paths.h"
-#include "installlog/Unit_UninstallOldForm.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
@@ -36,9 +39,6 @@
 #include "tests/support/TempPrefix.h"
 #include "tests/support/VolumeSetWriter.h"
 #include "wizard/Main.h"
-#include "wizard/Unit_Constants.h"
-#include "wizard/Unit_ExitForm.h"
-#include "wizard/Unit_FullScreenForm.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/host/WineInstallation.h"
-#include "platform/host/WinePrefix.h"
+#include "platform/host/machine/WineInstallation.h"
+#include "platform/host/machine/WinePrefix.h"
 #include "tests/support/ShellCommand.h"
 #include "tests/support/TempFolder.h"
 

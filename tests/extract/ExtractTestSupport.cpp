@@ -4,13 +4,13 @@
 #include <QApplication>
 #include <QTimer>
 
-#include "extract/Unit_DataFile.h"
+#include "dialogs/Unit_Constants.h"
+#include "dialogs/Unit_ExitForm.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "platform/CodePage.h"
-#include "platform/host/WinePrefix.h"
-#include "wizard/Unit_Constants.h"
-#include "wizard/Unit_ExitForm.h"
+#include "platform/host/machine/WinePrefix.h"
+#include "volumes/Unit_DataFile.h"
 
 void ExtractTest::SetUp() {
     prefix_ = temp_.Path() / "prefix";

@@ -14,7 +14,7 @@
 
 #include "installlog/Unit_Logfile.h"
 #include "platform/Platform.h"
-#include "platform/host/HostFileSystem.h"
+#include "platform/host/files/HostFileSystem.h"
 #include "tests/support/QuietWindowServices.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VolumeSetWriter.h"

@@ -3,8 +3,8 @@
 // boundaries inside it must come out byte for byte as stored.
 #include <gtest/gtest.h>
 
-#include "extract/Unit_DataFile.h"
 #include "tests/extract/ExtractTestSupport.h"
+#include "volumes/Unit_DataFile.h"
 
 using testset::Header;
 using testset::Pattern;

@@ -1,10 +1,10 @@
-#include "extract/Unit_DataFile.h"
+#include "volumes/Unit_DataFile.h"
 
 #include <gtest/gtest.h>
 
-#include "extract/VolumeFormat.h"
 #include "platform/Exceptions.h"
 #include "tests/extract/ExtractTestSupport.h"
+#include "volumes/VolumeFormat.h"
 
 using testset::Header;
 using testset::Int32;

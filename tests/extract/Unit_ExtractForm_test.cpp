@@ -18,13 +18,13 @@
 #include <fstream>
 #include <thread>
 
-#include "app/ErrorReport.h"
+#include "dialogs/ErrorReport.h"
+#include "dialogs/Unit_ExitForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "platform/Exceptions.h"
 #include "platform/WinTypes.h"
 #include "tests/extract/ExtractTestSupport.h"
 #include "tests/support/LayoutCheck.h"
-#include "wizard/Unit_ExitForm.h"
 
 using testset::Pattern;
 using testset::Record;

@@ -7,11 +7,11 @@
 #include <QProgressBar>
 #include <map>
 
-#include "extract/Unit_DataFile.h"
+#include "dialogs/Unit_Constants.h"
 #include "extract/Unit_ExtractForm.h"
 #include "platform/Exceptions.h"
 #include "tests/extract/ExtractTestSupport.h"
-#include "wizard/Unit_Constants.h"
+#include "volumes/Unit_DataFile.h"
 
 using testset::Header;
 using testset::Pattern;

@@ -7,13 +7,13 @@
 
 #include <fstream>
 
-#include "extract/Unit_DataFile.h"
+#include "dialogs/Unit_Constants.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
-#include "extract/VolumeDigest.h"
 #include "platform/Exceptions.h"
 #include "tests/extract/ExtractTestSupport.h"
-#include "wizard/Unit_Constants.h"
+#include "volumes/Unit_DataFile.h"
+#include "volumes/VolumeDigest.h"
 
 using testset::Pattern;
 using testset::Record;

@@ -8,8 +8,8 @@
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
-#include "platform/host/HostFileSystem.h"
-#include "platform/host/WinePrefix.h"
+#include "platform/host/files/HostFileSystem.h"
+#include "platform/host/machine/WinePrefix.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

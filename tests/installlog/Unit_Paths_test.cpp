@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TempPrefix.h"
+
 TEST(TrimTrailingBackslash, RemovesOneBackslashButKeepsDriveRoots) {
     EXPECT_EQ(TrimTrailingBackslash(""), "");
     EXPECT_EQ(TrimTrailingBackslash("C:\\"), "C:\\");
@@ -33,4 +35,15 @@ TEST(JoinPath, TrimsTheResult) {
 TEST(JoinPath, DoesNotInspectTheName) {
     EXPECT_EQ(JoinPath("C:\\Lingora", "\\Data"), "C:\\Lingora\\\\Data");
     EXPECT_EQ(JoinPath("Lingora", "..\\x"), "Lingora\\..\\x");
+}
+
+using FolderExistsTest = TempPrefixTest;
+
+TEST_F(FolderExistsTest, IsTrueForFoldersOnlyWithOrWithoutTheirBackslash) {
+    prefix_.WriteFile("C:\\file.txt", "x");
+    EXPECT_FALSE(FolderExists("C:\\file.txt"));
+    EXPECT_TRUE(FolderExists("C:\\Program Files"));
+    EXPECT_TRUE(FolderExists("C:\\program files\\"));
+    EXPECT_TRUE(FolderExists("C:\\"));
+    EXPECT_FALSE(FolderExists("C:\\none\\"));
 }

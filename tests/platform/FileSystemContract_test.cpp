@@ -9,7 +9,6 @@
 #include <fstream>
 #include <functional>
 
-#include "installlog/Unit_Paths.h"
 #include "platform/CodePage.h"
 #include "platform/WinTypes.h"
 #include "tests/support/Doubles.h"
@@ -189,11 +188,12 @@ TEST_P(FileSystemContract, AttributesAndExistence) {
     EXPECT_FALSE(Files().FileExists("C:\\Program Files"));
     EXPECT_FALSE(Files().FileExists("C:\\none"));
 
-    EXPECT_FALSE(FolderExists("C:\\file.txt"));
-    EXPECT_TRUE(FolderExists("C:\\Program Files"));
-    EXPECT_TRUE(FolderExists("C:\\program files\\"));
-    EXPECT_TRUE(FolderExists("C:\\"));
-    EXPECT_FALSE(FolderExists("C:\\none\\"));
+    // A folder is a folder with its trailing backslash too, a drive root included.
+    EXPECT_EQ(Files().GetFileAttributes("C:\\program files\\") & win::FILE_ATTRIBUTE_DIRECTORY,
+              win::FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(Files().GetFileAttributes("C:\\") & win::FILE_ATTRIBUTE_DIRECTORY,
+              win::FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(Files().GetFileAttributes("C:\\none\\"), win::INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_P(FileSystemContract, FoldersAreMadeAndRemovedOneByOne) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/host/HostMachine.h"
+#include "platform/host/machine/HostMachine.h"
 #include "tests/support/TempFolder.h"
 
 class TempPrefix {

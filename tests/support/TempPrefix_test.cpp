@@ -5,7 +5,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/WinTypes.h"
-#include "platform/host/WinePrefix.h"
+#include "platform/host/machine/WinePrefix.h"
 
 namespace fs = std::filesystem;
 

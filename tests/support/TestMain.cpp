@@ -1,12 +1,12 @@
-// The test programs' main: a QApplication on the offscreen platform, so that the
+// The test programs' run: an application on the offscreen platform, so that the
 // forms are real widgets without a display.
+#include "tests/support/TestMain.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-
-#include "app/Application.h"
 
 // Fontconfig keeps a small cache for the life of the process, which LeakSanitizer
 // would report as a leak of the window tests.
@@ -39,13 +39,15 @@ class TemporaryDesktopFolders {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunTestProgram(
+    int argc, char** argv,
+    const std::function<std::unique_ptr<QApplication>(int&, char**)>& makeApplication) {
     testing::InitGoogleTest(&argc, argv);
     // Listing the tests (CTest's discovery) needs no application and no display.
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const TemporaryDesktopFolders desktopFolders;
-    TApplication application(argc, argv);
+    const std::unique_ptr<QApplication> application = makeApplication(argc, argv);
     QApplication::setApplicationName("Setup");
     return RUN_ALL_TESTS();
 }

@@ -11,7 +11,7 @@
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
-#include "system/RegistryNames.h"
+#include "registrynames/RegistryNames.h"
 #include "tests/support/Doubles.h"
 #include "tests/support/RegistryFileReader.h"
 #include "tests/support/TempFolder.h"

@@ -13,7 +13,7 @@
 #include "tests/extract/ExtractTestSupport.h"
 #include "tools/PlainFileSystem.h"
 #include "tools/VolumeSetBuilder.h"
-#include "tools/VolumeSetWalker.h"
+#include "volumes/VolumeSetWalker.h"
 
 using testset::Header;
 using testset::Pattern;

@@ -11,10 +11,10 @@
 #include <QTreeWidget>
 #include <filesystem>
 
+#include "dialogs/Unit_ExitForm.h"
+#include "dialogs/Unit_FullScreenForm.h"
 #include "tests/wizard/WizardTestSupport.h"
 #include "wizard/Main.h"
-#include "wizard/Unit_ExitForm.h"
-#include "wizard/Unit_FullScreenForm.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "dialogs/Unit_ExitForm.h"
 #include "extract/Unit_ExtractForm.h"
-#include "extract/VolumeFormat.h"
 #include "platform/Exceptions.h"
 #include "platform/TRegistry.h"
 #include "tests/wizard/WizardTestSupport.h"
+#include "volumes/VolumeFormat.h"
 #include "wizard/Main.h"
-#include "wizard/Unit_ExitForm.h"
 
 namespace {
 

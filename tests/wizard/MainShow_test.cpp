@@ -1,10 +1,10 @@
 // The first showing of the wizard: the version-1.0 question or the backdrop.
 #include <QPushButton>
 
-#include "installlog/Unit_UninstallOldForm.h"
+#include "dialogs/Unit_FullScreenForm.h"
+#include "dialogs/Unit_UninstallOldForm.h"
 #include "tests/wizard/WizardTestSupport.h"
 #include "wizard/Main.h"
-#include "wizard/Unit_FullScreenForm.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "dialogs/Unit_FormText.h"
 #include "tests/wizard/WizardTestSupport.h"
 #include "wizard/Main.h"
-#include "wizard/Unit_FormText.h"
 
 namespace {
 

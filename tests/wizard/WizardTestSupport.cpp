@@ -3,13 +3,13 @@
 #include <QLabel>
 
 #include "app/Forms.h"
+#include "dialogs/Unit_Constants.h"
+#include "dialogs/Unit_ExitForm.h"
+#include "dialogs/Unit_FullScreenForm.h"
+#include "dialogs/Unit_UninstallOldForm.h"
 #include "extract/Unit_ExtractForm.h"
-#include "installlog/Unit_UninstallOldForm.h"
 #include "platform/TRegistry.h"
 #include "wizard/Main.h"
-#include "wizard/Unit_Constants.h"
-#include "wizard/Unit_ExitForm.h"
-#include "wizard/Unit_FullScreenForm.h"
 
 ModalAnswer::ModalAnswer(std::function<void(QWidget*)> answer, QWidget* except) {
     Start([except](QWidget* modal) { return modal != except; }, std::move(answer));

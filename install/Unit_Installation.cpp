@@ -1,0 +1,155 @@
+#include "install/Unit_Installation.h"
+
+#include <memory>
+#include <vector>
+
+#include "install/Unit_FolderProbe.h"
+#include "installlog/Unit_Logfile.h"
+#include "installlog/Unit_Paths.h"
+#include "installlog/Unit_Uninstall.h"
+#include "platform/Exceptions.h"
+#include "platform/Platform.h"
+#include "platform/TRegistry.h"
+#include "platform/WinTypes.h"
+#include "registrynames/RegistryNames.h"
+#include "system/Unit_DesktopEntries.h"
+#include "system/Unit_Settings.h"
+#include "system/Unit_Shortcuts.h"
+
+namespace {
+
+constexpr char DefaultInstallFolder[] = "C:\\Program Files\\Lingora";
+constexpr char DefaultProgramFolder[] = "Lingora";
+
+// The earlier installation named by the uninstall entry: its folder (before the
+// last backslash of the uninstall command) and, from its log, its Start-menu
+// folder. Version 1.0 is told by its own key beside the entry.
+void ReadPreviousInstallation(TSetupPars& pars, TOldVersion& oldVersion) {
+    TRegistry registry;
+    registry.SetRootKey(RootKey::LocalMachine);
+    if (!registry.OpenKey(regnames::UninstallKey, false) ||
+        !registry.ValueExists(regnames::UninstallStringValue))
+        return;
+    const std::string uninstall = registry.ReadString(regnames::UninstallStringValue);
+    if (registry.KeyExists(regnames::Version1Key)) {
+        oldVersion.UninstallCommand = uninstall;
+        oldVersion.Found = true;
+    }
+    const std::size_t lastBackslash = uninstall.rfind('\\');
+    pars.PreviousInstallFolder = TrimTrailingBackslash(
+        lastBackslash == std::string::npos ? std::string()
+                                           : uninstall.substr(0, lastBackslash + 1));
+
+    const std::string logName = JoinPath(pars.PreviousInstallFolder, LogFileName);
+    if (Files().FileExists(logName)) {
+        const TInstallLog log = ReadInstallLog(logName);
+        if (log.HasProgramFolder) {
+            pars.PreviousProgramFolder = log.ProgramFolder;
+            pars.PreviousInstallFound = true;
+        }
+    }
+    pars.InstallFolder = pars.PreviousInstallFolder;
+    pars.ProgramFolder = pars.PreviousProgramFolder;
+}
+
+void Warn(const TWarn& warn, const std::string& warning) {
+    if (!warning.empty()) warn(warning);
+}
+
+// The earlier installation with its desktop entries, which are found from the
+// shortcut names of its log: the log is read before the removal deletes it.
+void RemovePreviousWithDesktopEntries(const TSetupPars& pars, const TWarn& warn) {
+    std::vector<std::string> shortcutFiles;
+    try {
+        shortcutFiles =
+            ReadInstallLog(JoinPath(pars.PreviousInstallFolder, LogFileName)).ProgramFolderFiles;
+    } catch (const std::exception&) {
+        // The removal reports an unreadable log itself.
+    }
+    RemovePreviousInstallation(pars.PreviousInstallFolder, pars.PreviousProgramFolder);
+    Warn(warn, RemoveDesktopEntries(pars.PreviousProgramFolder, shortcutFiles));
+}
+
+// However the run ends, the desktop's databases follow the entries it changed.
+struct DesktopDatabasesUpdate {
+    DesktopDatabasesUpdate() = default;
+    DesktopDatabasesUpdate(const DesktopDatabasesUpdate&) = delete;
+    DesktopDatabasesUpdate& operator=(const DesktopDatabasesUpdate&) = delete;
+    ~DesktopDatabasesUpdate() { UpdateDesktopDatabases(); }
+};
+
+}  // namespace
+
+void ReadStartState(TSetupPars& pars, TOldVersion& oldVersion,
+                    const std::function<void(const std::exception&)>& report) {
+    pars.PreviousInstallFound = false;
+    oldVersion = {};
+    try {
+        ReadPreviousInstallation(pars, oldVersion);
+    } catch (const std::exception& error) {
+        pars.PreviousInstallFound = false;
+        report(error);
+    }
+    if (pars.PreviousInstallFound) return;
+    pars.InstallFolder = DefaultInstallFolder;
+    try {
+        TRegistry registry;
+        registry.SetRootKey(RootKey::LocalMachine);
+        if (registry.OpenKey(regnames::CurrentVersionKey, false) &&
+            registry.ValueExists(regnames::ProgramFilesDirValue))
+            pars.InstallFolder =
+                JoinPath(registry.ReadString(regnames::ProgramFilesDirValue), "Lingora");
+    } catch (const std::exception& error) {
+        report(error);
+    }
+    pars.ProgramFolder = DefaultProgramFolder;
+}
+
+std::string ProgramsFolder() {
+    return Shell().GetSpecialFolderPath(win::CSIDL_PROGRAMS).value_or("");
+}
+
+std::optional<std::string> AcceptInstallFolder(const std::string& typed) {
+    if (!ProbeFolder(typed)) return std::nullopt;
+    return TrimTrailingBackslash(Files().GetFullPathName(typed));
+}
+
+std::optional<std::string> AcceptProgramFolder(const std::string& typed) {
+    if (!IsContainedRelativePath(typed)) return std::nullopt;
+    if (!ProbeFolder(JoinPath(ProgramsFolder(), typed))) return std::nullopt;
+    return TrimTrailingBackslash(typed);
+}
+
+std::string InstallationRefusedReason() { return Registry().ChangesRefusedReason(); }
+
+TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles,
+                               const TWarn& warn) {
+    // Nothing is removed or copied while the machine's registry cannot take the
+    // entries that end the installation.
+    const std::string refused = InstallationRefusedReason();
+    if (!refused.empty()) throw Exception(refused);
+
+    const DesktopDatabasesUpdate update;
+    if (pars.PreviousInstallFound) RemovePreviousWithDesktopEntries(pars, warn);
+    Files().MakeSureDirectoryPathExists(JoinPath(pars.InstallFolder, LogFileName));
+
+    auto log = std::make_unique<TLogFile>(pars.InstallFolder, pars.ProgramFolder);
+    if (copyFiles(*log, pars.InstallFolder) != 1) {
+        log->Close();
+        return TInstallResult::Abandoned;
+    }
+    CreateShortcuts(pars.InstallFolder, pars.ProgramFolder, *log);
+    log->Close();
+    log.reset();
+    WriteRegistryEntries(pars.InstallFolder);
+    Warn(warn, CreateDesktopEntries(pars.InstallFolder, pars.ProgramFolder));
+    return TInstallResult::Installed;
+}
+
+void RemoveInstallation(const TSetupPars& pars, const TWarn& warn) {
+    const std::string refused = InstallationRefusedReason();
+    if (!refused.empty()) throw Exception(refused);
+    const DesktopDatabasesUpdate update;
+    RemovePreviousWithDesktopEntries(pars, warn);
+    RemoveRegistryEntries();
+}

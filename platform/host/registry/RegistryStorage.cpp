@@ -1,0 +1,86 @@
+#include "platform/host/registry/RegistryStorage.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/WinTypes.h"
+#include "platform/host/files/HostErrors.h"
+#include "platform/host/files/PosixFile.h"
+
+using posix::FileDescriptor;
+
+RegistryFileStamp StampOf(const std::filesystem::path& file) {
+    struct stat st {};
+    RegistryFileStamp stamp;
+    if (::stat(file.c_str(), &st) != 0) return stamp;
+    stamp.exists = true;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = static_cast<std::uint64_t>(st.st_size);
+    stamp.modifiedNs =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return stamp;
+}
+
+int ReadRegistryFile(const std::filesystem::path& file, std::string& content) {
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) return errno;
+    content.clear();
+    content.reserve(static_cast<std::size_t>(st.st_size) + 1);
+    std::vector<char> buffer(1 << 20);
+    while (true) {
+        const ssize_t got = ::read(fd.Get(), buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (got == 0) break;
+        content.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    return 0;
+}
+
+int CheckReplaceable(const std::filesystem::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0) {
+        // A read-only file stays read-only, also for a user whom the folder
+        // would let replace it.
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+            ::access(file.c_str(), W_OK) != 0) {
+            return EACCES;
+        }
+    }
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+    return 0;
+}
+
+int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& content) {
+    if (const int error = CheckReplaceable(file)) return error;
+    return posix::ReplaceFile(file, content);  // its new copies: see RemoveUnfinishedCopies
+}
+
+void RemoveUnfinishedCopies(const std::filesystem::path& file) {
+    const std::string prefix = file.filename().string() + ".new-";
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) {
+            std::filesystem::remove(entry.path(), error);
+        }
+    }
+}
+
+std::uint32_t RegistryErrorFromErrno(int error) {
+    // The host's own table; a failure Windows has no closer code for is a
+    // registry file that could not be written.
+    const std::uint32_t code = WinErrorFromErrno(error, false);
+    return code == win::ERROR_GEN_FAILURE ? win::ERROR_CANTWRITE : code;
+}

@@ -1,0 +1,79 @@
+// A program's icon out of its resources: the sizes and pixels of the icon
+// group asked for, and nothing (never a crash) from bytes that are not a sound
+// program.
+#include "platform/host/machine/ProgramIcons.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <set>
+
+#include "tests/support/PeImageWriter.h"
+
+namespace {
+
+std::string Ico(int size, QColor colour) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, "ICO"));
+    return bytes.toStdString();
+}
+
+// The sizes and the colour of the first pixel of each image in an .ico file.
+std::set<std::pair<int, QRgb>> Images(const std::string& ico) {
+    QByteArray bytes(ico.data(), static_cast<qsizetype>(ico.size()));
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer, "ico");
+    std::set<std::pair<int, QRgb>> images;
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        if (i > 0) EXPECT_TRUE(reader.jumpToNextImage());
+        const QImage image = reader.read();
+        EXPECT_FALSE(image.isNull());
+        images.insert({image.width(), image.pixel(0, 0)});
+    }
+    return images;
+}
+
+const std::string& Program() {
+    static const std::string program =
+        testpe::ProgramWithIcons({{Ico(16, Qt::red), Ico(32, Qt::blue)}, {Ico(48, Qt::green)}});
+    return program;
+}
+
+TEST(ProgramIconsTest, EachGroupWithItsSizes) {
+    const auto first = ProgramIcon(Program(), 0);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(Images(*first),
+              (std::set<std::pair<int, QRgb>>{{16, qRgb(255, 0, 0)}, {32, qRgb(0, 0, 255)}}));
+    const auto second = ProgramIcon(Program(), 1);
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(Images(*second), (std::set<std::pair<int, QRgb>>{{48, qRgb(0, 255, 0)}}));
+    EXPECT_FALSE(ProgramIcon(Program(), 2).has_value());
+}
+
+TEST(ProgramIconsTest, NoProgramNoIcon) {
+    EXPECT_FALSE(ProgramIcon("").has_value());
+    EXPECT_FALSE(ProgramIcon("MZ").has_value());
+    EXPECT_FALSE(ProgramIcon("uninstaller stand-in").has_value());
+    EXPECT_FALSE(ProgramIcon(testpe::ProgramWithIcons({})).has_value());
+}
+
+TEST(ProgramIconsTest, DamagedProgramsGiveNothingOrAnIconButNeverACrash) {
+    const std::string& program = Program();
+    for (std::size_t length = 0; length < program.size(); length += 3)
+        (void)ProgramIcon(program.substr(0, length));
+    for (std::size_t at = 0; at < 0x400 && at < program.size(); ++at) {
+        for (const unsigned char value : {0x00, 0x7f, 0x80, 0xff}) {
+            std::string damaged = program;
+            damaged[at] = static_cast<char>(value);
+            (void)ProgramIcon(damaged, 0);
+        }
+    }
+}
+
+}  // namespace

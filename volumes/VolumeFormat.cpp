@@ -1,0 +1,48 @@
+#include "volumes/VolumeFormat.h"
+
+namespace volume {
+
+std::string VolumeSuffix(int number) { return (number < 10 ? "d0" : "d") + std::to_string(number); }
+
+std::string VolumeName(int number) { return "Setup." + VolumeSuffix(number); }
+
+namespace {
+// Windows drops trailing dots and spaces of a path component, so "...", ". ."
+// and ".. " all end up as a step up or a no-op: none of them names a file.
+bool DotsAndSpacesOnly(const std::string& component) {
+    if (component.find('.') == std::string::npos) return false;
+    return component.find_first_not_of(". ") == std::string::npos;
+}
+}  // namespace
+
+std::string StoredNameFault(const std::string& name) {
+    if (name.empty()) return "an empty file name";
+    if (name.front() == '\\') return "a file name starting with a backslash";
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20) return "a file name holding a control character";
+        if (c == ':') return "a file name holding a drive or stream colon";
+        if (c == '/') return "a file name holding a slash";
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = name.find('\\', start);
+        const std::string component =
+            name.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (component.empty()) return "a file name with an empty folder component";
+        if (DotsAndSpacesOnly(component))
+            return "a file name with a \"..\" or other dots-only component";
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return {};
+}
+
+std::string EncodeInt32(std::int32_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+}  // namespace volume
