@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
                               QString("Setup cannot use the Windows machine (Wine prefix).\n\n") +
                                   QString::fromStdString(error.what()));
         ReleaseTexts();
-        return 2;
+        return ExitUsage;
     }
     const ScopedPlatform platform(machine->GetPlatform());
 

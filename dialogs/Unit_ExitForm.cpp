@@ -6,10 +6,13 @@
 #include <QScreen>
 #include <QShowEvent>
 
+#include "dialogs/FormInUse.h"
 #include "dialogs/Unit_Constants.h"
 #include "dialogs/Unit_FormText.h"
 
 TExitForm* ExitForm = nullptr;
+
+bool ConfirmExit() { return FormInUse<TExitForm>(ExitForm)->exec() == TExitForm::ExitResult; }
 
 namespace {
 constexpr int ClientWidth = 345;

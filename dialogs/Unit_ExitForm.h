@@ -35,3 +35,7 @@ class TExitForm : public QDialog {
 };
 
 extern TExitForm* ExitForm;
+
+// Asks the exit question (the program's ExitForm, else one made for it); true
+// when the answer is Exit.
+bool ConfirmExit();

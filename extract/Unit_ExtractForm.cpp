@@ -12,6 +12,7 @@
 #include "dialogs/Unit_ExitForm.h"
 #include "dialogs/Unit_FormText.h"
 #include "extract/Unit_ExtractThread.h"
+#include "volumes/CopyResult.h"
 
 TExtractPars ExtractPars;
 bool ExtractAborted = false;
@@ -79,21 +80,21 @@ void TExtractForm::DisposeThread() {
     delete thread;
 }
 
-void TExtractForm::CancelButtonClick() { SetModalResult(2); }
+void TExtractForm::CancelButtonClick() { SetModalResult(CopyAborted); }
 
 void TExtractForm::FormCloseQuery(bool& canClose) {
-    if (ExtractAborted || result() != 2) {
+    if (ExtractAborted || result() != CopyAborted) {
         canClose = true;
         return;
     }
     TExtractThread* thread = thread_;
     if (thread) thread->Pause();
-    canClose = ExitForm->exec() == TExitForm::ExitResult;
+    canClose = ConfirmExit();
     if (!canClose && thread_) thread_->Resume();
 }
 
 void TExtractForm::FormClose() {
-    if (result() == 2 && thread_ && thread_->isRunning()) thread_->requestInterruption();
+    if (result() == CopyAborted && thread_ && thread_->isRunning()) thread_->requestInterruption();
 }
 
 void TExtractForm::SetModalResult(int modalResult) { done(modalResult); }

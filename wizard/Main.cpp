@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "dialogs/ErrorReport.h"
+#include "dialogs/FormInUse.h"
 #include "dialogs/Unit_Constants.h"
 #include "dialogs/Unit_ExitForm.h"
 #include "dialogs/Unit_FormText.h"
@@ -40,6 +41,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
+#include "volumes/CopyResult.h"
 #include "wizard/Unit_JpegImage.h"
 #include "wizard/Unit_ProgramGroups.h"
 
@@ -282,9 +284,7 @@ void TMainForm::FormCreate() {
     } catch (const std::exception& error) {
         ShowException(error);
     }
-    ShowPage(TWizardPage::Welcome);
-    BackButton->setEnabled(false);
-    NextButton->setEnabled(true);
+    EnterWelcomePage();
 }
 
 void TMainForm::SetCaptions() {
@@ -370,6 +370,13 @@ void TMainForm::FormShow() {
     if (FullScreenForm != nullptr) FullScreenForm->ShowBehind(this);
 }
 
+void TMainForm::EnterWelcomePage() {
+    ShowPage(TWizardPage::Welcome);
+    BackButton->setEnabled(false);
+    NextButton->setEnabled(true);
+    NextButton->setFocus(Qt::OtherFocusReason);
+}
+
 void TMainForm::EnterLicencePage() {
     ShowPage(TWizardPage::Licence);
     BackButton->setEnabled(true);
@@ -388,6 +395,13 @@ void TMainForm::EnterProgramFolderPage() {
     ShowPage(TWizardPage::ProgramFolder);
     FillProgFoldersTree();
     ProgFolderEdit->setText(FormText(SetupPars.ProgramFolder));
+    NextButton->setFocus(Qt::OtherFocusReason);
+}
+
+void TMainForm::EnterConfirmationPage() {
+    ShowPage(TWizardPage::Confirmation);
+    ConfirmMemo->setPlainText(FormText(
+        ConfirmationText(SetupPars.InstallFolder, programsName_, SetupPars.ProgramFolder)));
     NextButton->setFocus(Qt::OtherFocusReason);
 }
 
@@ -426,14 +440,11 @@ void TMainForm::NextButtonClick() {
                 break;
             }
             SetupPars.ProgramFolder = *name;
-            ShowPage(TWizardPage::Confirmation);
-            ConfirmMemo->setPlainText(FormText(
-                ConfirmationText(SetupPars.InstallFolder, programsName_, SetupPars.ProgramFolder)));
-            NextButton->setFocus(Qt::OtherFocusReason);
+            EnterConfirmationPage();
             break;
         }
         case TWizardPage::Confirmation:
-            RunInstallation();
+            InstallConfirmed();
             break;
         case TWizardPage::Finished:
             break;
@@ -446,18 +457,13 @@ void TMainForm::BackButtonClick() {
         case TWizardPage::Finished:
             break;
         case TWizardPage::Licence:
-            ShowPage(TWizardPage::Welcome);
-            BackButton->setEnabled(false);
-            NextButton->setEnabled(true);
-            NextButton->setFocus(Qt::OtherFocusReason);
+            EnterWelcomePage();
             break;
         case TWizardPage::InstallFolder:
             EnterLicencePage();
             break;
         case TWizardPage::ProgramFolder:
-            ShowPage(TWizardPage::InstallFolder);
-            InstallDirEdit->setText(FormText(SetupPars.InstallFolder));
-            NextButton->setFocus(Qt::OtherFocusReason);
+            EnterInstallFolderPage();
             break;
         case TWizardPage::Confirmation:
             EnterProgramFolderPage();
@@ -524,13 +530,13 @@ void TMainForm::ProgFoldersTreeChange(QTreeWidgetItem* node) {
     ProgFolderEdit->setText(FormText(path));
 }
 
-void TMainForm::RunInstallation() {
+void TMainForm::InstallConfirmed() {
     bool abandoned = false;
     bool copyingBegan = false;
     std::vector<std::string> warnings;
     TInstallResult result;
     try {
-        result = ::RunInstallation(
+        result = RunInstallation(
             SetupPars,
             [&](TLogFile& log, const std::string& folder) {
                 copyingBegan = true;
@@ -541,14 +547,8 @@ void TMainForm::RunInstallation() {
                 } handover;
                 ExtractPars.LogFile = &log;
                 ExtractPars.TargetFolder = folder;
-                std::unique_ptr<TExtractForm> ownForm;
-                TExtractForm* progress = ExtractForm;
-                if (progress == nullptr) {
-                    ownForm = std::make_unique<TExtractForm>();
-                    progress = ownForm.get();
-                }
-                const int modalResult = progress->exec();
-                abandoned = modalResult != 1;
+                const int modalResult = FormInUse<TExtractForm>(ExtractForm)->exec();
+                abandoned = modalResult != CopyDone;
                 return modalResult;
             },
             [&warnings](const std::string& warning) { warnings.push_back(warning); });
@@ -589,14 +589,7 @@ void TMainForm::FormCloseQuery(bool& canClose) {
         canClose = true;
         return;
     }
-    // The program creates the exit question at start; without it one lives for this question.
-    std::unique_ptr<TExitForm> own;
-    TExitForm* question = ExitForm;
-    if (question == nullptr) {
-        own = std::make_unique<TExitForm>();
-        question = own.get();
-    }
-    canClose = question->exec() == TExitForm::ExitResult;
+    canClose = ConfirmExit();
     if (!canClose) activateWindow();
 }
 

@@ -94,10 +94,14 @@ class TMainForm : public QWidget {
     void CreateControls();
     void SetCaptions();
     void ShowPage(TWizardPage page);
+    // Each page is entered here, whether by Next or by Back.
+    void EnterWelcomePage();
     void EnterLicencePage();
     void EnterInstallFolderPage();
     void EnterProgramFolderPage();
-    void RunInstallation();
+    void EnterConfirmationPage();
+    // Next on the confirmation page: the installation run with the progress window.
+    void InstallConfirmed();
     void ShowFinishedPage();
     void ComplainAboutFolder(QWidget* focus);
 

@@ -40,8 +40,8 @@ int WriteAll(int fd, const void* data, std::size_t size) {
 }
 
 int SyncFolder(const std::filesystem::path& folder) {
-    FileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(),
-                             O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor fd(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.IsOpen() || ::fsync(fd.Get()) != 0) return errno;
     return fd.Close();
 }
