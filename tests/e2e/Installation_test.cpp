@@ -33,6 +33,7 @@
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
+#include "tests/support/ModalAnswer.h"
 #include "tests/support/RegistryFileReader.h"
 #include "tests/support/ShellLinkReader.h"
 #include "tests/support/TempFolder.h"
@@ -71,29 +72,6 @@ std::vector<Record> Payload() {
         {"Words\\Caf\xE9.wdl", "caf\xE9\tcaf\xE9\r\n"},
     };
 }
-
-// Runs `action` on the first modal window for which `match` holds, once.
-class WhenModal {
-  public:
-    WhenModal(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> action)
-        : match_(std::move(match)), action_(std::move(action)) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal == nullptr || !modal->isVisible() || !match_(modal)) return;
-            timer_.stop();
-            done_ = true;
-            action_(modal);
-        });
-        timer_.start(10);
-    }
-    bool Done() const { return done_; }
-
-  private:
-    std::function<bool(QWidget*)> match_;
-    std::function<void(QWidget*)> action_;
-    QTimer timer_;
-    bool done_ = false;
-};
 
 bool IsForm(QWidget* widget, const char* name) { return widget->objectName() == name; }
 
@@ -383,18 +361,19 @@ TEST_F(InstallationTest, AnUnwritableDesktopIsAWarningAndTheInstallationFinishes
     fs::create_directories(data.parent_path());
     std::ofstream(data) << "a file where the desktop's folder should be";
     std::string warning;
-    WhenModal answer([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; },
-                     [&warning](QWidget* w) {
-                         auto* box = qobject_cast<QMessageBox*>(w);
-                         warning = box->text().toStdString();
-                         // SETUP_SCREENSHOTS names a folder for a picture of the warning.
-                         const QString shots = qEnvironmentVariable("SETUP_SCREENSHOTS");
-                         if (!shots.isEmpty()) box->grab().save(shots + "/09-desktop-warning.png");
-                         box->accept();
-                     });
+    ModalAnswer answer(
+        "message box", [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; },
+        [&warning](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            warning = box->text().toStdString();
+            // SETUP_SCREENSHOTS names a folder for a picture of the warning.
+            const QString shots = qEnvironmentVariable("SETUP_SCREENSHOTS");
+            if (!shots.isEmpty()) box->grab().save(shots + "/09-desktop-warning.png");
+            box->accept();
+        });
     const std::string folder = "C:\\Program Files\\Lingora";
     Install(folder, "Lingora", folder, "Lingora");
-    EXPECT_TRUE(answer.Done());
+    EXPECT_TRUE(answer.Answered());
     EXPECT_NE(warning.find("could not all be written"), std::string::npos) << warning;
     EXPECT_NE(warning.find(data.string()), std::string::npos) << warning;
     ExpectRegistry(folder);
@@ -411,19 +390,19 @@ TEST_F(InstallationTest, CopyCancelledAtADiskChangeKeepsWhatWasCopied) {
     const std::string folder = "C:\\Program Files\\Lingora";
 
     WalkToConfirmation(folder, "Lingora", folder, "Lingora");
-    WhenModal changeDisk([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; },
-                         [](QWidget* w) {
-                             auto* box = qobject_cast<QMessageBox*>(w);
-                             EXPECT_EQ(box->text(),
-                                       "Insert disk 2 in the disk drive and click OK.");
-                             QTest::keyClick(box, Qt::Key_Escape);
-                         });
-    WhenModal exitQuestion(
-        [](QWidget* w) { return IsForm(w, "ExitForm"); },
+    ModalAnswer changeDisk(
+        "disk prompt", [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; },
+        [](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            EXPECT_EQ(box->text(), "Insert disk 2 in the disk drive and click OK.");
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+    ModalAnswer exitQuestion(
+        "exit question", [](QWidget* w) { return IsForm(w, "ExitForm"); },
         [](QWidget*) { QTest::mouseClick(ExitForm->ExitButton, Qt::LeftButton); });
     Next();
-    EXPECT_TRUE(changeDisk.Done());
-    EXPECT_TRUE(exitQuestion.Done());
+    EXPECT_TRUE(changeDisk.Answered());
+    EXPECT_TRUE(exitQuestion.Answered());
     QTest::qWait(0);
     EXPECT_FALSE(MainForm->isVisible());  // closed without asking again
 
@@ -462,11 +441,12 @@ class VersionOneTest : public InstallationTest {
 TEST_F(VersionOneTest, YesStartsItsUninstallerAndEndsTheSetup) {
     if (std::system("command -v wine >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "wine is needed to start a Windows program";
-    WhenModal prompt([](QWidget* w) { return IsForm(w, "UninstallOldForm"); },
-                     [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); });
+    ModalAnswer prompt(
+        "version-1.0 prompt", [](QWidget* w) { return IsForm(w, "UninstallOldForm"); },
+        [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); });
     MainForm->show();
     QTest::qWait(0);
-    EXPECT_TRUE(prompt.Done());
+    EXPECT_TRUE(prompt.Answered());
     EXPECT_FALSE(MainForm->isVisible());
     EXPECT_FALSE(FullScreenForm->isVisible());
 
@@ -480,11 +460,12 @@ TEST_F(VersionOneTest, YesStartsItsUninstallerAndEndsTheSetup) {
 }
 
 TEST_F(VersionOneTest, NoShowsTheFirstPageWithoutTheBackdrop) {
-    WhenModal prompt([](QWidget* w) { return IsForm(w, "UninstallOldForm"); },
-                     [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    ModalAnswer prompt(
+        "version-1.0 prompt", [](QWidget* w) { return IsForm(w, "UninstallOldForm"); },
+        [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     MainForm->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(MainForm));
-    EXPECT_TRUE(prompt.Done());
+    EXPECT_TRUE(prompt.Answered());
     EXPECT_TRUE(MainForm->isVisible());
     EXPECT_EQ(SetupPars.Page, TWizardPage::Welcome);
     EXPECT_TRUE(MainForm->WelcomeLabel->isVisible());

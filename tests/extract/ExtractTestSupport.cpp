@@ -22,9 +22,10 @@ void ExtractTest::SetUp() {
     files_ = std::make_unique<HostFileSystem>(prefix_);
     platform_ =
         std::make_unique<ScopedPlatform>(Platform{files_.get(), nullptr, nullptr, &windows_});
-    if (ExitText.empty()) BuildTexts();
-    if (ExitForm == nullptr) ExitForm = new TExitForm();
-    if (ExtractForm == nullptr) ExtractForm = new TExtractForm();
+    // Each test has forms of its own, as a run of the program has.
+    BuildTexts();
+    ExitForm = new TExitForm();
+    ExtractForm = new TExtractForm();
     ASSERT_TRUE(Files().MakeSureDirectoryPathExists(std::string(kTarget) + "\\"));
     log_ = std::make_unique<TLogFile>(kTarget, "Lingora");
     ExtractPars.LogFile = log_.get();
@@ -33,7 +34,13 @@ void ExtractTest::SetUp() {
 }
 
 void ExtractTest::TearDown() {
-    ExtractForm->DisposeThread();
+    // The progress window first: a copying thread that may still wait for it
+    // ends before anything else goes.
+    delete ExtractForm;
+    ExtractForm = nullptr;
+    delete ExitForm;
+    ExitForm = nullptr;
+    ReleaseTexts();
     ExtractStepObserver = nullptr;
     DataFile.reset();
     ResetOutFile();
@@ -72,34 +79,4 @@ std::string ExtractTest::ExpectedLog(const std::vector<std::string>& names) {
         "\r\n{program files}\r\nLingohlp.GID\r\n";
     for (const std::string& name : names) log += name + "\r\n";
     return log + "\r\n";
-}
-
-void AnswerModal(const QString& title, std::function<void(QWidget*)> answer, int timeoutMs) {
-    auto* timer = new QTimer();
-    auto waited = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, waited, title, answer, timeoutMs] {
-        QWidget* modal = QApplication::activeModalWidget();
-        *waited += 10;
-        if (modal != nullptr && modal->windowTitle() == title && modal->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            answer(modal);
-        } else if (*waited > timeoutMs) {
-            timer->stop();
-            timer->deleteLater();
-            ADD_FAILURE() << "no dialog " << title.toStdString() << " appeared";
-        }
-    });
-    timer->start(10);
-}
-
-void ClickButton(QWidget* dialog, const QString& text) {
-    for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
-        if (button->text() == text) {
-            button->click();
-            return;
-        }
-    }
-    ADD_FAILURE() << "no button " << text.toStdString() << " in "
-                  << dialog->windowTitle().toStdString();
 }

@@ -15,13 +15,14 @@
 #include "installlog/Unit_Logfile.h"
 #include "platform/Platform.h"
 #include "platform/host/files/HostFileSystem.h"
+#include "tests/support/ModalAnswer.h"
 #include "tests/support/QuietWindowServices.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VolumeSetWriter.h"
 
 // A temporary prefix installed as the platform; the current directory is the
 // volumes' folder; the installation folder is C:\Program Files\Lingora with an
-// open install log in ExtractPars. The forms exist.
+// open install log in ExtractPars. Its own forms exist, destroyed after it.
 class ExtractTest : public testing::Test {
   protected:
     static constexpr char kTarget[] = "C:\\Program Files\\Lingora";
@@ -50,9 +51,3 @@ class ExtractTest : public testing::Test {
     std::unique_ptr<ScopedPlatform> platform_;
     std::unique_ptr<TLogFile> log_;
 };
-
-// Answers the next modal dialog with that title once it is the active modal
-// window (polling from a timer): answer receives it and clicks or types.
-void AnswerModal(const QString& title, std::function<void(QWidget*)> answer, int timeoutMs = 10000);
-// Clicks the button with the given text in a modal dialog.
-void ClickButton(QWidget* dialog, const QString& text);

@@ -28,20 +28,18 @@ struct Write {
 };
 
 // Records what reaches the registry, keeps count of open keys, and can refuse
-// changes: every creation and write (a read-only registry), or the writes
-// into one key.
+// the writes into one key. (A registry that refuses every change is
+// ReadOnlyRegistry, put in front of it.)
 class RecordingRegistry : public ForwardingRegistry {
   public:
     using ForwardingRegistry::ForwardingRegistry;
 
-    bool readOnly = false;
     std::string refuseWritesBelow;  // a key path (no leading backslash)
     std::vector<Write> writes;
     std::vector<std::string> created;  // keys opened with create, in order
     int openKeys = 0;
 
     std::uint32_t OpenKey(RootKey root, const std::string& path, bool create, Key& key) override {
-        if (create && readOnly) return win::ERROR_ACCESS_DENIED;
         const std::uint32_t result = Inner().OpenKey(root, path, create, key);
         if (result == win::ERROR_SUCCESS) {
             ++openKeys;
@@ -57,7 +55,7 @@ class RecordingRegistry : public ForwardingRegistry {
     }
     std::uint32_t SetValue(Key key, const std::string& name, const RegValue& value) override {
         const auto& [root, path] = open_[key];
-        if (readOnly || (!refuseWritesBelow.empty() && path == refuseWritesBelow))
+        if (!refuseWritesBelow.empty() && path == refuseWritesBelow)
             return win::ERROR_ACCESS_DENIED;
         writes.push_back({root, path, name, value.data, value.type});
         return Inner().SetValue(key, name, value);
@@ -185,7 +183,10 @@ TEST_F(SettingsTest, ExistingKeysKeepTheirOtherValues) {
 }
 
 TEST_F(SettingsTest, ReadOnlyRegistryFailsAtTheFirstValueAndWritesNothingElse) {
-    recorder_.readOnly = true;
+    ReadOnlyRegistry readOnly(recorder_);
+    Platform platform = CurrentPlatform();
+    platform.registry = &readOnly;
+    ScopedPlatform installed(platform);
     try {
         WriteRegistryEntries("C:\\Lingora");
         FAIL() << "no error";

@@ -14,33 +14,8 @@
 #include <vector>
 
 #include "tests/support/Doubles.h"
+#include "tests/support/ModalAnswer.h"
 #include "tests/support/TempPrefix.h"
-
-// Answers the next modal window that comes up (other than `except`) with
-// `answer`, which receives it. Returns at once; the answer runs from the event
-// loop of the modal window. Counts the answers it gave.
-class ModalAnswer {
-  public:
-    explicit ModalAnswer(std::function<void(QWidget*)> answer, QWidget* except = nullptr);
-    // Waits for the modal window of that title.
-    ModalAnswer(const std::string& title, std::function<void(QWidget*)> answer);
-    ~ModalAnswer();
-    bool Answered() const { return *answered_; }
-    // The modal window's title and text (for message boxes) as it was answered.
-    const std::string& Title() const { return *title_; }
-    const std::string& Text() const { return *text_; }
-
-  private:
-    void Start(std::function<bool(QWidget*)> wanted, std::function<void(QWidget*)> answer);
-
-    std::shared_ptr<bool> answered_ = std::make_shared<bool>(false);
-    std::shared_ptr<std::string> title_ = std::make_shared<std::string>();
-    std::shared_ptr<std::string> text_ = std::make_shared<std::string>();
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-};
-
-// A message box is answered with its default button.
-void AcceptMessageBox(QWidget* box);
 
 // The forms of the program on a temporary prefix whose window services
 // record restarts.

@@ -39,6 +39,31 @@ std::set<std::pair<int, QRgb>> Images(const std::string& ico) {
     return images;
 }
 
+std::uint32_t Little(const std::string& bytes, std::size_t at, int size) {
+    std::uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+// Whatever a damaged program yields is nothing, or a whole icon file: its
+// directory names at least one image, and every image it names lies inside the
+// file (the images' own bytes are the program's and may be as damaged as it is).
+void ExpectNothingOrAnIcon(const std::optional<std::string>& icon, std::size_t where) {
+    if (!icon) return;
+    ASSERT_GE(icon->size(), 6u) << "damaged at " << where;
+    EXPECT_EQ(Little(*icon, 0, 2), 0u) << "damaged at " << where;
+    EXPECT_EQ(Little(*icon, 2, 2), 1u) << "damaged at " << where;
+    const std::uint32_t count = Little(*icon, 4, 2);
+    ASSERT_GE(count, 1u) << "damaged at " << where;
+    ASSERT_GE(icon->size(), 6u + 16u * count) << "damaged at " << where;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint64_t size = Little(*icon, 6 + 16 * i + 8, 4);
+        const std::uint64_t offset = Little(*icon, 6 + 16 * i + 12, 4);
+        EXPECT_LE(offset + size, icon->size()) << "damaged at " << where << ", image " << i;
+    }
+}
+
 const std::string& Program() {
     static const std::string program =
         testpe::ProgramWithIcons({{Ico(16, Qt::red), Ico(32, Qt::blue)}, {Ico(48, Qt::green)}});
@@ -66,12 +91,12 @@ TEST(ProgramIconsTest, NoProgramNoIcon) {
 TEST(ProgramIconsTest, DamagedProgramsGiveNothingOrAnIconButNeverACrash) {
     const std::string& program = Program();
     for (std::size_t length = 0; length < program.size(); length += 3)
-        (void)ProgramIcon(program.substr(0, length));
+        ExpectNothingOrAnIcon(ProgramIcon(program.substr(0, length)), length);
     for (std::size_t at = 0; at < 0x400 && at < program.size(); ++at) {
         for (const unsigned char value : {0x00, 0x7f, 0x80, 0xff}) {
             std::string damaged = program;
             damaged[at] = static_cast<char>(value);
-            (void)ProgramIcon(damaged, 0);
+            ExpectNothingOrAnIcon(ProgramIcon(damaged, 0), at);
         }
     }
 }
