@@ -10,12 +10,18 @@
 #include "platform/host/files/HostErrors.h"
 #include "platform/host/files/HostFileStream.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
 std::unique_ptr<IFileStream> Open(const std::string& path, int flags, std::uint32_t& error) {
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
-        error = WinErrorFromErrno(errno);
+        // A missing file in a missing folder is a missing path, as Setup says it.
+        const int failure = errno;
+        std::error_code ignored;
+        const fs::path parent = fs::path(path).parent_path();
+        error = WinErrorFromErrno(failure, parent.empty() || fs::is_directory(parent, ignored));
         return nullptr;
     }
     auto stream = std::make_unique<HostFileStream>(fd);
