@@ -36,7 +36,8 @@
 #include "Record.h"
 
 #define TITLE "Lingora Uninstall"
-#define UNINSTALL_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora"
+#define UNINSTALL_KEYS "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+#define UNINSTALL_ENTRY "Lingora"
 #define FILE_TYPE "Lingora.Wordlist"
 
 static int silent = 0;
@@ -140,10 +141,19 @@ static int ValueFolder(HKEY root, const char* key, const char* name, char* folde
 /* The registry entries, when they still name this installation (another copy
  * installed elsewhere since keeps its own). */
 static void RemoveKeys(const char* installFolder) {
-    char folder[MAX_PATH];
-    if (ValueFolder(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString", folder) &&
-        lstrcmpiA(folder, installFolder) == 0)
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+    /* Setup is a 32-bit program, so on 64-bit Windows its uninstall entry is
+     * in the registry's 32-bit view; the 64-bit build of this program asks for
+     * that view, and 32-bit Windows ignores the flag. (The file type's keys
+     * below HKEY_CLASSES_ROOT are the same in both views.) */
+    HKEY uninstall;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEYS, 0, KEY_READ | KEY_WOW64_32KEY,
+                      &uninstall) == ERROR_SUCCESS) {
+        char folder[MAX_PATH];
+        if (ValueFolder(uninstall, UNINSTALL_ENTRY, "UninstallString", folder) &&
+            lstrcmpiA(folder, installFolder) == 0)
+            SHDeleteKeyA(uninstall, UNINSTALL_ENTRY);
+        RegCloseKey(uninstall);
+    }
 
     char command[MAX_PATH], program[MAX_PATH];
     DWORD size = MAX_PATH;
