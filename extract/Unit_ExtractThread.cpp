@@ -145,7 +145,7 @@ void CloseAfterFailure() {
 
 void EndAfterFailure(const std::exception& error) {
     if (ExtractFailed) ExtractFailed(error);
-    std::fprintf(stderr, "Setup: %s\n", error.what());
+    std::fprintf(stderr, "lingora-setup: %s\n", error.what());
     std::_Exit(1);
 }
 
