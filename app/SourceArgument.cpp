@@ -79,7 +79,7 @@ TSourceArgument SourceFolderOf(const std::string& path) {
         result.Error = fs::is_directory(status)
                            ? Quoted(path) + " holds no " + first + ", the first volume of a set"
                            : Quoted(path) + " is a volume of a set, but its folder holds no " +
-                                 first + ", the first volume: name the first disk's";
+                                 first + ": name the set's first volume, where copying starts";
         return result;
     }
     if (::access(volume.c_str(), R_OK) != 0) {
