@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "app/ExitCodes.h"
+#include "app/SourceArgument.h"
 #include "app/StartUp.h"
 #include "app/Unattended.h"
 #include "dialogs/Unit_Constants.h"
@@ -30,7 +31,8 @@ bool Set(const char* name) {
 std::optional<std::string> Ansi(const QString& text) { return Utf8ToAnsi(text.toStdString()); }
 
 int Usage(const QString& message) {
-    std::fprintf(stderr, "Setup: %s\nTry 'Setup --help'.\n", message.toLocal8Bit().constData());
+    std::fprintf(stderr, "lingora-setup: %s\nTry 'lingora-setup --help'.\n",
+                 message.toLocal8Bit().constData());
     return ExitUsage;
 }
 
@@ -55,7 +57,7 @@ bool DisplayAvailable() {
     return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
 }
 
-int RunCommandLine(int argc, char** argv) {
+std::optional<int> RunCommandLine(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(ApplicationTitle);
     QCoreApplication::setApplicationVersion(VersionText);
@@ -63,8 +65,8 @@ int RunCommandLine(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Installs Lingora 2.0 into the Wine prefix named by WINEPREFIX (else ~/.wine).\n"
-        "Without options Setup is the installation wizard; with these it works without "
-        "windows.\n\n" +
+        "Without options Setup is the installation wizard, reading the volumes from the "
+        "current folder or from PATH; with these options it works without windows.\n\n" +
         QString(ExitCodeTable));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
@@ -89,24 +91,50 @@ int RunCommandLine(int argc, char** argv) {
     for (const auto& option : {unattended, uninstall, licence, accept, dir, group, source, restart,
                                keep, noDesktop, quiet})
         parser.addOption(option);
+    parser.addPositionalArgument(
+        "PATH",
+        "A volume of the set (Setup.d01) or the folder that holds it: the wizard, or "
+        "--unattended, installs from that folder (as --source names it).",
+        "[PATH]");
 
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
     if (parser.isSet(helpOption)) {
-        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        // Named as installed, whatever path it was started by.
+        const QString help = parser.helpText().replace(
+            "Usage: " + QCoreApplication::arguments().constFirst(), "Usage: lingora-setup");
+        std::fputs(help.toLocal8Bit().constData(), stdout);
         return ExitDone;
     }
     if (parser.isSet(versionOption)) {
-        std::printf("Setup (Lingora %s)\n", VersionText);
+        std::printf("lingora-setup (Lingora Setup) %s\n", VersionText);
         return ExitDone;
     }
-    if (!parser.positionalArguments().isEmpty())
-        return Usage("unexpected argument '" + parser.positionalArguments().front() + "'");
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1) return Usage("unexpected argument '" + positional[1] + "'");
     const int modes = parser.isSet(unattended) + parser.isSet(uninstall) + parser.isSet(licence);
-    if (modes != 1) return Usage("give one of --unattended, --uninstall or --licence");
+    if (modes > 1 || (modes == 0 && positional.isEmpty()))
+        return Usage("give one of --unattended, --uninstall or --licence");
+    if (!positional.isEmpty() && !parser.isSet(unattended) && modes == 1)
+        return Usage("PATH goes with the wizard or --unattended");
+    if (!positional.isEmpty() && parser.isSet(source))
+        return Usage("give the volumes' folder once: PATH or --source");
     if (!parser.isSet(unattended)) {
         for (const auto& option : {accept, dir, group, source, restart, keep, noDesktop})
             if (parser.isSet(option))
                 return Usage("--" + option.names().front() + " goes with --unattended");
+    }
+    std::string sourceFolder = parser.value(source).toStdString();
+    if (!positional.isEmpty()) {
+        const TSourceArgument named = SourceFolderOf(positional.front().toStdString());
+        if (!named.Error.empty()) return Usage(QString::fromStdString(named.Error));
+        sourceFolder = named.Folder.string();
+    }
+    if (modes == 0) {
+        // The wizard, on the set that PATH names.
+        if (parser.isSet(quiet)) return Usage("--quiet goes with --unattended or --uninstall");
+        const std::string failed = UseSourceFolderForWizard(sourceFolder);
+        if (!failed.empty()) return Usage(QString::fromStdString(failed));
+        return std::nullopt;
     }
 
     BuildTexts();
@@ -122,7 +150,7 @@ int RunCommandLine(int argc, char** argv) {
     options.Restart = parser.isSet(restart);
     options.Quiet = parser.isSet(quiet);
     options.Terminal = ::isatty(STDERR_FILENO) == 1;
-    options.Source = parser.value(source).toStdString();
+    options.Source = sourceFolder;
     if (parser.isSet(dir)) {
         const auto folder = Ansi(parser.value(dir));
         if (!folder || folder->empty()) return Usage("--dir needs a Windows path in Windows-1252");
@@ -141,17 +169,19 @@ int RunCommandLine(int argc, char** argv) {
         // A folder without a prefix holds nothing to remove: none is laid down there.
         const WinePrefix prefix(WinePrefix::DefaultFolder());
         if (parser.isSet(uninstall) && !prefix.Exists()) {
-            std::fprintf(stderr,
-                         "Setup: Lingora %s is not installed: %s holds no Wine prefix. Nothing "
-                         "was changed.\n",
-                         VersionText, prefix.Folder().c_str());
+            std::fprintf(
+                stderr,
+                "lingora-setup: Lingora %s is not installed: %s holds no Wine prefix. Nothing "
+                "was changed.\n",
+                VersionText, prefix.Folder().c_str());
             ReleaseTexts();
             return ExitRefused;
         }
         machine = HostMachine::Open(prefix.Folder());
         if (parser.isSet(noDesktop)) machine->Desktop().SwitchOff();
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "Setup: Setup cannot use the Windows machine (Wine prefix): %s\n",
+        std::fprintf(stderr,
+                     "lingora-setup: Setup cannot use the Windows machine (Wine prefix): %s\n",
                      error.what());
         ReleaseTexts();
         return ExitUsage;

@@ -46,7 +46,7 @@ std::string Sentence(std::string text) {
 // Messages are built in the ANSI code page of the texts and the Windows paths,
 // and written in UTF-8, as the terminal shows them.
 void Say(std::FILE* out, const std::string& message) {
-    std::fprintf(out, "Setup: %s\n", AnsiToUtf8(message).c_str());
+    std::fprintf(out, "lingora-setup: %s\n", AnsiToUtf8(message).c_str());
     std::fflush(out);
 }
 
@@ -193,7 +193,7 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     if (!options.AcceptLicence) {
         Say(out,
             "the licence agreement must be accepted with --accept-licence before Setup "
-            "installs; 'Setup --licence' prints it. Nothing was changed.");
+            "installs; 'lingora-setup --licence' prints it. Nothing was changed.");
         return ExitRefused;
     }
 

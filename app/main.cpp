@@ -1,6 +1,7 @@
-// Setup: the installation wizard of Lingora 2.0. Installs onto the Windows
-// machine kept as a Wine prefix ($WINEPREFIX, else ~/.wine). With options it
-// installs or removes without windows (app/CommandLine.h).
+// lingora-setup: the installation wizard of Lingora 2.0. Installs onto the
+// Windows machine kept as a Wine prefix ($WINEPREFIX, else ~/.wine). With
+// options it installs or removes without windows (app/CommandLine.h); with a
+// volume's path it is the wizard on that set.
 #include "wizard/Main.h"
 
 #include <QMessageBox>
@@ -9,6 +10,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "app/CommandLine.h"
 #include "app/ExitCodes.h"
@@ -22,12 +24,13 @@
 
 int main(int argc, char** argv) {
     // Options ask for the command line, which needs no display.
-    if (argc > 1) return RunCommandLine(argc, argv);
+    if (argc > 1)
+        if (const std::optional<int> code = RunCommandLine(argc, argv)) return *code;
     if (!DisplayAvailable()) {
         std::fprintf(stderr,
-                     "Setup: the installation wizard needs a display (DISPLAY or "
-                     "WAYLAND_DISPLAY). Without one, install with 'Setup --unattended "
-                     "--accept-licence'; 'Setup --help' says more.\n");
+                     "lingora-setup: the installation wizard needs a display (DISPLAY or "
+                     "WAYLAND_DISPLAY). Without one, install with 'lingora-setup --unattended "
+                     "--accept-licence'; 'lingora-setup --help' says more.\n");
         return ExitRefused;
     }
     TApplication application(argc, argv);
@@ -41,7 +44,7 @@ int main(int argc, char** argv) {
         CheckWinePrefixVariable(std::getenv("WINEPREFIX"));
         machine = HostMachine::Open(WinePrefix::DefaultFolder());
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "Setup: %s\n", error.what());
+        std::fprintf(stderr, "lingora-setup: %s\n", error.what());
         QMessageBox::critical(nullptr, ApplicationTitle,
                               QString("Setup cannot use the Windows machine (Wine prefix).\n\n") +
                                   QString::fromStdString(error.what()));

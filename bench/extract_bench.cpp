@@ -4,7 +4,7 @@
 // steps to the running user-interface thread, the volume reader, the install
 // log) into a Wine prefix, side by side with `tar -xf` of the same files and
 // `cp` of the volumes, interleaved over several rounds on the same disk; and
-// `Setup --unattended` as a whole process of its own beside them (no window,
+// `lingora-setup --unattended` as a whole process of its own beside them (no window,
 // nothing handed over). Prints the medians, the ratios against the baselines
 // and the peak memory before and after extracting, and of the unattended process.
 //
@@ -155,7 +155,7 @@ struct Workload {
     long unattendedPeakKiB = 0;  // the largest peak of the unattended processes
 };
 
-// Runs `Setup --unattended` as a process of its own on the prefix, installing
+// Runs `lingora-setup --unattended` as a process of its own on the prefix, installing
 // into target from the volumes; returns the process's peak resident memory.
 long RunUnattended(const fs::path& prefix, const fs::path& volumes, const std::string& target) {
     const std::vector<std::string> arguments = {SETUP_PATH, "--unattended",  "--accept-licence",
@@ -192,7 +192,7 @@ long RunUnattended(const fs::path& prefix, const fs::path& volumes, const std::s
     while (waitpid(child, &status, WNOHANG) == 0) {
         std::ifstream comm(proc + "comm");
         std::string name;
-        if (std::getline(comm, name) && name == "Setup") {
+        if (std::getline(comm, name) && name == "lingora-setup") {
             std::ifstream statusFile(proc + "status");
             for (std::string line; std::getline(statusFile, line);)
                 if (line.rfind("VmHWM:", 0) == 0)
@@ -201,7 +201,7 @@ long RunUnattended(const fs::path& prefix, const fs::path& volumes, const std::s
         usleep(2000);
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "Setup --unattended failed (status %d)\n", status);
+        std::fprintf(stderr, "lingora-setup --unattended failed (status %d)\n", status);
         std::exit(1);
     }
     return peak;

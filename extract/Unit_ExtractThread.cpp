@@ -149,7 +149,7 @@ void CloseAfterFailure() {
 void EndAfterFailure(const std::exception& error) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr)
         FatalErrorReport(error);
-    std::fprintf(stderr, "Setup: %s\n", error.what());
+    std::fprintf(stderr, "lingora-setup: %s\n", error.what());
     std::_Exit(1);
 }
 

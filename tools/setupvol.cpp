@@ -1,8 +1,9 @@
-// setupvol: the publisher's tool for Setup's data volumes.
+// lingora-setupvol: the publisher's tool for Setup's data volumes.
 //
-//   setupvol build SOURCE_DIR OUT_DIR [--volume-size BYTES|floppy|cd]
-//   setupvol check DIR
-//   setupvol list DIR
+//   lingora-setupvol build SOURCE_DIR OUT_DIR [--volume-size BYTES|floppy|cd]
+//   lingora-setupvol check DIR
+//   lingora-setupvol list DIR
+//   lingora-setupvol --help | --version
 //
 // check verifies the volumes against the digest file (Setup.sum) when the set
 // has one, then reads the set's structure as Setup does.
@@ -26,12 +27,36 @@
 
 namespace {
 
+constexpr char Synopsis[] =
+    "Usage: lingora-setupvol build SOURCE_DIR OUT_DIR [--volume-size SIZE]\n"
+    "  or:  lingora-setupvol check DIR\n"
+    "  or:  lingora-setupvol list DIR\n";
+
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: setupvol build SOURCE_DIR OUT_DIR [--volume-size BYTES|floppy|cd]\n"
-                 "       setupvol check DIR\n"
-                 "       setupvol list DIR\n");
+    std::fprintf(stderr, "%sTry 'lingora-setupvol --help'.\n", Synopsis);
     return 2;
+}
+
+int Help() {
+    std::printf(
+        "%s"
+        "Builds, checks and lists the data volumes of Lingora Setup: Setup.d01 and its\n"
+        "successors, with their digest file Setup.sum.\n"
+        "\n"
+        "Commands:\n"
+        "  build SOURCE_DIR OUT_DIR  Write the files below SOURCE_DIR as a volume set into\n"
+        "                            OUT_DIR, with Setup.sum; an earlier set there is replaced.\n"
+        "  check DIR                 Check the set in DIR against its digests, then read it\n"
+        "                            as Setup does; name the first fault.\n"
+        "  list DIR                  Print the stored names and sizes, and the total.\n"
+        "\n"
+        "Options:\n"
+        "  --volume-size SIZE        The size of each volume file in bytes, or 'floppy'\n"
+        "                            (1474560) or 'cd' (681984000); unbounded by default.\n"
+        "  -h, --help                Display this help.\n"
+        "  -v, --version             Display version information.\n",
+        Synopsis);
+    return 0;
 }
 
 bool ParseVolumeSize(const std::string& text, std::int64_t& size) {
@@ -58,7 +83,7 @@ int Build(int argc, char** argv) {
     if (argc == 6) {
         if (std::strcmp(argv[4], "--volume-size") != 0) return Usage();
         if (!ParseVolumeSize(argv[5], options.volumeSize)) {
-            std::fprintf(stderr, "setupvol: not a volume size: %s\n", argv[5]);
+            std::fprintf(stderr, "lingora-setupvol: not a volume size: %s\n", argv[5]);
             return 2;
         }
     }
@@ -69,7 +94,7 @@ int Build(int argc, char** argv) {
                     result.volumes == 1 ? "" : "s");
         return 0;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "setupvol: %s\n", error.what());
+        std::fprintf(stderr, "lingora-setupvol: %s\n", error.what());
         return 1;
     }
 }
@@ -77,7 +102,7 @@ int Build(int argc, char** argv) {
 // Reads the set in DIR as Setup does; list prints every record.
 int Walk(const char* folder, bool list) {
     if (::chdir(folder) != 0) {
-        std::fprintf(stderr, "setupvol: cannot open the folder %s: %s\n", folder,
+        std::fprintf(stderr, "lingora-setupvol: cannot open the folder %s: %s\n", folder,
                      std::strerror(errno));
         return 1;
     }
@@ -104,7 +129,7 @@ int Walk(const char* folder, bool list) {
         return 0;
     } catch (const std::exception& error) {
         std::fflush(stdout);
-        std::fprintf(stderr, "setupvol: %s\n", AnsiToUtf8(error.what()).c_str());
+        std::fprintf(stderr, "lingora-setupvol: %s\n", AnsiToUtf8(error.what()).c_str());
         return 1;
     }
 }
@@ -114,6 +139,11 @@ int Walk(const char* folder, bool list) {
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string command = argv[1];
+    if ((command == "--help" || command == "-h") && argc == 2) return Help();
+    if ((command == "--version" || command == "-v") && argc == 2) {
+        std::printf("lingora-setupvol (Lingora Setup) %s\n", SETUP_VERSION);
+        return 0;
+    }
     if (command == "build") return Build(argc, argv);
     if (command == "check" && argc == 3) return Walk(argv[2], false);
     if (command == "list" && argc == 3) return Walk(argv[2], true);

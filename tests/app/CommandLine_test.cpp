@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/TempFolder.h"
 #include "tests/support/VolumeSetWriter.h"
@@ -22,9 +24,9 @@ struct Outcome {
 
 class CommandLineTest : public testing::Test {
   protected:
-    // Runs Setup in the volumes' folder with only PATH, HOME (a temporary one)
-    // and WINEPREFIX: no DISPLAY, no WAYLAND_DISPLAY, no QT_QPA_PLATFORM, no XDG
-    // folders. extra adds variables or replaces these.
+    // Runs Setup in the volumes' folder (or startIn_) with only PATH, HOME (a
+    // temporary one) and WINEPREFIX: no DISPLAY, no WAYLAND_DISPLAY, no
+    // QT_QPA_PLATFORM, no XDG folders. extra adds variables or replaces these.
     Outcome Setup(const QStringList& arguments, const std::string& prefix = "",
                   const QProcessEnvironment& extra = {}) {
         QProcessEnvironment environment;
@@ -35,7 +37,8 @@ class CommandLineTest : public testing::Test {
         environment.insert(extra);
         QProcess process;
         process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(QString::fromStdString(Volumes().string()));
+        process.setWorkingDirectory(
+            QString::fromStdString((startIn_.empty() ? Volumes() : startIn_).string()));
         process.start(SETUP_PATH, arguments);
         EXPECT_TRUE(process.waitForFinished(60000));
         Outcome outcome;
@@ -64,6 +67,7 @@ class CommandLineTest : public testing::Test {
     }
 
     TempFolder temp_;
+    fs::path startIn_;
 };
 
 TEST_F(CommandLineTest, WithoutADisplayTheWizardPointsToTheUnattendedMode) {
@@ -80,7 +84,7 @@ TEST_F(CommandLineTest, HelpVersionLicenceAndUsageErrors) {
     for (const char* words : {"--unattended", "--uninstall", "--accept-licence", "--dir", "--group",
                               "--source", "Exit codes:", "4  a data volume is missing"})
         EXPECT_NE(outcome.out.find(words), std::string::npos) << words << "\n" << outcome.out;
-    EXPECT_EQ(Setup({"--version"}).out, "Setup (Lingora 2.0)\n");
+    EXPECT_EQ(Setup({"--version"}).out, "lingora-setup (Lingora Setup) 2.0\n");
     outcome = Setup({"--licence"});
     EXPECT_EQ(outcome.code, 0);
     EXPECT_GT(outcome.out.size(), 500u);
@@ -92,12 +96,66 @@ TEST_F(CommandLineTest, HelpVersionLicenceAndUsageErrors) {
           QStringList{"--unattended", "--dir"}}) {
         outcome = Setup(wrong);
         EXPECT_EQ(outcome.code, 2) << wrong.join(' ').toStdString() << ": " << outcome.err;
-        EXPECT_NE(outcome.err.find("Setup --help"), std::string::npos) << outcome.err;
+        EXPECT_NE(outcome.err.find("lingora-setup --help"), std::string::npos) << outcome.err;
     }
     outcome = Setup({"--unattended", "--accept-licence"}, "relative/prefix");
     EXPECT_EQ(outcome.code, 2) << outcome.err;
     EXPECT_NE(outcome.err.find("absolute"), std::string::npos) << outcome.err;
     EXPECT_FALSE(fs::exists(Prefix()));
+}
+
+TEST_F(CommandLineTest, APathNamesTheSetOfTheWizardAndOfTheUnattendedMode) {
+    // Started elsewhere, as the desktop starts it on a disk's first volume.
+    startIn_ = temp_.Path();
+    const QString first = QString::fromStdString((Volumes() / "Setup.d01").string());
+    const QString volumes = QString::fromStdString(Volumes().string());
+    const QString nowhere = QString::fromStdString((temp_.Path() / "nowhere").string());
+    // Refused before anything else: no prefix laid down, no display asked for.
+    for (const auto& [arguments, reason] : std::vector<std::pair<QStringList, std::string>>{
+             {{nowhere}, "'" + nowhere.toStdString() + "' does not exist"},
+             {{QString::fromStdString(temp_.Path().string())}, "holds no Setup.d01"},
+             {{"--unattended", "--accept-licence", nowhere}, "does not exist"},
+             {{"--uninstall", first}, "PATH goes with the wizard or --unattended"},
+             {{"--unattended", "--accept-licence", "--source", volumes, first}, "PATH or --source"},
+             {{first, first}, "unexpected argument"},
+             {{"--quiet", first}, "--quiet goes with"},
+             {{"--dir", "C:\\x", first}, "--dir goes with --unattended"}}) {
+        const Outcome outcome = Setup(arguments);
+        EXPECT_EQ(outcome.code, 2) << arguments.join(' ').toStdString() << ": " << outcome.err;
+        EXPECT_NE(outcome.err.find("lingora-setup: "), std::string::npos) << outcome.err;
+        EXPECT_NE(outcome.err.find(reason), std::string::npos) << outcome.err;
+        EXPECT_NE(outcome.err.find("Try 'lingora-setup --help'."), std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(Prefix()));
+    // Accepted, the wizard then needs a display.
+    EXPECT_EQ(Setup({first}).code, 3);
+    EXPECT_EQ(Setup({volumes}).code, 3);
+    EXPECT_FALSE(fs::exists(Prefix()));
+
+    // Unattended, PATH is the folder of the volumes.
+    Outcome outcome = Setup({"--unattended", "--accept-licence", "--quiet", first});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_EQ(TempFolder::ReadFile(Installed() / "Uninst.exe"), "uninstaller");
+
+    // The wizard reads its volumes from its current folder: PATH's folder.
+    QProcessEnvironment environment;
+    environment.insert("PATH", qEnvironmentVariable("PATH"));
+    environment.insert("HOME", QString::fromStdString(temp_.Path().string()));
+    environment.insert("WINEPREFIX", QString::fromStdString(Prefix().string()));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess wizard;
+    wizard.setProcessEnvironment(environment);
+    wizard.setWorkingDirectory(QString::fromStdString(temp_.Path().string()));
+    wizard.start(SETUP_PATH, {first});
+    ASSERT_TRUE(wizard.waitForStarted(10000));
+    const fs::path cwd = "/proc/" + std::to_string(wizard.processId()) + "/cwd";
+    std::error_code error;
+    for (int i = 0; i < 200 && fs::read_symlink(cwd, error) != Volumes(); ++i)
+        wizard.waitForFinished(50);
+    EXPECT_EQ(fs::read_symlink(cwd, error), Volumes());
+    EXPECT_EQ(wizard.state(), QProcess::Running) << wizard.readAllStandardError().toStdString();
+    wizard.kill();
+    wizard.waitForFinished(10000);
 }
 
 TEST_F(CommandLineTest, WineRunningOnThePrefixIsRefusedBeforeAnyChange) {

@@ -141,7 +141,7 @@ TEST_F(UnattendedTest, OnATerminalOneLineRedrawsAndRestartAsksWine) {
     EXPECT_NE(messages_.find("100%  7.1 KiB of 7.1 KiB  Words\\Leeg.wdl"), std::string::npos)
         << messages_;
     EXPECT_EQ(messages_.find("Setup.d01: "), std::string::npos);
-    EXPECT_NE(messages_.find("/s\nSetup: Lingora 2.0 is installed"), std::string::npos)
+    EXPECT_NE(messages_.find("/s\nlingora-setup: Lingora 2.0 is installed"), std::string::npos)
         << messages_;
     // The restart is Wine's: wineboot --restart on this prefix, or a message without it.
     if (std::system("command -v wineboot >/dev/null 2>&1") == 0) {
@@ -177,7 +177,7 @@ TEST_F(UnattendedTest, ChoicesAreCheckedAsTheFolderPagesCheckThem) {
 TEST_F(UnattendedTest, RefusalsChangeNothing) {
     options_.AcceptLicence = false;
     EXPECT_EQ(Install(), ExitRefused);
-    EXPECT_TRUE(Says("--accept-licence") && Says("Setup --licence")) << messages_;
+    EXPECT_TRUE(Says("--accept-licence") && Says("lingora-setup --licence")) << messages_;
     options_.AcceptLicence = true;
 
     // Version 1.0 is installed: the wizard would ask.
@@ -244,7 +244,7 @@ TEST_F(UnattendedTest, ADamagedVolumeEndsAsAMissingOneWithTheDiskPromptsWords) {
     std::ofstream(second, std::ios::binary | std::ios::trunc) << bytes;
     EXPECT_EQ(Install(), ExitVolumeMissing);
     EXPECT_TRUE(
-        Says("Setup: Disk 2 is damaged or belongs to another set. Insert disk 2 of this "
+        Says("lingora-setup: Disk 2 is damaged or belongs to another set. Insert disk 2 of this "
              "set in the disk drive and click OK. Setup.d02 in " +
              volumes_.Path().string() + ": its digest is "))
         << messages_;
@@ -267,7 +267,7 @@ TEST_F(UnattendedTest, FailuresPartWaySayWhatRemains) {
         EXPECT_EQ(Install(), ExitFailedPartWay);
     }
     EXPECT_TRUE(
-        Says("Setup: Stream write error: There is not enough space on the disk. "
+        Says("lingora-setup: Stream write error: There is not enough space on the disk. "
              "(C:\\Program Files\\Lingora\\"))
         << messages_;
     EXPECT_TRUE(TempFolder::ReadFile(prefix_.Folder() / "system.reg") == system);
@@ -343,7 +343,7 @@ TEST_F(UnattendedTest, AnUnwritableDesktopIsAWarningOnly) {
     std::ofstream(data) << "a file where the desktop's folder should be";
     ASSERT_EQ(Install(), ExitDone) << messages_;
     EXPECT_TRUE(
-        Says("Setup: warning: Lingora's entries in the desktop's application menu could "
+        Says("lingora-setup: warning: Lingora's entries in the desktop's application menu could "
              "not all be written (Cannot create " +
              data.string()))
         << messages_;

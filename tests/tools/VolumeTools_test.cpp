@@ -252,7 +252,7 @@ TEST_F(VolumeToolsTest, CheckAndListThroughTheCommandLine) {
     volume.replace(at + stored.size(), 4, testset::Int32(-1));
     std::ofstream(volumes_ / testset::Name(number), std::ios::binary) << volume;
     EXPECT_EQ(Run({"check", folder}, &output), 1);
-    EXPECT_EQ(output, "setupvol: The data volume " + testset::Name(number) +
+    EXPECT_EQ(output, "lingora-setupvol: The data volume " + testset::Name(number) +
                           " is damaged at offset " + std::to_string(at) +
                           ": the file \"Sub\\Deeper\\File.dat\" has a negative size\n");
     fs::remove(volumes_ / "Setup.d03");
@@ -283,16 +283,18 @@ TEST_F(VolumeToolsTest, DigestFileIsTheSetsOwnAndCheckNamesTheFirstDamagedVolume
         std::ofstream(volumes_ / testset::Name(number), std::ios::binary) << volume;
     }
     EXPECT_EQ(Run({"check", folder}, &output), 1);
-    EXPECT_EQ(output.rfind("setupvol: The data volume Setup.d02 is damaged or belongs to another "
-                           "set: its digest is ",
-                           0),
-              0u)
+    EXPECT_EQ(
+        output.rfind("lingora-setupvol: The data volume Setup.d02 is damaged or belongs to another "
+                     "set: its digest is ",
+                     0),
+        0u)
         << output;
     std::ofstream(volumes_ / "Setup.sum", std::ios::binary | std::ios::app) << "5 1 ab\n";
     EXPECT_EQ(Run({"check", folder}, &output), 1);
-    EXPECT_EQ(output,
-              "setupvol: The digest file Setup.sum is damaged in line 8: more lines than the 4 "
-              "volumes\n");
+    EXPECT_EQ(
+        output,
+        "lingora-setupvol: The digest file Setup.sum is damaged in line 8: more lines than the 4 "
+        "volumes\n");
     // Without it, the structure alone, as before.
     fs::remove(volumes_ / "Setup.sum");
     EXPECT_EQ(Run({"check", folder}, &output), 0) << output;
