@@ -8,7 +8,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "extract/VolumeFormat.h"
+#include "volumes/VolumeFormat.h"
 
 namespace fs = std::filesystem;
 
