@@ -2,9 +2,26 @@
 // licence, help and version. Needs no display.
 #pragma once
 
+#include <optional>
+#include <string>
+#include <vector>
+
 // Parses the arguments (GNU style, QCommandLineParser), runs what they ask for
 // on the Wine prefix that Wine itself would choose, and returns the exit code.
 int RunCommandLine(int argc, char** argv);
+
+// The folders of --source options when the arguments are nothing else (the
+// wizard with its source folders: "--source DIR" or "--source=DIR", repeated);
+// nothing when there are other arguments.
+std::optional<std::vector<std::string>> WizardSources(int argc, char** argv);
+
+// The source folders as the program keeps them: the given ones (the current
+// folder when none) as absolute host paths.
+std::vector<std::string> StartSources(const std::vector<std::string>& given);
+
+// Moves the working folder to "/", so that Setup never holds the disk it was
+// started on mounted. After StartSources, which reads the folder first.
+void LeaveTheWorkingFolder();
 
 // True when a window can be shown: an X or Wayland display, or a Qt platform
 // chosen explicitly.

@@ -19,10 +19,15 @@
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
+#include "volumes/DiskSearch.h"
 
 int main(int argc, char** argv) {
-    // Options ask for the command line, which needs no display.
-    if (argc > 1) return RunCommandLine(argc, argv);
+    // Options ask for the command line, which needs no display; --source alone
+    // names the wizard's source folders.
+    const std::optional<std::vector<std::string>> wizardSources = WizardSources(argc, argv);
+    if (argc > 1 && !wizardSources) return RunCommandLine(argc, argv);
+    disks::SourceFolders = StartSources(wizardSources.value_or(std::vector<std::string>()));
+    LeaveTheWorkingFolder();
     if (!DisplayAvailable()) {
         std::fprintf(stderr,
                      "Setup: the installation wizard needs a display (DISPLAY or "
