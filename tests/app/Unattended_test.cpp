@@ -77,7 +77,7 @@ class UnattendedTest : public testing::Test {
         BuildTexts();
         testset::WriteVolumeSet(volumes_.Path(), Payload(), 4000);
         options_.AcceptLicence = true;
-        options_.Source = volumes_.Path().string();
+        options_.Sources = {volumes_.Path().string()};
     }
     void TearDown() override { ReleaseTexts(); }
 
@@ -217,7 +217,7 @@ TEST_F(UnattendedTest, AMissingVolumeIsNamedAndTheCopiedFilesStayListed) {
     fs::remove(volumes_.Path() / "Setup.d02");
     EXPECT_EQ(Install(), ExitVolumeMissing);
     EXPECT_TRUE(Says("Setup.d02 (disk 2) is not in " + volumes_.Path().string())) << messages_;
-    EXPECT_TRUE(Says("in one folder")) << messages_;
+    EXPECT_TRUE(Says("or name its folder with a further --source")) << messages_;
     // As after a cancel: the files so far, a log without shortcuts, no entries.
     EXPECT_TRUE(Installed("Lingora.exe"));
     const std::string log = prefix_.ReadFile(std::string(Folder) + "\\Install.log");

@@ -126,7 +126,7 @@ TEST_F(RunTest, AbortedCopyClosesTheWizardWithoutAsking) {
     ModalAnswer cancelDisk("Change disk", [&exit](QWidget* box) {
         exit = std::make_unique<ModalAnswer>("Exit setup",
                                              [](QWidget*) { ExitForm->ExitButton->click(); });
-        qobject_cast<QMessageBox*>(box)->buttons().back()->click();  // Cancel
+        qobject_cast<QMessageBox*>(box)->escapeButton()->click();  // Cancel
     });
     QTest::mouseClick(MainForm->NextButton, Qt::LeftButton);
 
