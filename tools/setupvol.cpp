@@ -1,11 +1,14 @@
 // setupvol: the publisher's tool for Setup's data volumes.
 //
 //   setupvol build SOURCE_DIR OUT_DIR [--volume-size BYTES|floppy|cd]
+//                  [--images DIR [--label TEXT]]
 //   setupvol check DIR
 //   setupvol list DIR
 //
 // check verifies the volumes against the digest file (Setup.sum) when the set
-// has one, then reads the set's structure as Setup does.
+// has one, then reads the set's structure as Setup does. build --images also
+// writes one ISO 9660 image per disk into DIR (disk1.iso ..., labels TEXT_1 ...,
+// LINGORA_1 ... by default), each with its volume and the digest file.
 //
 // Exit codes: 0 done (check: the set is whole), 1 a fault in the set or the
 // build, 2 wrong usage.
@@ -18,6 +21,7 @@
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
+#include "tools/DiskImages.h"
 #include "tools/PlainFileSystem.h"
 #include "tools/VolumeSetBuilder.h"
 #include "volumes/VolumeDigest.h"
@@ -29,6 +33,7 @@ namespace {
 int Usage() {
     std::fprintf(stderr,
                  "usage: setupvol build SOURCE_DIR OUT_DIR [--volume-size BYTES|floppy|cd]\n"
+                 "                      [--images DIR [--label TEXT]]\n"
                  "       setupvol check DIR\n"
                  "       setupvol list DIR\n");
     return 2;
@@ -51,22 +56,46 @@ bool ParseVolumeSize(const std::string& text, std::int64_t& size) {
 }
 
 int Build(int argc, char** argv) {
-    if (argc != 4 && argc != 6) return Usage();
+    if (argc < 4) return Usage();
     BuildOptions options;
     options.source = argv[2];
     options.output = argv[3];
-    if (argc == 6) {
-        if (std::strcmp(argv[4], "--volume-size") != 0) return Usage();
-        if (!ParseVolumeSize(argv[5], options.volumeSize)) {
-            std::fprintf(stderr, "setupvol: not a volume size: %s\n", argv[5]);
-            return 2;
+    std::string images;
+    std::string label = kDefaultDiskLabel;
+    bool labelGiven = false;
+    for (int i = 4; i < argc; i += 2) {
+        if (i + 1 >= argc) return Usage();
+        const std::string option = argv[i];
+        if (option == "--volume-size") {
+            if (!ParseVolumeSize(argv[i + 1], options.volumeSize)) {
+                std::fprintf(stderr, "setupvol: not a volume size: %s\n", argv[i + 1]);
+                return 2;
+            }
+        } else if (option == "--images") {
+            images = argv[i + 1];
+        } else if (option == "--label") {
+            label = argv[i + 1];
+            labelGiven = true;
+        } else {
+            return Usage();
         }
+    }
+    if (labelGiven && images.empty()) return Usage();
+    if (const std::string fault = DiskLabelFault(label); !fault.empty()) {
+        std::fprintf(stderr, "setupvol: %s: %s\n", fault.c_str(), label.c_str());
+        return 2;
     }
     try {
         const BuildResult result = BuildVolumeSet(options);
         std::printf("%d files, %lld bytes in %d volume%s\n", result.files,
                     static_cast<long long>(result.total), result.volumes,
                     result.volumes == 1 ? "" : "s");
+        if (!images.empty()) {
+            WriteDiskImages(options.output, result.volumes, images, label);
+            std::printf("%d disk image%s in %s, labels %s_1 to %s_%d\n", result.volumes,
+                        result.volumes == 1 ? "" : "s", images.c_str(), label.c_str(),
+                        label.c_str(), result.volumes);
+        }
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "setupvol: %s\n", error.what());
