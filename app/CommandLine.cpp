@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>

@@ -256,7 +256,7 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     }
 
     const std::vector<std::string> sources =
-        !options.Sources.empty()          ? AbsoluteFolders(options.Sources)
+        !options.Sources.empty()        ? AbsoluteFolders(options.Sources)
         : !disks::SourceFolders.empty() ? disks::SourceFolders
                                         : AbsoluteFolders({"."});
     const std::optional<std::string> firstDisk =

@@ -8,9 +8,9 @@
 #include <QDeadlineTimer>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSocketNotifier>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>

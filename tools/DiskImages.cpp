@@ -113,7 +113,8 @@ void WriteDiskImages(const fs::path& volumes, int count, const fs::path& folder,
     if (!fault.empty()) throw Exception(fault + ": " + label);
     std::error_code failed;
     fs::create_directories(folder, failed);
-    if (failed) throw Exception("cannot create the folder " + folder.string() + ": " + failed.message());
+    if (failed)
+        throw Exception("cannot create the folder " + folder.string() + ": " + failed.message());
     const fs::path digest = volumes / volume::kDigestFileName;
     const bool withDigest = fs::is_regular_file(digest, failed);
     const Library library;

@@ -64,7 +64,8 @@ std::vector<std::string> ParseMountInfo(const std::string& text) {
 std::vector<std::string> ReadMountTable() {
     std::ifstream file("/proc/self/mountinfo");
     if (!file) return {};
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
     return ParseMountInfo(text);
 }
 
@@ -117,8 +118,8 @@ std::vector<std::string> SiblingNames(const std::string& name, int number) {
     const std::size_t width = last - first + 1;
     std::vector<std::string> names;
     std::string digits = std::to_string(number);
-    if (digits.size() < width) AddOnce(names, before + std::string(width - digits.size(), '0') +
-                                                  digits + after);
+    if (digits.size() < width)
+        AddOnce(names, before + std::string(width - digits.size(), '0') + digits + after);
     AddOnce(names, before + digits + after);
     names.erase(std::remove(names.begin(), names.end(), name), names.end());
     return names;
@@ -158,7 +159,8 @@ std::vector<TDiskSearch::Candidate> TDiskSearch::Candidates(int number) const {
         const std::string parent = slash == 0 ? "/" : first_.substr(0, slash);
         for (const std::string& name : SiblingNames(first_.substr(slash + 1), number))
             add(JoinFolder(parent, name), true);
-        const std::vector<std::string> mounts = probe_.mounts ? probe_.mounts() : std::vector<std::string>();
+        const std::vector<std::string> mounts =
+            probe_.mounts ? probe_.mounts() : std::vector<std::string>();
         // A first disk on the file system of "/" is a folder, not a disk of its own.
         if (MountOf(first_, mounts) != "/") {
             const std::string relative = RelativeToMount(first_, mounts);
@@ -198,7 +200,8 @@ DiskProbe MachineProbe() {
     };
     probe.setIdentity = [](const std::string& folder) -> std::optional<std::string> {
         try {
-            const auto digests = volume::ReadDigestFile(FileInFolder(folder, volume::kDigestFileName));
+            const auto digests =
+                volume::ReadDigestFile(FileInFolder(folder, volume::kDigestFileName));
             if (digests) return digests->identity;
         } catch (const volume::EDamagedDigestFile&) {
         }
@@ -212,15 +215,16 @@ std::optional<std::string> FindFirstDisk(const std::vector<std::string>& sources
                                          const DiskProbe& probe) {
     for (const std::string& source : sources)
         if (probe.holdsVolume(NormalFolder(source), 1)) return NormalFolder(source);
-    const std::vector<std::string> mounts = probe.mounts ? probe.mounts() : std::vector<std::string>();
+    const std::vector<std::string> mounts =
+        probe.mounts ? probe.mounts() : std::vector<std::string>();
     std::vector<std::string> found;
     for (const std::string& mount : mounts) {
         if (!Below(mount, "/media") && !Below(mount, "/run/media") && !Below(mount, "/mnt"))
             continue;
         std::vector<std::string> places = {mount};
         for (const std::string& source : sources)
-            AddOnce(places, NormalFolder(JoinFolder(mount, RelativeToMount(NormalFolder(source),
-                                                                           mounts))));
+            AddOnce(places,
+                    NormalFolder(JoinFolder(mount, RelativeToMount(NormalFolder(source), mounts))));
         for (const std::string& place : places)
             if (probe.holdsVolume(place, 1)) AddOnce(found, place);
     }

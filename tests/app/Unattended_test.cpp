@@ -239,7 +239,8 @@ TEST_F(UnattendedTest, DisksAreFoundInEverySourceFolderAndInADownloadFoldersDisk
     for (std::size_t i = 0; i < volumes.size(); ++i) {
         const fs::path disk = download.Path() / ("Disk" + std::to_string(i + 1));
         fs::create_directories(disk);
-        const fs::path from = fs::exists(volumes[i]) ? volumes[i] : second.Path() / volumes[i].filename();
+        const fs::path from =
+            fs::exists(volumes[i]) ? volumes[i] : second.Path() / volumes[i].filename();
         fs::rename(from, disk / volumes[i].filename());
     }
     for (std::size_t i = 0; i < volumes.size(); ++i) {

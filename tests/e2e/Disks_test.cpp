@@ -34,8 +34,8 @@ std::string MountRefusal() {
     static const std::string refusal = [] {
         if (::geteuid() != 0) return std::string("mounting needs root");
         if (::unshare(CLONE_NEWNS) != 0)
-            return std::string("no mount namespace of its own (unshare: ") +
-                   std::strerror(errno) + ")";
+            return std::string("no mount namespace of its own (unshare: ") + std::strerror(errno) +
+                   ")";
         if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             return std::string("the mounts cannot be made private: ") + std::strerror(errno);
         return std::string();
@@ -84,7 +84,8 @@ class DisksTest : public ExtractTest {
         disks::SourceFolders.clear();
     }
     void TearDown() override {
-        for (auto it = mounted_.rbegin(); it != mounted_.rend(); ++it) ::umount2(it->c_str(), MNT_DETACH);
+        for (auto it = mounted_.rbegin(); it != mounted_.rend(); ++it)
+            ::umount2(it->c_str(), MNT_DETACH);
         disks::SourceFolders.clear();
         FirstDiskFolder.clear();
         ExtractTest::TearDown();
@@ -98,7 +99,8 @@ class DisksTest : public ExtractTest {
         const testset::VolumeSet set = testset::WriteVolumeSet(folder, records, 9000);
         EXPECT_EQ(set.volumes.size(), 2u);
         testset::WriteDigestFile(folder, identity, 2);
-        if (kind_ != DiskKind::Tmpfs) WriteDiskImages(folder, 2, folder.string() + "-images", "LINGORA");
+        if (kind_ != DiskKind::Tmpfs)
+            WriteDiskImages(folder, 2, folder.string() + "-images", "LINGORA");
         return folder;
     }
 
@@ -109,7 +111,8 @@ class DisksTest : public ExtractTest {
         int status = 0;
         switch (kind_) {
             case DiskKind::KernelImage:
-                status = std::system(("mount -o loop,ro " + Quoted(image) + " " + Quoted(at)).c_str());
+                status =
+                    std::system(("mount -o loop,ro " + Quoted(image) + " " + Quoted(at)).c_str());
                 break;
             case DiskKind::FuseImage:
                 status = std::system(("fuseiso " + Quoted(image) + " " + Quoted(at)).c_str());
@@ -134,8 +137,8 @@ class DisksTest : public ExtractTest {
     std::vector<Record> Records() {
         std::vector<Record> records;
         for (int i = 0; i < 6; ++i)
-            records.push_back({"Files\\File" + std::to_string(i) + ".dat",
-                               testset::Pattern(2500 + 100 * i, i)});
+            records.push_back(
+                {"Files\\File" + std::to_string(i) + ".dat", testset::Pattern(2500 + 100 * i, i)});
         return records;
     }
     void ExpectInstalledAsFromOneFolder(const std::vector<Record>& records) {
@@ -248,7 +251,8 @@ TEST_F(DisksTest, DiskOneMountedLaterIsFoundBelowMnt) {
     disks::SourceFolders = {(temp_.Path() / "elsewhere").string()};
     PromptWatch watch([&](QMessageBox*) { Insert(set, 1, "/mnt/LINGORA_1"); });
     EXPECT_TRUE(LocateFirstDisk());
-    EXPECT_EQ(watch.texts, std::vector<std::string>{"Insert disk 1 in the disk drive and click OK."});
+    EXPECT_EQ(watch.texts,
+              std::vector<std::string>{"Insert disk 1 in the disk drive and click OK."});
     EXPECT_EQ(watch.clicks, 0);
     EXPECT_EQ(FirstDiskFolder, "/mnt/LINGORA_1");
     Insert(set, 2, "/mnt/LINGORA_2");

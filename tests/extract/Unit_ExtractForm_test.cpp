@@ -188,15 +188,15 @@ TEST_F(ExtractFormTest, BrowseAddsAFolderToTheSearchAndTakesOneThatHoldsTheDiskA
         ExpectLaidOut(*dialog);
         const QString shots = qEnvironmentVariable("SETUP_SCREENSHOTS");
         if (!shots.isEmpty()) dialog->grab().save(shots + "/07-change-disk.png");
-        AnswerModal("Select the folder of disk 2", choose(elsewhere / "empty", [&] {
-                        AnswerModal("Change disk", again);
-                    }));
+        AnswerModal("Select the folder of disk 2",
+                    choose(elsewhere / "empty", [&] { AnswerModal("Change disk", again); }));
         dialog->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
         QTest::keyClick(dialog, Qt::Key_B, Qt::AltModifier);
     });
     EXPECT_EQ(ExtractForm->exec(), 1);
-    EXPECT_EQ(pickers, (std::vector<QString>{"Select the folder of disk 2", "Select the folder of disk 3"}));
+    EXPECT_EQ(pickers,
+              (std::vector<QString>{"Select the folder of disk 2", "Select the folder of disk 3"}));
     EXPECT_EQ(VolumeFolder, elsewhere.string());
     ExpectInstalled(records);
 }

@@ -22,7 +22,8 @@ struct FakeMachine {
     std::map<std::string, std::string> identities;
     std::vector<std::string> probed;  // every folder asked for a volume, in order
 
-    void Disk(const std::string& folder, std::set<int> numbers, const std::string& identity = kSet) {
+    void Disk(const std::string& folder, std::set<int> numbers,
+              const std::string& identity = kSet) {
         volumes[folder] = std::move(numbers);
         if (!identity.empty()) identities[folder] = identity;
     }
@@ -86,8 +87,8 @@ TEST(DiskSearch, LooksInTheLastFolderThenTheSourcesThenSiblingsThenMountsThenCho
     EXPECT_EQ(search.Folders(2),
               (std::vector<std::string>{"/media/anna/LINGORA_1/setup/Disk1", "/home/anna/in",
                                         "/media/anna/LINGORA_1/setup/Disk2",
-                                        "/media/anna/LINGORA_2/setup/Disk1",
-                                        "/mnt/cd/setup/Disk1", "/home/anna/chosen"}));
+                                        "/media/anna/LINGORA_2/setup/Disk1", "/mnt/cd/setup/Disk1",
+                                        "/home/anna/chosen"}));
     // The folder of the disk found last goes first for the next.
     search.DiskFound("/mnt/cd/setup/Disk1");
     EXPECT_EQ(search.Folders(3).front(), "/mnt/cd/setup/Disk1");
