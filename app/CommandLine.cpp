@@ -69,6 +69,18 @@ std::optional<std::vector<std::string>> WizardSources(int argc, char** argv) {
     return folders;
 }
 
+std::vector<std::string> SourceArguments(int argc, char** argv) {
+    std::vector<std::string> folders;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--source" && i + 1 < argc)
+            folders.push_back(argv[++i]);
+        else if (argument.rfind("--source=", 0) == 0)
+            folders.push_back(argument.substr(9));
+    }
+    return folders;
+}
+
 std::vector<std::string> StartSources(const std::vector<std::string>& given) {
     std::vector<std::string> folders;
     std::error_code ignored;

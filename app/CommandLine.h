@@ -15,6 +15,10 @@ int RunCommandLine(int argc, char** argv);
 // nothing when there are other arguments.
 std::optional<std::vector<std::string>> WizardSources(int argc, char** argv);
 
+// The folders of every --source option among the arguments, whatever else they
+// hold.
+std::vector<std::string> SourceArguments(int argc, char** argv);
+
 // The source folders as the program keeps them: the given ones (the current
 // folder when none) as absolute host paths.
 std::vector<std::string> StartSources(const std::vector<std::string>& given);

@@ -24,6 +24,8 @@
 int main(int argc, char** argv) {
     // Options ask for the command line, which needs no display; --source alone
     // names the wizard's source folders.
+    // Off the disk first: a program file there would hold it mounted.
+    RunFromPrivateCopyWhenOnTheDisk(argv, StartSources(SourceArguments(argc, argv)));
     const std::optional<std::vector<std::string>> wizardSources = WizardSources(argc, argv);
     if (argc > 1 && !wizardSources) return RunCommandLine(argc, argv);
     disks::SourceFolders = StartSources(wizardSources.value_or(std::vector<std::string>()));

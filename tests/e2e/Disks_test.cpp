@@ -11,7 +11,9 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
@@ -258,6 +260,41 @@ TEST_F(DisksTest, DiskOneMountedLaterIsFoundBelowMnt) {
     Insert(set, 2, "/mnt/LINGORA_2");
     EXPECT_EQ(ExtractForm->exec(), 1);
     ExpectInstalledAsFromOneFolder(records);
+}
+
+TEST_F(DisksTest, SetupStartedFromItsDiskRunsFromAPrivateCopyAndLeavesTheDiskFree) {
+    const fs::path disk = temp_.Path() / "disk";
+    fs::create_directories(disk);
+    ASSERT_EQ(::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64m"), 0) << std::strerror(errno);
+    mounted_.push_back(disk);
+    fs::copy_file(SETUP_PATH, disk / "Setup");
+    // Started as the README shows: in the disk's folder, the program on the disk.
+    QProcess setup;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("WINEPREFIX", QString::fromStdString((temp_.Path() / "prefix").string()));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    setup.setProcessEnvironment(environment);
+    setup.setWorkingDirectory(QString::fromStdString(disk.string()));
+    setup.start(QString::fromStdString((disk / "Setup").string()), {});
+    ASSERT_TRUE(setup.waitForStarted());
+    const std::string proc = "/proc/" + std::to_string(setup.processId());
+    // The program runs from its copy (already removed) with "/" as its folder.
+    std::string exe;
+    for (int i = 0; i < 200 && exe.find("(deleted)") == std::string::npos; ++i) {
+        std::error_code ignored;
+        exe = fs::read_symlink(proc + "/exe", ignored).string();
+        QThread::msleep(50);
+    }
+    EXPECT_EQ(exe.find(disk.string()), std::string::npos) << exe;
+    EXPECT_NE(exe.find("(deleted)"), std::string::npos) << exe;
+    EXPECT_FALSE(fs::exists(fs::path(exe.substr(0, exe.find(" (deleted)"))).parent_path()));
+    for (int i = 0; i < 100 && fs::read_symlink(proc + "/cwd").string() != "/"; ++i)
+        QThread::msleep(50);
+    EXPECT_EQ(fs::read_symlink(proc + "/cwd").string(), "/");
+    EXPECT_EQ(setup.state(), QProcess::Running);
+    Eject(disk);
+    setup.kill();
+    setup.waitForFinished();
 }
 
 }  // namespace
