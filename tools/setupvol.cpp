@@ -12,10 +12,10 @@
 //
 // Exit codes: 0 done (check: the set is whole), 1 a fault in the set or the
 // build, 2 wrong usage.
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/CodePage.h"
@@ -103,22 +103,28 @@ int Build(int argc, char** argv) {
     }
 }
 
-// Reads the set in DIR as Setup does; list prints every record.
-int Walk(const char* folder, bool list) {
-    if (::chdir(folder) != 0) {
-        std::fprintf(stderr, "setupvol: cannot open the folder %s: %s\n", folder,
-                     std::strerror(errno));
+// Reads the set in DIR as Setup does, by the volumes' full paths; list prints
+// every record.
+int Walk(const char* given, bool list) {
+    std::error_code failed;
+    const std::filesystem::path absolute = std::filesystem::absolute(given, failed);
+    if (failed || !std::filesystem::is_directory(absolute, failed)) {
+        std::fprintf(stderr, "setupvol: cannot open the folder %s: %s\n", given,
+                     failed ? failed.message().c_str() : std::strerror(ENOTDIR));
         return 1;
     }
+    const std::string folder = absolute.string();
     PlainFileSystem files;
     ScopedPlatform platform(Platform{&files, nullptr, nullptr, nullptr});
     try {
         // The digests first: a damaged volume is named as such before its
         // structure is read.
-        const std::optional<int> listed = list ? std::nullopt : CheckVolumeDigests();
-        const WalkedSet set = WalkVolumeSet([list](const WalkedRecord& record) {
-            if (list) std::printf("%12d  %s\n", record.size, AnsiToUtf8(record.name).c_str());
-        });
+        const std::optional<int> listed = list ? std::nullopt : CheckVolumeDigests(folder);
+        const WalkedSet set = WalkVolumeSet(
+            [list](const WalkedRecord& record) {
+                if (list) std::printf("%12d  %s\n", record.size, AnsiToUtf8(record.name).c_str());
+            },
+            folder);
         if (listed && *listed != set.volumes)
             throw EDamagedVolume(std::string("The digest file ") + volume::kDigestFileName +
                                  " lists " + std::to_string(*listed) + " volumes, the set has " +
