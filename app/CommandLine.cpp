@@ -7,8 +7,11 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/ExitCodes.h"
 #include "app/SourceArgument.h"
@@ -18,6 +21,7 @@
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
+#include "volumes/DiskSearch.h"
 
 namespace {
 
@@ -53,6 +57,46 @@ std::string LicenceForTerminal() {
 
 }  // namespace
 
+std::optional<std::vector<std::string>> WizardSources(int argc, char** argv) {
+    std::vector<std::string> folders;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--source" && i + 1 < argc)
+            folders.push_back(argv[++i]);
+        else if (argument.rfind("--source=", 0) == 0)
+            folders.push_back(argument.substr(9));
+        else
+            return std::nullopt;
+    }
+    return folders;
+}
+
+std::vector<std::string> SourceArguments(int argc, char** argv) {
+    std::vector<std::string> folders;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--source" && i + 1 < argc)
+            folders.push_back(argv[++i]);
+        else if (argument.rfind("--source=", 0) == 0)
+            folders.push_back(argument.substr(9));
+    }
+    return folders;
+}
+
+std::vector<std::string> StartSources(const std::vector<std::string>& given) {
+    std::vector<std::string> folders;
+    std::error_code ignored;
+    for (const std::string& folder : given.empty() ? std::vector<std::string>{"."} : given) {
+        const std::filesystem::path path = std::filesystem::absolute(folder, ignored);
+        folders.push_back(disks::NormalFolder(path.empty() ? folder : path.string()));
+    }
+    return folders;
+}
+
+void LeaveTheWorkingFolder() {
+    if (::chdir("/") != 0) std::perror("lingora-setup: cannot leave the working folder");
+}
+
 bool DisplayAvailable() {
     return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
 }
@@ -79,7 +123,10 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     const QCommandLineOption dir("dir", "The installation folder, a Windows path.", "WINDOWS-PATH");
     const QCommandLineOption group("group", "The Start-menu folder, below Programs.", "NAME");
     const QCommandLineOption source(
-        "source", "The folder of the data volumes (default: the current folder).", "DIR");
+        "source",
+        "A folder of the data volumes (default: the current folder); may be given more than "
+        "once. The disks of the set are also found where they are mounted.",
+        "DIR");
     const QCommandLineOption restart("restart", "Ask Wine to restart at the end.");
     const QCommandLineOption keep("keep-version-1",
                                   "Install even though version 1.0 is installed.");
@@ -118,12 +165,14 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
         return Usage("PATH goes with the wizard or --unattended");
     if (!positional.isEmpty() && parser.isSet(source))
         return Usage("give the volumes' folder once: PATH or --source");
+    if (parser.isSet(source) && !parser.isSet(unattended) && modes == 1)
+        return Usage("--source goes with --unattended, or alone for the wizard");
     if (!parser.isSet(unattended)) {
-        for (const auto& option : {accept, dir, group, source, restart, keep, noDesktop})
+        for (const auto& option : {accept, dir, group, restart, keep, noDesktop})
             if (parser.isSet(option))
                 return Usage("--" + option.names().front() + " goes with --unattended");
     }
-    std::string sourceFolder = parser.value(source).toStdString();
+    std::string sourceFolder;
     if (!positional.isEmpty()) {
         const TSourceArgument named = SourceFolderOf(positional.front().toStdString());
         if (!named.Error.empty()) return Usage(QString::fromStdString(named.Error));
@@ -150,7 +199,12 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     options.Restart = parser.isSet(restart);
     options.Quiet = parser.isSet(quiet);
     options.Terminal = ::isatty(STDERR_FILENO) == 1;
-    options.Source = sourceFolder;
+    std::vector<std::string> given;
+    for (const QString& folder : parser.values(source)) given.push_back(folder.toStdString());
+    if (!positional.isEmpty()) given = {sourceFolder};
+    disks::SourceFolders = StartSources(given);
+    options.Sources = disks::SourceFolders;
+    LeaveTheWorkingFolder();
     if (parser.isSet(dir)) {
         const auto folder = Ansi(parser.value(dir));
         if (!folder || folder->empty()) return Usage("--dir needs a Windows path in Windows-1252");

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "volumes/DiskSearch.h"
 #include "volumes/VolumeFormat.h"
 
 namespace fs = std::filesystem;
@@ -93,6 +94,6 @@ TSourceArgument SourceFolderOf(const std::string& path) {
 }
 
 std::string UseSourceFolderForWizard(const fs::path& folder) {
-    if (::chdir(folder.c_str()) == 0) return {};
-    return "cannot open the folder " + Quoted(folder.string()) + ": " + std::strerror(errno);
+    disks::SourceFolders = {folder.string()};
+    return {};
 }

@@ -18,7 +18,6 @@ struct TSourceArgument {
 // not there) gives an Error.
 TSourceArgument SourceFolderOf(const std::string& path);
 
-// Makes folder the one the wizard reads its volumes from: today the wizard
-// opens them in its current folder, so this moves there. Returns why that
-// failed, or "" when it did not.
+// Makes folder the wizard's source folder, where it looks for the set's disks
+// first. Returns why that failed, or "" when it did not.
 std::string UseSourceFolderForWizard(const std::filesystem::path& folder);

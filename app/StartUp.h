@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct TSetupPars;
 
@@ -14,3 +15,13 @@ void CheckWinePrefixVariable(const char* value);
 // ExitFailedPartWay when its last installation run failed after changing the
 // machine (files copied, their entries missing), else the loop's result.
 int WizardExitCode(int loopResult, const TSetupPars& pars);
+
+// When the program's own file lies on the disk of the source folders (the same
+// mounted file system as the first of them, where that is neither the one
+// holding "/" nor the one holding the user's home), its running image would
+// hold that disk mounted. Then Setup copies itself into a private temporary
+// folder and runs on from the copy (exec, same arguments, same folder); the copy
+// removes itself and its folder as it starts, so that nothing is left whatever
+// way it ends. Returns (nothing done) when the program is not on the disk, when
+// it already runs from its copy, or when the copy cannot be made.
+void RunFromPrivateCopyWhenOnTheDisk(char** argv, const std::vector<std::string>& sources);

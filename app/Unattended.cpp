@@ -13,6 +13,7 @@
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
+#include "volumes/DiskSearch.h"
 #include "volumes/Unit_DataFile.h"
 
 namespace {
@@ -92,6 +93,7 @@ class ConsoleView : public IExtractView {
     bool AskForDisk(const std::string&) override {
         missingVolume_ = "Setup." + VolumeSuffix;
         missingDisk_ = NextDisk;
+        searched_ = DiskSearch().Folders(NextDisk);
         return true;
     }
     bool AskForDamagedDisk(const std::string& text) override {
@@ -109,6 +111,8 @@ class ConsoleView : public IExtractView {
     int Result() const { return result_; }
     const std::string& MissingVolume() const { return missingVolume_; }
     int MissingDisk() const { return missingDisk_; }
+    // The folders searched for the missing disk, in their order.
+    const std::vector<std::string>& Searched() const { return searched_; }
     // The damaged-disk prompt's text when a volume failed its check, else empty.
     const std::string& DamagedText() const { return damagedText_; }
 
@@ -142,6 +146,26 @@ class ConsoleView : public IExtractView {
     std::string missingVolume_;
     std::string damagedText_;
     int missingDisk_ = 0;
+    std::vector<std::string> searched_;
+};
+
+// The source folders and the folder of disk 1 for one copying, undone afterwards.
+class SourceScope {
+  public:
+    SourceScope(const std::vector<std::string>& sources, const std::string& firstDisk)
+        : previous_(disks::SourceFolders) {
+        disks::SourceFolders = sources;
+        FirstDiskFolder = firstDisk;
+    }
+    ~SourceScope() {
+        disks::SourceFolders = previous_;
+        FirstDiskFolder.clear();
+    }
+    SourceScope(const SourceScope&) = delete;
+    SourceScope& operator=(const SourceScope&) = delete;
+
+  private:
+    std::vector<std::string> previous_;
 };
 
 // The view, the log and the target for one copying, undone whatever way it ends.
@@ -161,30 +185,29 @@ class CopyingScope {
     CopyingScope& operator=(const CopyingScope&) = delete;
 };
 
-// The process's current folder for a scope: the copying reads the volumes there.
-class CurrentFolder {
-  public:
-    explicit CurrentFolder(const std::filesystem::path& folder)
-        : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(folder);
+// A host folder for a message, in the ANSI code page, with '?' for what that
+// cannot hold.
+std::string HostFolderText(const std::string& folder) { return Utf8ToAnsiForMessage(folder); }
+
+// "A", "A and B", "A, B and C".
+std::string FolderList(const std::vector<std::string>& folders) {
+    std::string text;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        if (i > 0) text += i + 1 == folders.size() ? " and " : ", ";
+        text += HostFolderText(folders[i]);
     }
-    ~CurrentFolder() {
+    return text;
+}
+
+// The source folders as absolute host paths, in the order given.
+std::vector<std::string> AbsoluteFolders(const std::vector<std::string>& folders) {
+    std::vector<std::string> absolute;
+    for (const std::string& folder : folders) {
         std::error_code ignored;
-        std::filesystem::current_path(previous_, ignored);
+        const std::filesystem::path path = std::filesystem::absolute(folder, ignored);
+        absolute.push_back(disks::NormalFolder(path.empty() ? folder : path.string()));
     }
-    CurrentFolder(const CurrentFolder&) = delete;
-    CurrentFolder& operator=(const CurrentFolder&) = delete;
-
-  private:
-    std::filesystem::path previous_;
-};
-
-// A host folder for a message: its absolute path in the ANSI code page, with
-// '?' for what that cannot hold.
-std::string HostFolderText(const std::filesystem::path& folder) {
-    std::error_code ignored;
-    const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
-    return Utf8ToAnsiForMessage((absolute.empty() ? folder : absolute).string());
+    return absolute;
 }
 
 }  // namespace
@@ -232,19 +255,23 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
         return ExitRefused;
     }
 
-    const std::filesystem::path source = options.Source.empty() ? "." : options.Source;
-    const std::string sourceText = HostFolderText(source);
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(source / volume::VolumeName(1), error)) {
-        Say(out, volume::VolumeName(1) + " (disk 1) is not in " + sourceText +
-                     ". Name the folder of the volumes with --source. Nothing was changed.");
+    const std::vector<std::string> sources =
+        !options.Sources.empty()        ? AbsoluteFolders(options.Sources)
+        : !disks::SourceFolders.empty() ? disks::SourceFolders
+                                        : AbsoluteFolders({"."});
+    const std::optional<std::string> firstDisk =
+        disks::FindFirstDisk(sources, disks::MachineProbe());
+    if (!firstDisk) {
+        Say(out, volume::VolumeName(1) + " (disk 1) is not in " + FolderList(sources) +
+                     " nor on a disk mounted below /media, /run/media or /mnt. Name the folder "
+                     "of the volumes with --source. Nothing was changed.");
         return ExitVolumeMissing;
     }
 
     ConsoleView view(out, options.Terminal, options.Quiet);
     TInstallResult result;
     try {
-        const CurrentFolder current(source);
+        const SourceScope scope(sources, *firstDisk);
         result = RunInstallation(
             pars,
             [&view](TLogFile& log, const std::string& folder) {
@@ -263,15 +290,16 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     if (result == TInstallResult::Abandoned) {
         if (!view.DamagedText().empty()) {
             Say(out, OneLine(view.DamagedText()) + " " + volume::VolumeName(VolumeNumber) + " in " +
-                         sourceText + ": " + Sentence(VolumeFault) +
+                         HostFolderText(VolumeFolder) + ": " + Sentence(VolumeFault) +
                          " The files copied so far stay in " + pars.InstallFolder +
                          " and its Install.log lists them.");
             return ExitVolumeMissing;
         }
         if (!view.MissingVolume().empty()) {
             Say(out, view.MissingVolume() + " (disk " + std::to_string(view.MissingDisk()) +
-                         ") is not in " + sourceText +
-                         ". Put all volumes of the set in one folder and name it with --source. "
+                         ") is not in " + FolderList(view.Searched()) + ". Mount disk " +
+                         std::to_string(view.MissingDisk()) +
+                         ", or name its folder with a further --source. "
                          "The files copied so far stay in " +
                          pars.InstallFolder + " and its Install.log lists them.");
             return ExitVolumeMissing;

@@ -1,11 +1,11 @@
 // Installing and removing without windows: the unattended mode of the command
-// line. Each runs on the installed platform (the prefix) and the process's
-// current folder, writes its messages to out, and returns an exit code
-// (app/ExitCodes.h). No display is needed.
+// line. Each runs on the installed platform (the prefix), writes its messages to out, and returns
+// an exit code (app/ExitCodes.h). No display is needed.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 struct TUnattendedOptions {
     bool AcceptLicence = false;
@@ -13,7 +13,9 @@ struct TUnattendedOptions {
     std::string Dir;            // the installation folder (a Windows path); "" keeps the start's
     std::string Group;          // the Start-menu folder; "" keeps the start's
     bool GroupGiven = false;    // --group was given (its value may be empty: the Programs folder)
-    std::string Source;         // the volumes' folder; "" is the current folder
+    // The folders of the volumes, searched as the disk search does
+    // (volumes/DiskSearch.h); none: the source folders of the program's start.
+    std::vector<std::string> Sources;
     bool Restart = false;
     bool Quiet = false;     // errors only
     bool Terminal = false;  // out is a terminal: the progress line redraws in place

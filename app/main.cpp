@@ -21,11 +21,20 @@
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
+#include "volumes/DiskSearch.h"
 
 int main(int argc, char** argv) {
-    // Options ask for the command line, which needs no display.
-    if (argc > 1)
+    // Off the disk first: a program file there would hold it mounted.
+    RunFromPrivateCopyWhenOnTheDisk(argv, StartSources(SourceArguments(argc, argv)));
+    // Options ask for the command line, which needs no display; --source alone
+    // names the wizard's source folders, and a volume's path alone its set.
+    const std::optional<std::vector<std::string>> wizardSources = WizardSources(argc, argv);
+    if (argc > 1 && !wizardSources) {
         if (const std::optional<int> code = RunCommandLine(argc, argv)) return *code;
+    } else {
+        disks::SourceFolders = StartSources(wizardSources.value_or(std::vector<std::string>()));
+    }
+    LeaveTheWorkingFolder();
     if (!DisplayAvailable()) {
         std::fprintf(stderr,
                      "lingora-setup: the installation wizard needs a display (DISPLAY or "

@@ -65,4 +65,8 @@ inline constexpr char InsertDiskText[] = "Insert disk %dn% in the disk drive and
 inline constexpr char DamagedDiskText[] =
     "Disk %dn% is damaged or belongs to another set. Insert disk %dn% of this set in the disk "
     "drive and click OK.";
+// The disk prompt's button for a disk that is mounted where Setup does not look,
+// and the title of its folder picker.
+inline constexpr char BrowseDiskButtonCaption[] = "&Browse...";
+inline constexpr char DiskFolderDialogTitle[] = "Select the folder of disk %dn%";
 inline constexpr char OkButtonCaption[] = "OK";

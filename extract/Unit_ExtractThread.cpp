@@ -1,15 +1,22 @@
 #include "extract/Unit_ExtractThread.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <utility>
 
 #include "dialogs/ErrorReport.h"
 #include "dialogs/Unit_Constants.h"
@@ -21,6 +28,7 @@
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "volumes/CopyResult.h"
+#include "volumes/DiskSearch.h"
 #include "volumes/Unit_DataFile.h"
 #include "volumes/VolumeSetWalker.h"
 
@@ -52,8 +60,11 @@ int VolumeNumber = 0;
 bool CheckVolumes = false;
 std::string VolumeFault;
 std::int64_t CopiedSize = 0;
+std::string VolumeFolder;
+std::string FirstDiskFolder;
 std::function<void(const char*)> ExtractStepObserver;
 IExtractView* ExtractView = nullptr;
+const TDiskRequest* DiskRequest = nullptr;
 
 namespace {
 // The volumes read so far in this extraction: a next-volume byte that points
@@ -62,6 +73,8 @@ TVolumeSetWalk setWalk;
 // The digests of the set, from the digest file seen with the first volume.
 std::optional<volume::SetDigests> setDigests;
 char handOver;  // the address the hand-over annotations name
+// Where the disks of the set are looked for.
+disks::TDiskSearch diskSearch(disks::MachineProbe());
 
 // Ends the extraction of a paused thread that was released.
 struct ExtractionReleased {};
@@ -80,8 +93,10 @@ class FormView : public IExtractView {
         // chunks than the bar has steps.
         bar->setValue(std::min(bar->maximum(), bar->value() + 1));
     }
-    bool AskForDisk(const std::string& text) override { return ::AskForDisk(text); }
-    bool AskForDamagedDisk(const std::string& text) override { return ::AskForDisk(text); }
+    bool AskForDisk(const std::string& text) override { return ::AskForDisk(text, DiskRequest); }
+    bool AskForDamagedDisk(const std::string& text) override {
+        return ::AskForDisk(text, DiskRequest);
+    }
     bool ConfirmAbandon() override { return ConfirmExit(); }
     void Finish(int modalResult) override { ExtractForm->SetModalResult(modalResult); }
 };
@@ -101,17 +116,60 @@ std::string DiskText(const char* text, int number) {
     return result;
 }
 
+// The source folders of this copying: those given at program start, else the
+// current folder.
+std::vector<std::string> Sources() {
+    if (!disks::SourceFolders.empty()) return disks::SourceFolders;
+    std::error_code failed;
+    const std::filesystem::path current = std::filesystem::current_path(failed);
+    return {failed ? std::string("/") : current.string()};
+}
+
+// Opens volume number in folder as DataFile; the next disk is looked for there first.
+void OpenVolume(int number, const std::string& folder) {
+    DataFile = std::make_unique<TDataFile>(disks::FileInFolder(folder, VolumeName(number)),
+                                           ExtractPars.LogFile, ExtractPars.TargetFolder);
+    VolumeNumber = number;
+    VolumeFolder = disks::NormalFolder(folder);
+    if (number == 1)
+        diskSearch.FirstDiskFound(VolumeFolder, diskSearch.Identity());
+    else
+        diskSearch.DiskFound(VolumeFolder);
+}
+
+bool HoldsVolume(const std::string& folder, int number) {
+    return Files().FileExists(disks::FileInFolder(folder, VolumeName(number)));
+}
+
 // Asks for the disk of a volume with the text given, until the volume is there
 // (opened as DataFile) or the user confirms the exit (ExtractAborted). The first
 // question uses firstText, those after an OK without the volume the disk prompt.
+// While the prompt is up, nothing of the set is open.
 void WaitForVolume(int number, const char* firstText, bool damaged) {
-    const std::string name = VolumeName(number);
     const char* text = firstText;
     VolumeFound = false;
-    while (!VolumeFound) {
+    std::string chosen;
+    TDiskRequest request;
+    request.number = number;
+    request.present = [number] { return diskSearch.Find(number).has_value(); };
+    request.choose = [number, &chosen](const std::string& folder) {
+        diskSearch.AddFolder(folder);
+        if (!HoldsVolume(folder, number)) return false;
+        chosen = folder;
+        return true;
+    };
+    std::optional<std::string> folder;
+    while (!folder) {
         const std::string question = DiskText(text, number);
-        if (!(damaged ? View().AskForDamagedDisk(question) : View().AskForDisk(question))) {
-            VolumeFound = Files().FileExists(name);
+        chosen.clear();
+        DiskRequest = &request;
+        const bool cancelled =
+            damaged ? View().AskForDamagedDisk(question) : View().AskForDisk(question);
+        DiskRequest = nullptr;
+        if (!cancelled) {
+            // A folder chosen with Browse goes first: the person pointed at it.
+            folder = !chosen.empty() && HoldsVolume(chosen, number) ? std::optional(chosen)
+                                                                    : diskSearch.Find(number);
             text = InsertDiskText;
             damaged = false;
         } else if (View().ConfirmAbandon()) {
@@ -119,9 +177,39 @@ void WaitForVolume(int number, const char* firstText, bool damaged) {
             return;
         }
     }
-    DataFile = std::make_unique<TDataFile>(name, ExtractPars.LogFile, ExtractPars.TargetFolder);
-    VolumeNumber = number;
+    VolumeFound = true;
+    OpenVolume(number, *folder);
 }
+
+// Watches the mount table while a prompt is shown: /proc/self/mountinfo wakes a
+// poll for POLLPRI (with POLLERR) at every mount and unmount.
+class MountWatch {
+  public:
+    explicit MountWatch(std::function<void()> changed) {
+        fd_ = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) return;
+        notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Exception);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated,
+                         [this, changed = std::move(changed)] {
+                             // Reading the table from its start takes the change in.
+                             char buffer[4096];
+                             ::lseek(fd_, 0, SEEK_SET);
+                             while (::read(fd_, buffer, sizeof buffer) > 0) {
+                             }
+                             changed();
+                         });
+    }
+    ~MountWatch() {
+        notifier_.reset();
+        if (fd_ >= 0) ::close(fd_);
+    }
+    MountWatch(const MountWatch&) = delete;
+    MountWatch& operator=(const MountWatch&) = delete;
+
+  private:
+    int fd_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
 
 void ObserveStep(const char* name) {
     if (ExtractStepObserver) ExtractStepObserver(name);
@@ -168,6 +256,8 @@ void ReportFatalError(std::exception_ptr error) {
 }
 }  // namespace
 
+const disks::TDiskSearch& DiskSearch() { return diskSearch; }
+
 void RunOnUserInterfaceThread(const std::function<void()>& work) {
     if (OnUserInterfaceThread()) {
         work();
@@ -192,16 +282,72 @@ void RunOnUserInterfaceThread(const std::function<void()>& work) {
     if (error) std::rethrow_exception(error);
 }
 
-bool AskForDisk(const std::string& text) {
+bool AskForDisk(const std::string& text, const TDiskRequest* request) {
     QMessageBox box(QMessageBox::Question, FormText(ChangeDiskCaption), FormText(text),
                     QMessageBox::NoButton, QApplication::activeWindow());
+    box.setObjectName("ChangeDiskBox");
     QPushButton* ok = box.addButton(FormText(OkButtonCaption), QMessageBox::AcceptRole);
+    QPushButton* browse =
+        request != nullptr && request->choose
+            ? box.addButton(FormText(BrowseDiskButtonCaption), QMessageBox::ActionRole)
+            : nullptr;
     QPushButton* cancel = box.addButton(FormText(CancelButtonCaption), QMessageBox::RejectRole);
+    if (browse != nullptr) browse->setObjectName("BrowseDiskButton");
     box.setDefaultButton(ok);
     box.setEscapeButton(cancel);
+    bool arrived = false;
+    std::unique_ptr<MountWatch> watch;
+    if (request != nullptr && request->present)
+        watch = std::make_unique<MountWatch>([&box, &arrived, request] {
+            if (!arrived && box.isVisible() && request->present()) {
+                arrived = true;
+                box.done(QDialog::Accepted);
+            }
+        });
     WindowServices().MessageBeep(win::MB_ICONQUESTION);
-    box.exec();
-    return box.clickedButton() == cancel;
+    while (true) {
+        box.exec();
+        if (arrived) return false;
+        if (browse == nullptr || box.clickedButton() != browse)
+            return box.clickedButton() == cancel;
+        QFileDialog picker(QApplication::activeWindow(),
+                           FormText(DiskText(DiskFolderDialogTitle, request->number)));
+        picker.setObjectName("DiskFolderDialog");
+        picker.setOption(QFileDialog::DontUseNativeDialog);
+        picker.setFileMode(QFileDialog::Directory);
+        picker.setOption(QFileDialog::ShowDirsOnly);
+        if (picker.exec() == QDialog::Accepted && !picker.selectedFiles().isEmpty() &&
+            request->choose(picker.selectedFiles().front().toStdString()))
+            return false;
+    }
+}
+
+bool LocateFirstDisk() {
+    FirstDiskFolder.clear();
+    std::vector<std::string> folders = Sources();
+    const disks::DiskProbe probe = disks::MachineProbe();
+    std::optional<std::string> found = disks::FindFirstDisk(folders, probe);
+    std::string chosen;
+    TDiskRequest request;
+    request.number = 1;
+    request.present = [&] { return disks::FindFirstDisk(folders, probe).has_value(); };
+    request.choose = [&](const std::string& folder) {
+        folders.push_back(folder);
+        if (!HoldsVolume(folder, 1)) return false;
+        chosen = folder;
+        return true;
+    };
+    while (!found) {
+        chosen.clear();
+        if (AskForDisk(DiskText(InsertDiskText, 1), &request)) {
+            if (ConfirmExit()) return false;
+            continue;
+        }
+        found = !chosen.empty() && HoldsVolume(chosen, 1) ? std::optional(chosen)
+                                                          : disks::FindFirstDisk(folders, probe);
+    }
+    FirstDiskFolder = *found;
+    return true;
 }
 
 TExtractThread::TExtractThread(QObject* parent) : QThread(parent) {}
@@ -217,10 +363,18 @@ void TExtractThread::OpenFirstVolume() {
     VolumeFault.clear();
     ExtractPars.LogFile->StartProgramFiles();
     ExtractPars.LogFile->WriteLine("Lingohlp.GID");
-    CheckVolumes = Files().FileExists(volume::kDigestFileName);
-    DataFile =
-        std::make_unique<TDataFile>(VolumeName(1), ExtractPars.LogFile, ExtractPars.TargetFolder);
-    VolumeNumber = 1;
+    const std::vector<std::string> sources = Sources();
+    diskSearch.Start(sources);
+    // Where disk 1 is not, it is opened in the first source folder all the same,
+    // and its absence reported as the volume that cannot be opened.
+    // The wizard's find is used once: a later copying looks again.
+    const std::string located = std::exchange(FirstDiskFolder, std::string());
+    const std::string folder =
+        !located.empty()
+            ? located
+            : disks::FindFirstDisk(sources, disks::MachineProbe()).value_or(sources.front());
+    CheckVolumes = Files().FileExists(disks::FileInFolder(folder, volume::kDigestFileName));
+    OpenVolume(1, folder);
     // A volume that is checked is read only once it has passed.
     if (!CheckVolumes) ReadTotal();
 }
@@ -233,14 +387,13 @@ void TExtractThread::NextVolume() {
     NextDisk = setWalk.NextVolume(*DataFile);
     DataFile.reset();
     VolumeSuffix = volume::VolumeSuffix(NextDisk);
-    const std::string name = "Setup." + VolumeSuffix;
-    VolumeFound = Files().FileExists(name);
+    const std::optional<std::string> folder = diskSearch.Find(NextDisk);
+    VolumeFound = folder.has_value();
     if (!VolumeFound) {
         WaitForVolume(NextDisk, InsertDiskText, false);
         return;
     }
-    DataFile = std::make_unique<TDataFile>(name, ExtractPars.LogFile, ExtractPars.TargetFolder);
-    VolumeNumber = NextDisk;
+    OpenVolume(NextDisk, *folder);
 }
 
 void TExtractThread::RefuseVolume() {
@@ -331,7 +484,7 @@ bool TExtractThread::StopWanted() {
 std::optional<std::string> TExtractThread::VolumeCheckFault() {
     std::optional<volume::SetDigests> here;
     try {
-        here = volume::ReadDigestFile();
+        here = volume::ReadDigestFile(disks::FileInFolder(VolumeFolder, volume::kDigestFileName));
     } catch (const volume::EDamagedDigestFile& damaged) {
         return std::string(damaged.what());
     }
@@ -339,6 +492,7 @@ std::optional<std::string> TExtractThread::VolumeCheckFault() {
         // The first volume names the set; without a digest file beside it now
         // (another disk 1 was inserted), the set is one without digests.
         setDigests = here;
+        diskSearch.FirstDiskFound(VolumeFolder, setDigests ? setDigests->identity : "");
         if (!setDigests) {
             CheckVolumes = false;
             return std::string();

@@ -15,6 +15,11 @@
 // asked for with the damaged-disk prompt. Without a digest file nothing is
 // checked and nothing is read twice.
 //
+// The volumes are opened by their full paths, never through the working folder
+// (which would hold the disk mounted): disk 1 in the folder the copying starts
+// from, every later disk where disks::TDiskSearch finds it (volumes/DiskSearch.h).
+// No volume and no digest file is open while a prompt is shown.
+//
 // Pause/resume is a gate passed before each step; a step handed over just before
 // a pause is held back until the resume, so no step runs while paused.
 // Termination (requestInterruption) is read after each copy step. Release() ends
@@ -32,6 +37,9 @@
 #include <string>
 
 class TDataFile;
+namespace disks {
+class TDiskSearch;
+}
 
 // Unit state, touched only on the user-interface thread (inside the steps) and
 // by the thread between steps, while the user-interface thread is not in one.
@@ -49,6 +57,13 @@ extern bool CheckVolumes;
 // Why the volume refused last (VolumeNumber) did not pass its check, for the
 // unattended report.
 extern std::string VolumeFault;
+// The host folder of the volume that DataFile reads.
+extern std::string VolumeFolder;
+// The folder of disk 1 when the wizard has found it before the run; empty: the
+// copying looks for it itself (disks::FindFirstDisk) when it starts.
+extern std::string FirstDiskFolder;
+// The search for the disks of the set being copied.
+const disks::TDiskSearch& DiskSearch();
 // File data copied so far in this extraction, counted by the thread after each
 // copy step (the steps read it for their progress).
 extern std::int64_t CopiedSize;
@@ -56,6 +71,19 @@ extern std::int64_t CopiedSize;
 // Observes each step as it starts on the user-interface thread ("CopyStep",
 // "StepProgress" ...): for the tests and the benchmark; empty in Setup.
 extern std::function<void(const char* step)> ExtractStepObserver;
+
+// The disk that a disk prompt asks for, and how the prompt learns that it has
+// come: by a newly mounted file system, or by a folder the person chose.
+struct TDiskRequest {
+    int number = 0;
+    // Looks for the volume again; true when it is now there.
+    std::function<bool()> present;
+    // The person chose folder (a host path) with Browse: it is searched from
+    // now on; true when it holds the volume.
+    std::function<bool(const std::string& folder)> choose;
+};
+// The request of the prompt being shown by the copying; null otherwise.
+extern const TDiskRequest* DiskRequest;
 
 // What the copying shows and asks while it runs, on the user-interface thread:
 // the progress window and its dialogs in the wizard, standard error unattended.
@@ -79,9 +107,19 @@ class IExtractView {
 // the disk prompt and the exit question.
 extern IExtractView* ExtractView;
 
-// Shows the disk prompt ("Change disk", question icon, OK and Cancel) after a
-// question beep. True when the user chose Cancel.
-bool AskForDisk(const std::string& text);
+// Shows the disk prompt ("Change disk", question icon, OK, Cancel and, with a
+// request, Browse...) after a question beep. While it is shown the mount table
+// is watched: when the request's disk appears, the prompt closes as OK would.
+// Browse opens the folder picker; a folder that holds the disk closes the
+// prompt as OK would, any other is searched too and the prompt asks again.
+// True when the user chose Cancel.
+bool AskForDisk(const std::string& text, const TDiskRequest* request = nullptr);
+
+// Before a run changes anything: finds disk 1 (disks::FindFirstDisk on the
+// source folders), or asks for it with the disk prompt until it is there, and
+// keeps its folder in FirstDiskFolder. Cancel asks the exit question; false when
+// the person chose to exit there. User-interface thread only.
+bool LocateFirstDisk();
 
 class TExtractThread : public QThread {
     Q_OBJECT

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,9 @@ class IFileSystem {
     // GetFullPathNameA: the absolute form of a path, "." and ".." resolved,
     // relative paths taken from the current directory. The path need not exist.
     virtual std::string GetFullPathName(const std::string& path) = 0;
+    // The path by which this file system names a host path (absolute, UTF-8), or
+    // nothing when it cannot name it.
+    virtual std::optional<std::string> FromHostPath(const std::string& hostPath) = 0;
 };
 
 // Forwards every call to another file system; doubles override what they change.
@@ -121,6 +125,9 @@ class ForwardingFileSystem : public IFileSystem {
     std::string GetCurrentDirectory() override { return inner_.GetCurrentDirectory(); }
     std::string GetFullPathName(const std::string& path) override {
         return inner_.GetFullPathName(path);
+    }
+    std::optional<std::string> FromHostPath(const std::string& hostPath) override {
+        return inner_.FromHostPath(hostPath);
     }
 
   protected:

@@ -21,4 +21,8 @@ class PlainFileSystem : public IFileSystem {
     std::vector<FindData> FindFiles(const std::string& pattern) override;
     std::string GetCurrentDirectory() override;
     std::string GetFullPathName(const std::string& path) override;
+    // Host paths are this file system's own names.
+    std::optional<std::string> FromHostPath(const std::string& hostPath) override {
+        return hostPath;
+    }
 };

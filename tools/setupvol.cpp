@@ -1,24 +1,28 @@
 // lingora-setupvol: the publisher's tool for Setup's data volumes.
 //
 //   lingora-setupvol build SOURCE_DIR OUT_DIR [--volume-size BYTES|floppy|cd]
+//                          [--images DIR [--label TEXT]]
 //   lingora-setupvol check DIR
 //   lingora-setupvol list DIR
 //   lingora-setupvol --help | --version
 //
 // check verifies the volumes against the digest file (Setup.sum) when the set
-// has one, then reads the set's structure as Setup does.
+// has one, then reads the set's structure as Setup does. build --images also
+// writes one ISO 9660 image per disk into DIR (disk1.iso ..., labels TEXT_1 ...,
+// LINGORA_1 ... by default), each with its volume and the digest file.
 //
 // Exit codes: 0 done (check: the set is whole), 1 a fault in the set or the
 // build, 2 wrong usage.
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
+#include "tools/DiskImages.h"
 #include "tools/PlainFileSystem.h"
 #include "tools/VolumeSetBuilder.h"
 #include "volumes/VolumeDigest.h"
@@ -29,6 +33,7 @@ namespace {
 
 constexpr char Synopsis[] =
     "Usage: lingora-setupvol build SOURCE_DIR OUT_DIR [--volume-size SIZE]\n"
+    "                             [--images DIR [--label TEXT]]\n"
     "  or:  lingora-setupvol check DIR\n"
     "  or:  lingora-setupvol list DIR\n";
 
@@ -76,22 +81,46 @@ bool ParseVolumeSize(const std::string& text, std::int64_t& size) {
 }
 
 int Build(int argc, char** argv) {
-    if (argc != 4 && argc != 6) return Usage();
+    if (argc < 4) return Usage();
     BuildOptions options;
     options.source = argv[2];
     options.output = argv[3];
-    if (argc == 6) {
-        if (std::strcmp(argv[4], "--volume-size") != 0) return Usage();
-        if (!ParseVolumeSize(argv[5], options.volumeSize)) {
-            std::fprintf(stderr, "lingora-setupvol: not a volume size: %s\n", argv[5]);
-            return 2;
+    std::string images;
+    std::string label = kDefaultDiskLabel;
+    bool labelGiven = false;
+    for (int i = 4; i < argc; i += 2) {
+        if (i + 1 >= argc) return Usage();
+        const std::string option = argv[i];
+        if (option == "--volume-size") {
+            if (!ParseVolumeSize(argv[i + 1], options.volumeSize)) {
+                std::fprintf(stderr, "lingora-setupvol: not a volume size: %s\n", argv[i + 1]);
+                return 2;
+            }
+        } else if (option == "--images") {
+            images = argv[i + 1];
+        } else if (option == "--label") {
+            label = argv[i + 1];
+            labelGiven = true;
+        } else {
+            return Usage();
         }
+    }
+    if (labelGiven && images.empty()) return Usage();
+    if (const std::string fault = DiskLabelFault(label); !fault.empty()) {
+        std::fprintf(stderr, "lingora-setupvol: %s: %s\n", fault.c_str(), label.c_str());
+        return 2;
     }
     try {
         const BuildResult result = BuildVolumeSet(options);
         std::printf("%d files, %lld bytes in %d volume%s\n", result.files,
                     static_cast<long long>(result.total), result.volumes,
                     result.volumes == 1 ? "" : "s");
+        if (!images.empty()) {
+            WriteDiskImages(options.output, result.volumes, images, label);
+            std::printf("%d disk image%s in %s, labels %s_1 to %s_%d\n", result.volumes,
+                        result.volumes == 1 ? "" : "s", images.c_str(), label.c_str(),
+                        label.c_str(), result.volumes);
+        }
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "lingora-setupvol: %s\n", error.what());
@@ -99,22 +128,28 @@ int Build(int argc, char** argv) {
     }
 }
 
-// Reads the set in DIR as Setup does; list prints every record.
-int Walk(const char* folder, bool list) {
-    if (::chdir(folder) != 0) {
-        std::fprintf(stderr, "lingora-setupvol: cannot open the folder %s: %s\n", folder,
-                     std::strerror(errno));
+// Reads the set in DIR as Setup does, by the volumes' full paths; list prints
+// every record.
+int Walk(const char* given, bool list) {
+    std::error_code failed;
+    const std::filesystem::path absolute = std::filesystem::absolute(given, failed);
+    if (failed || !std::filesystem::is_directory(absolute, failed)) {
+        std::fprintf(stderr, "lingora-setupvol: cannot open the folder %s: %s\n", given,
+                     failed ? failed.message().c_str() : std::strerror(ENOTDIR));
         return 1;
     }
+    const std::string folder = absolute.string();
     PlainFileSystem files;
     ScopedPlatform platform(Platform{&files, nullptr, nullptr, nullptr});
     try {
         // The digests first: a damaged volume is named as such before its
         // structure is read.
-        const std::optional<int> listed = list ? std::nullopt : CheckVolumeDigests();
-        const WalkedSet set = WalkVolumeSet([list](const WalkedRecord& record) {
-            if (list) std::printf("%12d  %s\n", record.size, AnsiToUtf8(record.name).c_str());
-        });
+        const std::optional<int> listed = list ? std::nullopt : CheckVolumeDigests(folder);
+        const WalkedSet set = WalkVolumeSet(
+            [list](const WalkedRecord& record) {
+                if (list) std::printf("%12d  %s\n", record.size, AnsiToUtf8(record.name).c_str());
+            },
+            folder);
         if (listed && *listed != set.volumes)
             throw EDamagedVolume(std::string("The digest file ") + volume::kDigestFileName +
                                  " lists " + std::to_string(*listed) + " volumes, the set has " +

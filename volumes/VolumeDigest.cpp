@@ -141,22 +141,19 @@ std::string FormatDigestFile(const SetDigests& set) {
     return text;
 }
 
-std::optional<SetDigests> ReadDigestFile() {
-    if (!Files().FileExists(kDigestFileName)) return std::nullopt;
+std::optional<SetDigests> ReadDigestFile(const std::string& path) {
+    if (!Files().FileExists(path)) return std::nullopt;
     std::uint32_t error = 0;
-    const std::unique_ptr<IFileStream> file = Files().OpenRead(kDigestFileName, error);
-    if (!file)
-        throw EDamagedDigestFile("The digest file " + std::string(kDigestFileName) +
-                                 " cannot be read");
+    const std::unique_ptr<IFileStream> file = Files().OpenRead(path, error);
+    if (!file) throw EDamagedDigestFile("The digest file " + path + " cannot be read");
     const std::int64_t size = file->Size();
     if (size < 0 || size > kMostDigestFileSize)
-        throw EDamagedDigestFile("The digest file " + std::string(kDigestFileName) +
+        throw EDamagedDigestFile("The digest file " + path +
                                  " is not a digest file: it is larger than " +
                                  std::to_string(kMostDigestFileSize) + " bytes");
     std::string text(static_cast<std::size_t>(size), '\0');
     if (file->Read(text.data(), text.size()) != text.size())
-        throw EDamagedDigestFile("The digest file " + std::string(kDigestFileName) +
-                                 " cannot be read");
+        throw EDamagedDigestFile("The digest file " + path + " cannot be read");
     return ParseDigestFile(text);
 }
 

@@ -67,10 +67,10 @@ class EDamagedDigestFile : public Exception {
 SetDigests ParseDigestFile(const std::string& text);
 std::string FormatDigestFile(const SetDigests& set);
 
-// Reads the digest file in the current directory through the platform's file
-// system. Nothing when there is none; EDamagedDigestFile when it cannot be read
-// or parsed.
-std::optional<SetDigests> ReadDigestFile();
+// Reads the digest file at path (by default the one in the current directory)
+// through the platform's file system. Nothing when there is none;
+// EDamagedDigestFile when it cannot be read or parsed.
+std::optional<SetDigests> ReadDigestFile(const std::string& path = kDigestFileName);
 
 // Reads bytes into a buffer; fewer than asked only at the end (0 there).
 using ReadBytes = std::function<std::size_t(void* buffer, std::size_t count)>;

@@ -5,8 +5,17 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
+#include "volumes/DiskSearch.h"
 #include "volumes/Unit_DataFile.h"
 #include "volumes/VolumeDigest.h"
+
+namespace {
+// A file of the set by its full name in the folder, or by its own name in the
+// current directory.
+std::string InFolder(const std::string& folder, const std::string& name) {
+    return folder.empty() ? name : disks::FileInFolder(folder, name);
+}
+}  // namespace
 
 std::int32_t TVolumeSetWalk::Start(TDataFile& first) {
     read_ = {1};
@@ -41,16 +50,17 @@ void TVolumeSetWalk::CheckEnd(TDataFile& last, std::int64_t done, std::int64_t r
                      last.Position());
 }
 
-WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord) {
+WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord,
+                        const std::string& folder) {
     WalkedSet set;
     TVolumeSetWalk walk;
-    auto volume = std::make_unique<TDataFile>(volume::VolumeName(1), nullptr, "");
+    auto volume = std::make_unique<TDataFile>(InFolder(folder, volume::VolumeName(1)), nullptr, "");
     set.volumes = 1;
     set.total = walk.Start(*volume);
 
     auto moveOn = [&] {
         const std::int64_t at = volume->Position();
-        const std::string name = volume::VolumeName(walk.NextVolume(*volume));
+        const std::string name = InFolder(folder, volume::VolumeName(walk.NextVolume(*volume)));
         if (!Files().FileExists(name))
             throw Exception(volume->FileName() + " names " + name + " as the next volume (offset " +
                             std::to_string(at) + "), but it is missing");
@@ -92,11 +102,12 @@ WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord
     return set;
 }
 
-std::optional<int> CheckVolumeDigests() {
-    const std::optional<volume::SetDigests> digests = volume::ReadDigestFile();
+std::optional<int> CheckVolumeDigests(const std::string& folder) {
+    const std::optional<volume::SetDigests> digests =
+        volume::ReadDigestFile(InFolder(folder, volume::kDigestFileName));
     if (!digests) return std::nullopt;
     for (const volume::VolumeDigest& entry : digests->volumes) {
-        const std::string name = volume::VolumeName(entry.number);
+        const std::string name = InFolder(folder, volume::VolumeName(entry.number));
         std::uint32_t error = 0;
         const std::unique_ptr<IFileStream> file = Files().OpenRead(name, error);
         if (!file)

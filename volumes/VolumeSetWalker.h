@@ -1,7 +1,7 @@
-// Walks a volume set as Setup reads it, starting from "Setup.d01" in the current
-// directory and following the next-volume bytes, without writing anything: each
-// record is checked as the copy checks it, file data is passed over, and the
-// data must add up to the set's total. The platform must be installed.
+// Walks a volume set as Setup reads it, starting from "Setup.d01" in a host
+// folder (by default the current directory) and following the next-volume bytes, without writing
+// anything: each record is checked as the copy checks it, file data is passed over, and the data
+// must add up to the set's total. The platform must be installed.
 #pragma once
 
 #include <cstdint>
@@ -49,12 +49,14 @@ struct WalkedSet {
 // Raises EDamagedVolume (naming the volume and the offset) at the first fault,
 // EFOpenError when Setup.d01 cannot be opened, and Exception when a volume that
 // the set names is missing.
-WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord);
+WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord,
+                        const std::string& folder = "");
 
-// Checks each volume that the digest file in the current directory lists
+// Checks each volume that the digest file in the folder (by default the
+// current directory) lists
 // against its size and digest, in the order of their numbers. Returns the number
 // of volumes listed, or nothing when there is no digest file. Raises
 // EDamagedDigestFile for a digest file that cannot be read, EDamagedVolume
 // naming the first volume that does not match, and Exception for a listed
 // volume that is missing.
-std::optional<int> CheckVolumeDigests();
+std::optional<int> CheckVolumeDigests(const std::string& folder = "");

@@ -36,6 +36,7 @@
 #include "dialogs/Unit_FullScreenForm.h"
 #include "dialogs/Unit_UninstallOldForm.h"
 #include "extract/Unit_ExtractForm.h"
+#include "extract/Unit_ExtractThread.h"
 #include "install/Unit_FolderProbe.h"
 #include "installlog/Unit_Paths.h"
 #include "platform/Exceptions.h"
@@ -531,6 +532,13 @@ void TMainForm::ProgFoldersTreeChange(QTreeWidgetItem* node) {
 }
 
 void TMainForm::InstallConfirmed() {
+    // Disk 1 before anything is removed or created; exit at its prompt ends the
+    // wizard with nothing changed.
+    if (!LocateFirstDisk()) {
+        SetupPars.NoExitConfirmation = true;
+        close();
+        return;
+    }
     bool abandoned = false;
     bool copyingBegan = false;
     std::vector<std::string> warnings;

@@ -77,7 +77,7 @@ class UnattendedTest : public testing::Test {
         BuildTexts();
         testset::WriteVolumeSet(volumes_.Path(), Payload(), 4000);
         options_.AcceptLicence = true;
-        options_.Source = volumes_.Path().string();
+        options_.Sources = {volumes_.Path().string()};
     }
     void TearDown() override { ReleaseTexts(); }
 
@@ -213,11 +213,63 @@ TEST_F(UnattendedTest, RefusalsChangeNothing) {
     EXPECT_TRUE(Says("version 1.0; remove it with its own uninstaller")) << messages_;
 }
 
+TEST_F(UnattendedTest, DisksAreFoundInEverySourceFolderAndInADownloadFoldersDiskFolders) {
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    const std::string fromOneFolder = prefix_.ReadFile(std::string(Folder) + "\\Install.log");
+    std::vector<fs::path> volumes;
+    for (int number = 1; fs::exists(volumes_.Path() / testset::Name(number)); ++number)
+        volumes.push_back(volumes_.Path() / testset::Name(number));
+    ASSERT_GE(volumes.size(), 2u);
+    const auto expectAsFromOneFolder = [&] {
+        for (const Record& file : Payload())
+            EXPECT_EQ(prefix_.ReadFile(std::string(Folder) + "\\" + file.name), file.data);
+        EXPECT_EQ(prefix_.ReadFile(std::string(Folder) + "\\Install.log"), fromOneFolder);
+    };
+
+    // Two --source folders, the disks spread over them (no digest file).
+    TempFolder second;
+    for (std::size_t i = 1; i < volumes.size(); i += 2)
+        fs::rename(volumes[i], second.Path() / volumes[i].filename());
+    options_.Sources = {volumes_.Path().string(), second.Path().string()};
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    expectAsFromOneFolder();
+
+    // A download folder: Disk1, Disk2 ... each with the digest file.
+    TempFolder download;
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+        const fs::path disk = download.Path() / ("Disk" + std::to_string(i + 1));
+        fs::create_directories(disk);
+        const fs::path from =
+            fs::exists(volumes[i]) ? volumes[i] : second.Path() / volumes[i].filename();
+        fs::rename(from, disk / volumes[i].filename());
+    }
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+        const fs::path disk = download.Path() / ("Disk" + std::to_string(i + 1));
+        fs::copy_file(disk / volumes[i].filename(), volumes_.Path() / volumes[i].filename());
+    }
+    testset::WriteDigestFile(volumes_.Path(), testset::kSetIdentity);
+    for (std::size_t i = 0; i < volumes.size(); ++i)
+        fs::copy_file(volumes_.Path() / "Setup.sum",
+                      download.Path() / ("Disk" + std::to_string(i + 1)) / "Setup.sum");
+    options_.Sources = {(download.Path() / "Disk1").string()};
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    expectAsFromOneFolder();
+
+    // A disk 2 that is missing is named with the folders searched.
+    fs::remove_all(download.Path() / "Disk2");
+    ASSERT_EQ(Install(), ExitVolumeMissing);
+    // (Where the temporary folder is a mount of its own, the other mounts follow.)
+    EXPECT_TRUE(Says("Setup.d02 (disk 2) is not in " + (download.Path() / "Disk1").string()))
+        << messages_;
+    EXPECT_TRUE(Says((download.Path() / "Disk2").string())) << messages_;
+    EXPECT_TRUE(Says("Mount disk 2, or name its folder with a further --source.")) << messages_;
+}
+
 TEST_F(UnattendedTest, AMissingVolumeIsNamedAndTheCopiedFilesStayListed) {
     fs::remove(volumes_.Path() / "Setup.d02");
     EXPECT_EQ(Install(), ExitVolumeMissing);
     EXPECT_TRUE(Says("Setup.d02 (disk 2) is not in " + volumes_.Path().string())) << messages_;
-    EXPECT_TRUE(Says("in one folder")) << messages_;
+    EXPECT_TRUE(Says("or name its folder with a further --source")) << messages_;
     // As after a cancel: the files so far, a log without shortcuts, no entries.
     EXPECT_TRUE(Installed("Lingora.exe"));
     const std::string log = prefix_.ReadFile(std::string(Folder) + "\\Install.log");

@@ -292,7 +292,7 @@ TEST_F(InstallationTest, UnattendedInstallationLeavesWhatTheWizardLeaves) {
     options.Group = menu;
     options.GroupGiven = true;
     options.Quiet = true;
-    options.Source = volumes_.Path().string();
+    options.Sources = {volumes_.Path().string()};
     ASSERT_EQ(InstallUnattended(options, stderr), 0);
     const auto unattended = PrefixContent(other.Folder());
     EXPECT_EQ(unattended.size(), byWizard.size());

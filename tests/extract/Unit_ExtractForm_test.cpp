@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
@@ -115,7 +118,8 @@ TEST_F(ExtractFormTest, MissingDiskIsAskedForUntilItIsThere) {
             ASSERT_NE(box, nullptr);
             texts.push_back(box->text());
             EXPECT_EQ(box->icon(), QMessageBox::Question);
-            EXPECT_EQ(box->buttons().size(), 2);
+            // OK, Browse... and Cancel.
+            EXPECT_EQ(box->buttons().size(), 3);
             ClickButton(dialog, button);
         };
     };
@@ -138,6 +142,68 @@ TEST_F(ExtractFormTest, MissingDiskIsAskedForUntilItIsThere) {
     EXPECT_EQ(texts, std::vector<QString>(3, prompt));
     EXPECT_EQ(windows_.Beeps(), std::vector<std::uint32_t>(3, win::MB_ICONQUESTION));
     EXPECT_FALSE(ExtractAborted);
+    ExpectInstalled(records);
+}
+
+TEST_F(ExtractFormTest, BrowseAddsAFolderToTheSearchAndTakesOneThatHoldsTheDiskAtOnce) {
+    const auto records = ManyFiles(12, 2000);
+    Write(Stream(records), {8000, 8000});
+    const std::filesystem::path elsewhere = temp_.Path() / "elsewhere";
+    std::filesystem::create_directories(elsewhere / "empty");
+    std::filesystem::rename(volumes_ / "Setup.d02", temp_.Path() / "aside2");
+    std::filesystem::rename(volumes_ / "Setup.d03", elsewhere / "Setup.d03");
+    std::vector<QString> pickers;
+    // The picker's answer: the folder chosen, then what comes after it.
+    const auto choose = [&pickers](const std::filesystem::path& folder,
+                                   std::function<void()> then = {}) {
+        return [&pickers, folder, then](QWidget* w) {
+            auto* picker = qobject_cast<QFileDialog*>(w);
+            ASSERT_NE(picker, nullptr);
+            pickers.push_back(picker->windowTitle());
+            const QString path = QString::fromStdString(folder.string());
+            picker->setDirectory(path);
+            picker->selectFile(path);
+            if (then) then();
+            QMetaObject::invokeMethod(picker, "accept");
+        };
+    };
+    // Disk 3: Browse to the folder that holds it, which goes on at once.
+    const auto third = [&](QWidget* dialog) {
+        EXPECT_EQ(qobject_cast<QMessageBox*>(dialog)->text(),
+                  "Insert disk 3 in the disk drive and click OK.");
+        AnswerModal("Select the folder of disk 3", choose(elsewhere));
+        ClickButton(dialog, "&Browse...");
+    };
+    // Disk 2: Browse, a folder without it (the prompt asks on), the disk put
+    // there, OK.
+    const auto again = [&](QWidget* dialog) {
+        std::filesystem::rename(temp_.Path() / "aside2", elsewhere / "empty" / "Setup.d02");
+        ClickButton(dialog, "OK");
+        AnswerModal("Change disk", third);
+    };
+    AnswerModal("Change disk", [&](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text(), "Insert disk 2 in the disk drive and click OK.");
+        EXPECT_EQ(box->defaultButton()->text(), "OK");
+        EXPECT_EQ(box->escapeButton()->text(), "Cancel");
+        ExpectLaidOut(*dialog);
+        const QString shots = qEnvironmentVariable("SETUP_SCREENSHOTS");
+        if (!shots.isEmpty()) dialog->grab().save(shots + "/07-change-disk.png");
+        AnswerModal("Select the folder of disk 2",
+                    choose(elsewhere / "empty", [&] { AnswerModal("Change disk", again); }));
+        // Alt+B is Browse's key (Qt's own shortcut dispatch is not retested here).
+        QAbstractButton* browse = nullptr;
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == "&Browse...") browse = button;
+        ASSERT_NE(browse, nullptr);
+        EXPECT_EQ(browse->shortcut(), QKeySequence(Qt::ALT | Qt::Key_B));
+        browse->click();
+    });
+    EXPECT_EQ(ExtractForm->exec(), 1);
+    EXPECT_EQ(pickers,
+              (std::vector<QString>{"Select the folder of disk 2", "Select the folder of disk 3"}));
+    EXPECT_EQ(VolumeFolder, elsewhere.string());
     ExpectInstalled(records);
 }
 

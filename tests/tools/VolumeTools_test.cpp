@@ -252,8 +252,11 @@ TEST_F(VolumeToolsTest, CheckAndListThroughTheCommandLine) {
     volume.replace(at + stored.size(), 4, testset::Int32(-1));
     std::ofstream(volumes_ / testset::Name(number), std::ios::binary) << volume;
     EXPECT_EQ(Run({"check", folder}, &output), 1);
-    EXPECT_EQ(output, "lingora-setupvol: The data volume " + testset::Name(number) +
-                          " is damaged at offset " + std::to_string(at) +
+    // The volume is named by its full path: the tool reads no volume through its
+    // working folder.
+    EXPECT_EQ(output, "lingora-setupvol: The data volume " +
+                          (volumes_ / testset::Name(number)).string() + " is damaged at offset " +
+                          std::to_string(at) +
                           ": the file \"Sub\\Deeper\\File.dat\" has a negative size\n");
     fs::remove(volumes_ / "Setup.d03");
     EXPECT_EQ(Run({"check", folder}, &output), 1);
@@ -284,8 +287,8 @@ TEST_F(VolumeToolsTest, DigestFileIsTheSetsOwnAndCheckNamesTheFirstDamagedVolume
     }
     EXPECT_EQ(Run({"check", folder}, &output), 1);
     EXPECT_EQ(
-        output.rfind("lingora-setupvol: The data volume Setup.d02 is damaged or belongs to another "
-                     "set: its digest is ",
+        output.rfind("lingora-setupvol: The data volume " + (volumes_ / "Setup.d02").string() +
+                         " is damaged or belongs to another set: its digest is ",
                      0),
         0u)
         << output;

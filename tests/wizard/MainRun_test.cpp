@@ -117,6 +117,64 @@ TEST_F(RunTest, EarlierInstallationIsRemovedBeforeCopying) {
     EXPECT_EQ(prefix_.ReadFile("C:\\Apps\\Lingora\\Lingora.exe"), "new");
 }
 
+TEST_F(RunTest, WithoutDiskOneNothingIsRemovedUntilItIsThereAndExitChangesNothing) {
+    WriteMachineString(UninstallKey, "UninstallString", "C:\\Apps\\Lingora\\Uninst.exe");
+    prefix_.WriteFile(
+        "C:\\Apps\\Lingora\\Install.log",
+        "*** Don't change or delete this file ***\r\n\r\n{program folder}\r\nOld\r\n\r\n"
+        "{program files}\r\nOldFile.txt\r\n\r\n{program folder files}\r\n\r\n");
+    prefix_.WriteFile("C:\\Apps\\Lingora\\OldFile.txt", "old");
+    WriteVolume("Lingora.exe", "new", 3, '\0');
+    fs::rename(volumes_ / "Setup.d01", volumes_.parent_path() / "aside");
+    const fs::path old = prefix_.HostPath("C:\\Apps\\Lingora") / "OldFile.txt";
+    StartAndConfirm();
+
+    // Asked for with the disk prompt before anything is removed; OK without it
+    // asks again; OK once it is there goes on.
+    std::vector<std::string> texts;
+    std::unique_ptr<ModalAnswer> second;
+    ModalAnswer first("Change disk", [&](QWidget* box) {
+        texts.push_back(qobject_cast<QMessageBox*>(box)->text().toStdString());
+        EXPECT_TRUE(fs::exists(old));
+        second = std::make_unique<ModalAnswer>("Change disk", [&](QWidget* again) {
+            texts.push_back(qobject_cast<QMessageBox*>(again)->text().toStdString());
+            EXPECT_TRUE(fs::exists(old));
+            fs::rename(volumes_.parent_path() / "aside", volumes_ / "Setup.d01");
+            ClickButton(again, "OK");
+        });
+        ClickButton(box, "OK");
+    });
+    QTest::mouseClick(MainForm->NextButton, Qt::LeftButton);
+    EXPECT_EQ(texts, std::vector<std::string>(2, "Insert disk 1 in the disk drive and click OK."));
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Finished);
+    EXPECT_FALSE(fs::exists(old));
+    EXPECT_EQ(prefix_.ReadFile("C:\\Apps\\Lingora\\Lingora.exe"), "new");
+}
+
+TEST_F(RunTest, ExitAtTheFirstDisksPromptLeavesTheEarlierInstallation) {
+    WriteMachineString(UninstallKey, "UninstallString", "C:\\Apps\\Lingora\\Uninst.exe");
+    prefix_.WriteFile(
+        "C:\\Apps\\Lingora\\Install.log",
+        "*** Don't change or delete this file ***\r\n\r\n{program folder}\r\nOld\r\n\r\n"
+        "{program files}\r\nOldFile.txt\r\n\r\n{program folder files}\r\n\r\n");
+    prefix_.WriteFile("C:\\Apps\\Lingora\\OldFile.txt", "old");
+    StartAndConfirm();
+    std::unique_ptr<ModalAnswer> exit;
+    ModalAnswer cancelDisk("Change disk", [&exit](QWidget* box) {
+        exit = std::make_unique<ModalAnswer>("Exit setup",
+                                             [](QWidget*) { ExitForm->ExitButton->click(); });
+        qobject_cast<QMessageBox*>(box)->escapeButton()->click();
+    });
+    QTest::mouseClick(MainForm->NextButton, Qt::LeftButton);
+    ASSERT_NE(exit, nullptr);
+    EXPECT_TRUE(exit->Answered());
+    EXPECT_FALSE(MainForm->isVisible());
+    EXPECT_FALSE(SetupPars.FailedPartWay);
+    EXPECT_EQ(prefix_.ReadFile("C:\\Apps\\Lingora\\OldFile.txt"), "old");
+    EXPECT_EQ(prefix_.ReadFile("C:\\Apps\\Lingora\\Install.log").find("Lingohlp.GID"),
+              std::string::npos);
+}
+
 TEST_F(RunTest, AbortedCopyClosesTheWizardWithoutAsking) {
     // The file goes on in a second volume that is not there.
     WriteVolume("Lingora.exe", "hel", 5, '\2');
@@ -126,7 +184,7 @@ TEST_F(RunTest, AbortedCopyClosesTheWizardWithoutAsking) {
     ModalAnswer cancelDisk("Change disk", [&exit](QWidget* box) {
         exit = std::make_unique<ModalAnswer>("Exit setup",
                                              [](QWidget*) { ExitForm->ExitButton->click(); });
-        qobject_cast<QMessageBox*>(box)->buttons().back()->click();  // Cancel
+        qobject_cast<QMessageBox*>(box)->escapeButton()->click();  // Cancel
     });
     QTest::mouseClick(MainForm->NextButton, Qt::LeftButton);
 

@@ -465,6 +465,10 @@ std::string HostFileSystem::GetCurrentDirectory() {
     return *windows;
 }
 
+std::optional<std::string> HostFileSystem::FromHostPath(const std::string& hostPath) {
+    return drives_.ToWindows(hostPath);
+}
+
 std::string HostFileSystem::GetFullPathName(const std::string& path) {
     if (path.empty()) return std::string();
     return FullPath(path, nullptr);

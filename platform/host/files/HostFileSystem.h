@@ -39,6 +39,8 @@ class HostFileSystem : public IFileSystem {
     std::vector<FindData> FindFiles(const std::string& pattern) override;
     std::string GetCurrentDirectory() override;
     std::string GetFullPathName(const std::string& path) override;
+    // The Windows path of a host path, through the drive that covers it (Z:).
+    std::optional<std::string> FromHostPath(const std::string& hostPath) override;
 
     // Where a Windows path (relative or full) lies on the host. A ".." that
     // would climb above the drive's root is refused with ERROR_INVALID_NAME.
