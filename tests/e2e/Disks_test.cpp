@@ -13,8 +13,10 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QStringList>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -22,6 +24,7 @@
 
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
+#include "platform/host/machine/WinePrefix.h"
 #include "tests/extract/ExtractTestSupport.h"
 #include "tools/DiskImages.h"
 #include "volumes/DiskSearch.h"
@@ -260,6 +263,52 @@ TEST_F(DisksTest, DiskOneMountedLaterIsFoundBelowMnt) {
     Insert(set, 2, "/mnt/LINGORA_2");
     EXPECT_EQ(ExtractForm->exec(), 1);
     ExpectInstalledAsFromOneFolder(records);
+}
+
+// Runs Setup unattended on a prefix of its own; its exit code, standard error in
+// messages.
+int RunUnattended(const fs::path& prefix, const QStringList& sources, std::string& messages) {
+    WinePrefix(prefix).EnsureExists();
+    QProcess setup;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("WINEPREFIX", QString::fromStdString(prefix.string()));
+    setup.setProcessEnvironment(environment);
+    QStringList arguments = {"--unattended", "--accept-licence", "--no-desktop-entries"};
+    for (const QString& source : sources) arguments << "--source" << source;
+    setup.start(SETUP_PATH, arguments);
+    if (!setup.waitForFinished(60000)) return -1;
+    messages = setup.readAllStandardError().toStdString();
+    return setup.exitCode();
+}
+
+TEST_F(DisksTest, UnattendedFindsTheDisksMountedApartAndNamesWhereItLookedForAMissingOne) {
+    const auto records = Records();
+    const fs::path set = MakeSet("right", records, testset::kSetIdentity);
+    const fs::path media = temp_.Path() / "media" / "anna";
+    Insert(set, 1, media / "LINGORA_1");
+    Insert(set, 2, media / "LINGORA_2");
+    const QString first = QString::fromStdString((media / "LINGORA_1").string());
+    std::string messages;
+    const fs::path prefix = temp_.Path() / "unattended";
+    ASSERT_EQ(RunUnattended(prefix, {first}, messages), 0) << messages;
+    std::vector<std::string> names;
+    for (const Record& record : records) {
+        std::string relative = record.name;
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        EXPECT_EQ(TempFolder::ReadFile(prefix / "drive_c" / "Program Files" / "Lingora" / relative),
+                  record.data);
+        names.push_back(record.name);
+    }
+    const std::string log =
+        TempFolder::ReadFile(prefix / "drive_c" / "Program Files" / "Lingora" / "Install.log");
+    EXPECT_EQ(log.rfind(ExpectedLog(names), 0), 0u) << log;
+
+    Eject(media / "LINGORA_2");
+    EXPECT_EQ(RunUnattended(temp_.Path() / "again", {first}, messages), 4);
+    EXPECT_NE(messages.find("Setup.d02 (disk 2) is not in " + (media / "LINGORA_1").string()),
+              std::string::npos)
+        << messages;
+    EXPECT_NE(messages.find((media / "LINGORA_1").string()), std::string::npos) << messages;
 }
 
 TEST_F(DisksTest, SetupStartedFromItsDiskRunsFromAPrivateCopyAndLeavesTheDiskFree) {
