@@ -14,6 +14,7 @@
 #include "app/StartUp.h"
 #include "app/Unattended.h"
 #include "dialogs/Unit_Constants.h"
+#include "install/Unit_Installation.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
@@ -126,6 +127,8 @@ int RunCommandLine(int argc, char** argv) {
     if (parser.isSet(dir)) {
         const auto folder = Ansi(parser.value(dir));
         if (!folder || folder->empty()) return Usage("--dir needs a Windows path in Windows-1252");
+        if (!IsDrivePath(*folder))
+            return Usage("--dir needs a full Windows path, with its drive (C:\\...)");
         options.Dir = *folder;
     }
     if (parser.isSet(group)) {

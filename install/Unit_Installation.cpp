@@ -110,8 +110,14 @@ std::string ProgramsFolder() {
     return Shell().GetSpecialFolderPath(win::CSIDL_PROGRAMS).value_or("");
 }
 
+bool IsDrivePath(const std::string& path) {
+    return path.size() >= 3 &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+           path[1] == ':' && path[2] == '\\';
+}
+
 std::optional<std::string> AcceptInstallFolder(const std::string& typed) {
-    if (!ProbeFolder(typed)) return std::nullopt;
+    if (!IsDrivePath(typed) || !ProbeFolder(typed)) return std::nullopt;
     return TrimTrailingBackslash(Files().GetFullPathName(typed));
 }
 

@@ -51,9 +51,14 @@ void ReadStartState(TSetupPars& pars, TOldVersion& oldVersion,
 // The user's Programs folder; "" when the machine names none.
 std::string ProgramsFolder();
 
-// The installation folder as typed, accepted when it exists or can be created
-// with its parents (the probe removes what it made): its full path without a
-// trailing backslash. Nothing when it cannot be created.
+// True when the path starts at a drive's root ("C:\..."): the only form an
+// installation folder may have, as a relative one would be taken from wherever
+// Setup happens to run.
+bool IsDrivePath(const std::string& path);
+
+// The installation folder as typed, accepted when it is a drive path and exists
+// or can be created with its parents (the probe removes what it made): its full
+// path without a trailing backslash. Nothing when it cannot be created.
 std::optional<std::string> AcceptInstallFolder(const std::string& typed);
 
 // The Start-menu folder as typed, accepted when it stays inside the Programs

@@ -89,7 +89,9 @@ TEST_F(CommandLineTest, HelpVersionLicenceAndUsageErrors) {
     for (const QStringList& wrong :
          {QStringList{"--bogus"}, QStringList{"--unattended", "--uninstall"},
           QStringList{"--dir", "C:\\x"}, QStringList{"--unattended", "extra"},
-          QStringList{"--unattended", "--dir"}}) {
+          QStringList{"--unattended", "--dir"},
+          QStringList{"--unattended", "--accept-licence", "--dir", "Lingora"},
+          QStringList{"--unattended", "--accept-licence", "--dir", "\\Lingora"}}) {
         outcome = Setup(wrong);
         EXPECT_EQ(outcome.code, 2) << wrong.join(' ').toStdString() << ": " << outcome.err;
         EXPECT_NE(outcome.err.find("Setup --help"), std::string::npos) << outcome.err;

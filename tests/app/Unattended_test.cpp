@@ -174,6 +174,34 @@ TEST_F(UnattendedTest, ChoicesAreCheckedAsTheFolderPagesCheckThem) {
             .empty());
 }
 
+// What Windows cannot hold is refused as the folder pages refuse it, before
+// anything is made: long paths, names ending in a dot or a space, device
+// names, a relative folder (the wizard's rule; the command line refuses it as
+// a usage error).
+TEST_F(UnattendedTest, NamesThatWindowsCannotHoldAreRefused) {
+    const auto before = Tree(prefix_.Folder() / "drive_c");
+    const std::vector<std::string> dirs = {"C:\\" + std::string(260, 'L'),
+                                           "C:\\Deep\\" + std::string(240, 'L'),
+                                           "C:\\Lingora.",
+                                           "C:\\Lingora ",
+                                           "C:\\CON\\Lingora",
+                                           "C:\\Program Files\\NUL",
+                                           "C:\\Program Files\\lpt1.txt",
+                                           "Lingora"};
+    for (const std::string& dir : dirs) {
+        options_.Dir = dir;
+        EXPECT_EQ(Install(), ExitRefused) << dir << ": " << messages_;
+        EXPECT_TRUE(Says("could not be created") && Says("(installation folder: " + dir + ")"))
+            << messages_;
+    }
+    options_.Dir = Folder;
+    options_.Group = std::string(304, 'G');
+    options_.GroupGiven = true;
+    EXPECT_EQ(Install(), ExitRefused) << messages_;
+    EXPECT_TRUE(Says("could not be created") && Says("(Start-menu folder: GGG")) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), before);
+}
+
 TEST_F(UnattendedTest, RefusalsChangeNothing) {
     options_.AcceptLicence = false;
     EXPECT_EQ(Install(), ExitRefused);

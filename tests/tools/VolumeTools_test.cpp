@@ -1,7 +1,6 @@
 // The volume-set tool: what it builds is read back by Setup's own copy, its
 // bytes are those of the format, and its check finds what the copy would.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <QProcess>
