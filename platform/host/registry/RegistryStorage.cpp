@@ -46,7 +46,19 @@ int ReadRegistryFile(const std::filesystem::path& file, std::string& content) {
     return 0;
 }
 
-int CheckReplaceable(const std::filesystem::path& file) {
+std::filesystem::path WrittenFile(std::filesystem::path file) {
+    // Followed link by link, as the system follows them (at most 40).
+    std::error_code error;
+    for (int links = 0; links < 40 && std::filesystem::is_symlink(file, error); ++links) {
+        const std::filesystem::path target = std::filesystem::read_symlink(file, error);
+        if (error) break;
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    return file;
+}
+
+int CheckReplaceable(const std::filesystem::path& linkOrFile) {
+    const std::filesystem::path file = WrittenFile(linkOrFile);
     struct stat st {};
     if (::stat(file.c_str(), &st) == 0) {
         // A read-only file stays read-only, also for a user whom the folder
@@ -63,10 +75,12 @@ int CheckReplaceable(const std::filesystem::path& file) {
 
 int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& content) {
     if (const int error = CheckReplaceable(file)) return error;
-    return posix::ReplaceFile(file, content);  // its new copies: see RemoveUnfinishedCopies
+    // its new copies: see RemoveUnfinishedCopies
+    return posix::ReplaceFile(WrittenFile(file), content);
 }
 
-void RemoveUnfinishedCopies(const std::filesystem::path& file) {
+void RemoveUnfinishedCopies(const std::filesystem::path& linkOrFile) {
+    const std::filesystem::path file = WrittenFile(linkOrFile);
     const std::string prefix = file.filename().string() + ".new-";
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
     std::error_code error;
