@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <QCommandLineOption>
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -54,6 +56,31 @@ std::string LicenceForTerminal() {
 
 bool DisplayAvailable() {
     return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
+}
+
+std::string UnreachableXDisplay() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (!Set("DISPLAY") || Set("WAYLAND_DISPLAY") ||
+        (platform != nullptr && *platform != '\0' && std::strncmp(platform, "xcb", 3) != 0))
+        return {};
+    // Qt aborts the program when its X connection fails: the same connection is
+    // tried first, through the library that Qt's own X platform loads.
+    void* xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (xcb == nullptr) return {};  // no X library: Qt's own message then
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    const auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
+    bool reached = true;
+    if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
+        void* connection = connect(nullptr, nullptr);
+        reached = hasError(connection) == 0;
+        disconnect(connection);  // also a connection in error
+    }
+    ::dlclose(xcb);
+    return reached ? std::string() : std::string(std::getenv("DISPLAY"));
 }
 
 int RunCommandLine(int argc, char** argv) {

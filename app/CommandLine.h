@@ -2,6 +2,8 @@
 // licence, help and version. Needs no display.
 #pragma once
 
+#include <string>
+
 // Parses the arguments (GNU style, QCommandLineParser), runs what they ask for
 // on the Wine prefix that Wine itself would choose, and returns the exit code.
 int RunCommandLine(int argc, char** argv);
@@ -9,3 +11,8 @@ int RunCommandLine(int argc, char** argv);
 // True when a window can be shown: an X or Wayland display, or a Qt platform
 // chosen explicitly.
 bool DisplayAvailable();
+
+// The X display that the wizard's windows would open on, when it cannot be
+// reached (no server, or one that refuses us): its name; "" when it answers or
+// when the windows go elsewhere (Wayland, a Qt platform chosen explicitly).
+std::string UnreachableXDisplay();

@@ -30,6 +30,15 @@ int main(int argc, char** argv) {
                      "--accept-licence'; 'Setup --help' says more.\n");
         return ExitRefused;
     }
+    if (const std::string display = UnreachableXDisplay(); !display.empty()) {
+        std::fprintf(stderr,
+                     "Setup: the installation wizard cannot open the display %s (DISPLAY): no X "
+                     "server answers there, or it does not let Setup in. Without a display, "
+                     "install with 'Setup --unattended --accept-licence'; 'Setup --help' says "
+                     "more.\n",
+                     display.c_str());
+        return ExitRefused;
+    }
     TApplication application(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     // The backdrop is a window too: the program ends when the wizard closes.

@@ -74,6 +74,19 @@ TEST_F(CommandLineTest, WithoutADisplayTheWizardPointsToTheUnattendedMode) {
     EXPECT_FALSE(fs::exists(Prefix()));
 }
 
+// DISPLAY names a display where no X server answers: the same advice, naming
+// it, instead of Qt's abort.
+TEST_F(CommandLineTest, AnUnreachableDisplayIsNamedNotAborted) {
+    QProcessEnvironment display;
+    display.insert("DISPLAY", ":1987");
+    ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X1987")) << "a display :1987 exists here";
+    const Outcome outcome = Setup({}, "", display);
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("cannot open the display :1987"), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find("--unattended"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix()));
+}
+
 TEST_F(CommandLineTest, HelpVersionLicenceAndUsageErrors) {
     Outcome outcome = Setup({"--help"});
     EXPECT_EQ(outcome.code, 0);
