@@ -102,7 +102,10 @@ int RunCommandLine(int argc, char** argv) {
     const QCommandLineOption licence("licence", "Print the licence agreement.");
     const QCommandLineOption accept("accept-licence",
                                     "Accept the licence agreement (needed with --unattended).");
-    const QCommandLineOption dir("dir", "The installation folder, a Windows path.", "WINDOWS-PATH");
+    const QCommandLineOption dir("dir",
+                                 "The installation folder, a Windows path (with --uninstall: the "
+                                 "one whose Install.log is removed).",
+                                 "WINDOWS-PATH");
     const QCommandLineOption group("group", "The Start-menu folder, below Programs.", "NAME");
     const QCommandLineOption source(
         "source", "The folder of the data volumes (default: the current folder).", "DIR");
@@ -132,9 +135,11 @@ int RunCommandLine(int argc, char** argv) {
     const int modes = parser.isSet(unattended) + parser.isSet(uninstall) + parser.isSet(licence);
     if (modes != 1) return Usage("give one of --unattended, --uninstall or --licence");
     if (!parser.isSet(unattended)) {
-        for (const auto& option : {accept, dir, group, source, restart, keep, noDesktop})
+        for (const auto& option : {accept, group, source, restart, keep, noDesktop})
             if (parser.isSet(option))
                 return Usage("--" + option.names().front() + " goes with --unattended");
+        if (parser.isSet(dir) && !parser.isSet(uninstall))
+            return Usage("--dir goes with --unattended or --uninstall");
     }
 
     BuildTexts();
@@ -187,8 +192,9 @@ int RunCommandLine(int argc, char** argv) {
         return ExitUsage;
     }
     const ScopedPlatform platform(machine->GetPlatform());
-    const int code = parser.isSet(unattended) ? InstallUnattended(options, stderr)
-                                              : UninstallUnattended(options.Quiet, stderr);
+    const int code = parser.isSet(unattended)
+                         ? InstallUnattended(options, stderr)
+                         : UninstallUnattended(options.Quiet, stderr, options.Dir);
     ReleaseTexts();
     return code;
 }

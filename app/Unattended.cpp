@@ -1,5 +1,6 @@
 #include "app/Unattended.h"
 
+#include <cctype>
 #include <chrono>
 #include <exception>
 #include <filesystem>
@@ -10,6 +11,8 @@
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "install/Unit_Installation.h"
+#include "installlog/Unit_Logfile.h"
+#include "installlog/Unit_Paths.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
@@ -187,6 +190,16 @@ std::string HostFolderText(const std::filesystem::path& folder) {
     return Utf8ToAnsiForMessage((absolute.empty() ? folder : absolute).string());
 }
 
+// Two Windows paths of one folder, compared as Windows compares names.
+bool SameFolder(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
 }  // namespace
 
 int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
@@ -290,7 +303,14 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     return ExitDone;
 }
 
-int UninstallUnattended(bool quiet, std::FILE* out) {
+int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
+    // A registry that cannot be changed is named as the installation names it,
+    // before it could be mistaken for one without an installation.
+    const std::string refused = InstallationRefusedReason();
+    if (!refused.empty()) {
+        Say(out, Sentence(refused) + " Nothing was changed.");
+        return ExitRefused;
+    }
     TSetupPars pars;
     TOldVersion oldVersion;
     bool unreadable = false;
@@ -298,6 +318,26 @@ int UninstallUnattended(bool quiet, std::FILE* out) {
         Say(out, error.what());
         unreadable = true;
     });
+    // The uninstall entry is this installation's only when it names this folder.
+    bool removeEntries = true;
+    if (!dir.empty()) {
+        const std::string folder = TrimTrailingBackslash(Files().GetFullPathName(dir));
+        removeEntries =
+            !pars.PreviousInstallFound || SameFolder(pars.PreviousInstallFolder, folder);
+        try {
+            pars = TSetupPars{};
+            if (!ReadInstallationAt(folder, pars)) {
+                Say(out, "there is no installation of Lingora " + std::string(VersionText) +
+                             " in " + folder + ": it holds no " + LogFileName +
+                             " that names one. Nothing was changed.");
+                return ExitRefused;
+            }
+        } catch (const std::exception& error) {
+            Say(out, Sentence(error.what()) + " Nothing was changed.");
+            return ExitRefused;
+        }
+        oldVersion = {};
+    }
     // Version 1.0 keeps no record of this kind: its own uninstaller removes it.
     if (!pars.PreviousInstallFound && oldVersion.Found) {
         Say(out,
@@ -312,17 +352,24 @@ int UninstallUnattended(bool quiet, std::FILE* out) {
                      " is not installed in this Wine prefix. Nothing was changed.");
         return ExitRefused;
     }
-    const std::string refused = InstallationRefusedReason();
-    if (!refused.empty()) {
-        Say(out, Sentence(refused) + " Nothing was changed.");
-        return ExitRefused;
-    }
+    TRemovalResult removal;
     try {
-        RemoveInstallation(pars,
-                           [out](const std::string& warning) { Say(out, "warning: " + warning); });
+        removal = RemoveInstallation(
+            pars, [out](const std::string& warning) { Say(out, "warning: " + warning); },
+            removeEntries);
     } catch (const std::exception& failure) {
         Say(out, Sentence(failure.what()) + " Setup stopped part-way through the removal of " +
                      pars.PreviousInstallFolder + ".");
+        return ExitFailedPartWay;
+    }
+    if (removal.Remaining > 0) {
+        Say(out, "Lingora " + std::string(VersionText) +
+                     " could not be removed completely: " + removal.FirstRemaining +
+                     (removal.Remaining == 1
+                          ? " remains"
+                          : " and " + std::to_string(removal.Remaining - 1) + " more remain") +
+                     ". What remains stays recorded in " + LogFileName +
+                     ", so that the removal can be run again.");
         return ExitFailedPartWay;
     }
     if (!quiet)

@@ -1,5 +1,6 @@
 #include "install/Unit_Installation.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -156,10 +157,112 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
     return TInstallResult::Installed;
 }
 
-void RemoveInstallation(const TSetupPars& pars, const TWarn& warn) {
+bool ReadInstallationAt(const std::string& folder, TSetupPars& pars) {
+    const std::string logName = JoinPath(folder, LogFileName);
+    if (!Files().FileExists(logName)) return false;
+    const TInstallLog log = ReadInstallLog(logName);
+    if (!log.HasProgramFolder) return false;
+    pars.PreviousInstallFolder = TrimTrailingBackslash(folder);
+    pars.PreviousProgramFolder = log.ProgramFolder;
+    pars.PreviousInstallFound = true;
+    return true;
+}
+
+namespace {
+
+// What the log of an installation names, as the removal takes it: the files
+// (shortcuts, program files, the log) and the folders that hold them, each
+// once, in the log's order.
+struct TLoggedPaths {
+    std::vector<std::string> Files;
+    std::vector<std::string> Folders;
+
+    void AddFolders(const std::string& base, std::string relative) {
+        for (std::size_t cut = relative.rfind('\\'); cut != std::string::npos && cut > 0;
+             cut = relative.rfind('\\')) {
+            relative.erase(cut);
+            AddFolder(JoinPath(base, relative));
+        }
+    }
+    void AddFolder(const std::string& folder) {
+        for (const std::string& known : Folders)
+            if (known == folder) return;
+        Folders.push_back(folder);
+    }
+};
+
+TLoggedPaths LoggedPaths(const TSetupPars& pars) {
+    const std::string logName = JoinPath(pars.PreviousInstallFolder, LogFileName);
+    const TInstallLog log = ReadInstallLog(logName);
+    TLoggedPaths paths;
+    const std::string programs = ProgramsFolder();
+    if (!programs.empty() && IsContainedRelativePath(pars.PreviousProgramFolder)) {
+        for (const std::string& entry : log.ProgramFolderFiles) {
+            if (!IsContainedRelativePath(entry)) continue;
+            const std::string relative = JoinPath(pars.PreviousProgramFolder, entry);
+            paths.Files.push_back(JoinPath(programs, relative));
+            paths.AddFolders(programs, relative);
+        }
+    }
+    for (const std::string& entry : log.ProgramFiles) {
+        if (!IsContainedRelativePath(entry)) continue;
+        paths.Files.push_back(JoinPath(pars.PreviousInstallFolder, entry));
+        paths.AddFolders(pars.PreviousInstallFolder, entry);
+    }
+    paths.Files.push_back(logName);
+    paths.AddFolder(pars.PreviousInstallFolder);
+    return paths;
+}
+
+// A file's bytes, or nothing when it cannot be read.
+std::optional<std::string> ReadWhole(const std::string& name) {
+    std::uint32_t error = 0;
+    const std::unique_ptr<IFileStream> file = Files().OpenRead(name, error);
+    if (!file) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(std::max<std::int64_t>(file->Size(), 0)), '\0');
+    if (file->Read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
+    return bytes;
+}
+
+void WriteWhole(const std::string& name, const std::string& bytes) {
+    std::uint32_t error = 0;
+    const std::unique_ptr<IFileStream> file = Files().CreateAlways(name, error);
+    if (file && file->Write(bytes.data(), bytes.size()) == bytes.size()) file->Flush();
+}
+
+bool EmptyFolder(const std::string& folder) {
+    for (const FindData& entry : Files().FindFiles(JoinPath(folder, "*.*")))
+        if (entry.name != "." && entry.name != "..") return false;
+    return true;
+}
+
+}  // namespace
+
+TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn, bool removeEntries) {
     const std::string refused = InstallationRefusedReason();
     if (!refused.empty()) throw Exception(refused);
+    // Read before the removal deletes the log.
+    const TLoggedPaths logged = LoggedPaths(pars);
+    const std::string logName = JoinPath(pars.PreviousInstallFolder, LogFileName);
+    const std::optional<std::string> logBytes = ReadWhole(logName);
     const DesktopDatabasesUpdate update;
     RemovePreviousWithDesktopEntries(pars, warn);
-    RemoveRegistryEntries();
+
+    TRemovalResult result;
+    const auto remains = [&result](const std::string& path) {
+        if (result.Remaining++ == 0) result.FirstRemaining = path;
+    };
+    for (const std::string& file : logged.Files)
+        if (Files().FileExists(file)) remains(file);
+    for (const std::string& folder : logged.Folders)
+        if (FolderExists(folder) && EmptyFolder(folder)) remains(folder);
+    if (result.Remaining == 0) {
+        if (removeEntries) RemoveRegistryEntries();
+        return result;
+    }
+    // What remains stays recorded, so that the removal can be run again: the log
+    // goes back where it was when its folder is still there.
+    if (logBytes && !Files().FileExists(logName) && FolderExists(pars.PreviousInstallFolder))
+        WriteWhole(logName, *logBytes);
+    return result;
 }

@@ -90,7 +90,22 @@ using TWarn = std::function<void(const std::string& warning)>;
 TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles,
                                const TWarn& warn);
 
+// The installation recorded by the Install.log in folder, as the removal takes
+// it, whether or not an uninstall entry names it: true, with the previous
+// folders of pars filled in, when that log names a Start-menu folder.
+bool ReadInstallationAt(const std::string& folder, TSetupPars& pars);
+
+// What a removal left of what the log names: files that still exist, and folders
+// that still exist though nothing is in them. Files the user added stay by
+// design, and so do the folders that hold them.
+struct TRemovalResult {
+    int Remaining = 0;
+    std::string FirstRemaining;  // the first of them in the log's order
+};
+
 // Removes the installation recorded in pars (PreviousInstallFound): the same
-// removal as before a new copy, with the desktop entries, then the uninstall
-// entry and the file type.
-void RemoveInstallation(const TSetupPars& pars, const TWarn& warn);
+// removal as before a new copy, with the desktop entries; then checks what is
+// left, and only when nothing is (and removeEntries) removes the uninstall entry
+// and the file type, so that a removal that could not finish can be run again.
+TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn,
+                                  bool removeEntries = true);

@@ -329,6 +329,46 @@ TEST_F(UnattendedTest, RemovalLeavesThePrefixAsBeforeTheInstallation) {
     EXPECT_TRUE(Says("is not installed")) << messages_;
 }
 
+// A removal that cannot remove says what remains and keeps it recorded, so that
+// it can be run again; --dir removes what an interrupted first installation left.
+TEST_F(UnattendedTest, RemovalChecksWhatItRemoved) {
+    const auto treeBefore = Tree(prefix_.Folder() / "drive_c");
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    {
+        DenyingFileSystem denying(prefix_.Machine().Files(), std::string(Folder) + "\\Words");
+        Platform platform = CurrentPlatform();
+        platform.files = &denying;
+        ScopedPlatform installed(platform);
+        EXPECT_EQ(Uninstall(), ExitFailedPartWay) << messages_;
+    }
+    EXPECT_TRUE(
+        Says("could not be removed completely: C:\\Program Files\\Lingora\\Words\\"
+             "Keuken.wdl and 1 more remain"))
+        << messages_;
+    EXPECT_TRUE(Installed("Install.log"));
+    EXPECT_EQ(Uninstall(), ExitDone) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), treeBefore);
+
+    // Interrupted before its entries: no uninstall entry, only the log.
+    fs::remove(volumes_.Path() / "Setup.d02");
+    EXPECT_EQ(Install(), ExitVolumeMissing) << messages_;
+    EXPECT_EQ(Uninstall(), ExitRefused);
+    EXPECT_TRUE(Says("is not installed")) << messages_;
+    EXPECT_EQ(Run([](std::FILE* out) { return UninstallUnattended(false, out, "C:\\Nowhere"); }),
+              ExitRefused);
+    EXPECT_TRUE(Says("no Install.log")) << messages_;
+    EXPECT_EQ(Run([](std::FILE* out) { return UninstallUnattended(false, out, Folder); }), ExitDone)
+        << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), treeBefore);
+
+    // A damaged registry: the removal names it as the installation does.
+    std::ofstream(prefix_.Folder() / "system.reg", std::ios::binary) << "not a registry file\n";
+    EXPECT_EQ(Install(), ExitRefused);
+    const std::string installSays = messages_.substr(messages_.rfind("Setup: "));
+    EXPECT_EQ(Uninstall(), ExitRefused);
+    EXPECT_EQ(messages_, installSays);
+}
+
 TEST_F(UnattendedTest, DesktopEntriesComeAndGoWithTheInstallation) {
     HostDesktop& desktop = prefix_.Machine().Desktop();
     const fs::path data = desktop.Settings().dataHome;
