@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -20,6 +21,7 @@
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
+#include "platform/host/machine/PrefixLock.h"
 
 namespace {
 
@@ -52,7 +54,25 @@ std::string LicenceForTerminal() {
     return AnsiToUtf8(text);
 }
 
+// The prefix's lock as the runs take it.
+class PrefixRunLock : public IRunLock {
+  public:
+    explicit PrefixRunLock(PrefixLock& lock) : lock_(lock) {}
+    std::string Take() override { return lock_.Take(); }
+    void Release() override { lock_.Release(); }
+
+  private:
+    PrefixLock& lock_;
+};
+
 }  // namespace
+
+void InstallPrefixRunLock(PrefixLock* lock) {
+    static std::unique_ptr<PrefixRunLock> installed;
+    InstallRunLock(nullptr);
+    installed = lock != nullptr ? std::make_unique<PrefixRunLock>(*lock) : nullptr;
+    InstallRunLock(installed.get());
+}
 
 bool DisplayAvailable() {
     return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
@@ -171,6 +191,8 @@ int RunCommandLine(int argc, char** argv) {
     }
 
     std::unique_ptr<HostMachine> machine;
+    std::unique_ptr<PrefixLock> lock;
+    std::filesystem::path madeFolder;  // made for the lock: gone again if nothing follows
     try {
         CheckWinePrefixVariable(std::getenv("WINEPREFIX"));
         // A folder without a prefix holds nothing to remove: none is laid down there.
@@ -183,9 +205,29 @@ int RunCommandLine(int argc, char** argv) {
             ReleaseTexts();
             return ExitRefused;
         }
+        // Wine's rule and one run at a time, before anything is laid down.
+        std::string refused = PrefixOwnershipRefusal(prefix.Folder());
+        if (!refused.empty()) {
+            refused +=
+                ": Wine does not use a prefix that belongs to another user, so Setup "
+                "does not change it";
+        } else {
+            if (std::filesystem::create_directories(prefix.Folder()))  // as Wine makes it
+                madeFolder = prefix.Folder();
+            lock = std::make_unique<PrefixLock>(prefix.Folder());
+            refused = lock->Take();
+        }
+        if (!refused.empty()) {
+            std::fprintf(stderr, "Setup: %s. Nothing was changed.\n", refused.c_str());
+            ReleaseTexts();
+            return ExitRefused;
+        }
+        InstallPrefixRunLock(lock.get());
         machine = HostMachine::Open(prefix.Folder());
         if (parser.isSet(noDesktop)) machine->Desktop().SwitchOff();
     } catch (const std::exception& error) {
+        std::error_code ignored;
+        if (!madeFolder.empty()) std::filesystem::remove(madeFolder, ignored);  // only if empty
         std::fprintf(stderr, "Setup: Setup cannot use the Windows machine (Wine prefix): %s\n",
                      error.what());
         ReleaseTexts();
@@ -195,6 +237,7 @@ int RunCommandLine(int argc, char** argv) {
     const int code = parser.isSet(unattended)
                          ? InstallUnattended(options, stderr)
                          : UninstallUnattended(options.Quiet, stderr, options.Dir);
+    InstallPrefixRunLock(nullptr);
     ReleaseTexts();
     return code;
 }

@@ -16,3 +16,7 @@ bool DisplayAvailable();
 // reached (no server, or one that refuses us): its name; "" when it answers or
 // when the windows go elsewhere (Wayland, a Qt platform chosen explicitly).
 std::string UnreachableXDisplay();
+
+class PrefixLock;
+// Makes the prefix's lock the one that the installation runs and removals take.
+void InstallPrefixRunLock(PrefixLock* lock);

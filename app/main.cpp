@@ -19,6 +19,7 @@
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
+#include "platform/host/machine/PrefixLock.h"
 
 int main(int argc, char** argv) {
     // Options ask for the command line, which needs no display.
@@ -46,9 +47,23 @@ int main(int argc, char** argv) {
     BuildTexts();
 
     std::unique_ptr<HostMachine> machine;
+    std::unique_ptr<PrefixLock> lock;
     try {
         CheckWinePrefixVariable(std::getenv("WINEPREFIX"));
+        const std::string notOwned = PrefixOwnershipRefusal(WinePrefix::DefaultFolder());
+        if (!notOwned.empty()) {
+            const std::string text = notOwned +
+                                     ": Wine does not use a prefix that belongs to another "
+                                     "user, so Setup does not change it.";
+            std::fprintf(stderr, "Setup: %s\n", text.c_str());
+            QMessageBox::critical(nullptr, ApplicationTitle, QString::fromStdString(text));
+            ReleaseTexts();
+            return ExitRefused;
+        }
         machine = HostMachine::Open(WinePrefix::DefaultFolder());
+        // Taken by the confirmation page's run, not before: two wizards may be open.
+        lock = std::make_unique<PrefixLock>(machine->Prefix().Folder());
+        InstallPrefixRunLock(lock.get());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "Setup: %s\n", error.what());
         QMessageBox::critical(nullptr, ApplicationTitle,
@@ -68,6 +83,7 @@ int main(int argc, char** argv) {
         // The wizard may have closed while it was first shown (version 1.0 removal).
         if (MainForm->isVisible()) exitCode = application.exec();
     }
+    InstallPrefixRunLock(nullptr);
     exitCode = WizardExitCode(exitCode, SetupPars);
     ReleaseTexts();
     return exitCode;

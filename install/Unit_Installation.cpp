@@ -72,6 +72,27 @@ void RemovePreviousWithDesktopEntries(const TSetupPars& pars, const TWarn& warn)
     Warn(warn, RemoveDesktopEntries(pars.PreviousProgramFolder, shortcutFiles));
 }
 
+IRunLock* runLock = nullptr;
+
+// The run lock for one run; Exception with the refusal when it cannot be had.
+class RunLockScope {
+  public:
+    RunLockScope() {
+        if (runLock == nullptr) return;
+        const std::string refused = runLock->Take();
+        if (!refused.empty()) throw Exception(refused);
+        taken_ = true;
+    }
+    ~RunLockScope() {
+        if (taken_) runLock->Release();
+    }
+    RunLockScope(const RunLockScope&) = delete;
+    RunLockScope& operator=(const RunLockScope&) = delete;
+
+  private:
+    bool taken_ = false;
+};
+
 // However the run ends, the desktop's databases follow the entries it changed.
 struct DesktopDatabasesUpdate {
     DesktopDatabasesUpdate() = default;
@@ -130,8 +151,11 @@ std::optional<std::string> AcceptProgramFolder(const std::string& typed) {
 
 std::string InstallationRefusedReason() { return Registry().ChangesRefusedReason(); }
 
+void InstallRunLock(IRunLock* lock) { runLock = lock; }
+
 TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles,
                                const TWarn& warn) {
+    const RunLockScope locked;
     // Nothing is removed or copied while the machine's registry cannot take the
     // entries that end the installation.
     const std::string refused = InstallationRefusedReason();
@@ -239,6 +263,7 @@ bool EmptyFolder(const std::string& folder) {
 }  // namespace
 
 TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn, bool removeEntries) {
+    const RunLockScope locked;
     const std::string refused = InstallationRefusedReason();
     if (!refused.empty()) throw Exception(refused);
     // Read before the removal deletes the log.

@@ -70,6 +70,18 @@ std::optional<std::string> AcceptProgramFolder(const std::string& typed);
 // registry file); "" when it may.
 std::string InstallationRefusedReason();
 
+// The lock that keeps a second Setup off the prefix while one runs, installed by
+// the program: Take gives "" when the run may go on, else the sentence that
+// refuses it; each Take is matched by a Release. Without one (tests) runs are
+// not locked.
+class IRunLock {
+  public:
+    virtual ~IRunLock() = default;
+    virtual std::string Take() = 0;
+    virtual void Release() = 0;
+};
+void InstallRunLock(IRunLock* lock);
+
 // Copies the files with the log open in the installation folder; returns
 // CopyDone when every file was copied, anything else when the copying was
 // abandoned.
@@ -80,7 +92,8 @@ enum class TInstallResult { Installed, Abandoned };
 // Receives what went wrong without failing the run (the Linux desktop's entries).
 using TWarn = std::function<void(const std::string& warning)>;
 
-// The installation run, in this order: nothing at all while the registry refuses
+// The installation run, holding the run lock throughout (refused with an
+// Exception when another Setup holds it), in this order: nothing at all while the registry refuses
 // changes (Exception with the reason); the removal of the earlier installation
 // with its desktop entries; the installation folder; the log; the copying; then,
 // when every file was copied, the shortcuts, the log's end, the registry entries

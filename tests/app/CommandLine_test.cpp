@@ -1,9 +1,11 @@
 // The program itself, started as a process with no display at all: its
 // options, help, exit codes, and an installation and removal from end to end.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -212,6 +214,52 @@ TEST_F(CommandLineTest, WineServerWithAnotherTemporaryFolderIsSeen) {
     EXPECT_FALSE(fs::exists(Prefix() / "drive_c" / "Other"));
     EXPECT_EQ(TempFolder::ReadFile(installed / "Install.log"), log);
     EXPECT_TRUE(TempFolder::ReadFile(Prefix() / "system.reg") == system);
+}
+
+// While another process holds the prefix's lock, installing and removing are refused before any
+// change and name that process; once it has ended they go through.
+TEST_F(CommandLineTest, ASecondSetupOnThePrefixIsRefused) {
+    ASSERT_EQ(Setup({"--unattended", "--accept-licence"}).code, 0);
+    const std::string log = TempFolder::ReadFile(Installed() / "Install.log");
+    // A process of its own that takes the lock as Setup takes it: flock(2) on
+    // the folder, held until it is killed.
+    QProcess holder;
+    holder.start("perl", {"-MFcntl=:flock", "-e",
+                          "$| = 1; open(my $f, '<', $ARGV[0]) "
+                          "or die; flock($f, LOCK_EX) or die; print \"held\\n\"; sleep 60",
+                          QString::fromStdString(Prefix().string())});
+    if (!holder.waitForStarted(10000)) GTEST_SKIP() << "perl cannot be started here";
+    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    ASSERT_EQ(holder.readLine().toStdString(), "held\n");
+    const std::string busy =
+        "Setup: another Setup is installing into or removing from this Wine prefix (process " +
+        std::to_string(holder.processId()) + "). Nothing was changed.\n";
+    Outcome outcome = Setup({"--unattended", "--accept-licence", "--dir", "C:\\Second"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_EQ(outcome.err, busy);
+    outcome = Setup({"--uninstall"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_EQ(outcome.err, busy);
+    EXPECT_FALSE(fs::exists(Prefix() / "drive_c" / "Second"));
+    EXPECT_EQ(TempFolder::ReadFile(Installed() / "Install.log"), log);
+    holder.kill();
+    holder.waitForFinished();
+    outcome = Setup({"--uninstall"});
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+}
+
+// Wine's rule: a prefix that belongs to another user is refused, also for root.
+TEST_F(CommandLineTest, APrefixOfAnotherUserIsRefusedInWinesWords) {
+    fs::create_directories(Prefix());
+    if (::chown(Prefix().c_str(), ::getuid() + 4242, ::getgid()) != 0)
+        GTEST_SKIP() << "the prefix cannot be given to another user here (not root)";
+    const Outcome outcome = Setup({"--unattended", "--accept-licence"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("'" + Prefix().string() + "' is not owned by you"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_NE(outcome.err.find("Nothing was changed."), std::string::npos) << outcome.err;
+    EXPECT_TRUE(fs::is_empty(Prefix()));
 }
 
 TEST_F(CommandLineTest, RemovalFromAFolderWithoutAPrefixLaysNoneDown) {
