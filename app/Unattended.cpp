@@ -239,7 +239,7 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     pars.InstallFolder = *installFolder;
     pars.ProgramFolder = *programFolder;
 
-    const std::string refused = InstallationRefusedReason();
+    const std::string refused = InstallationRefusedReason(&pars);
     if (!refused.empty()) {
         Say(out, Sentence(refused) + " Nothing was changed.");
         return ExitRefused;
@@ -350,6 +350,10 @@ int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
         Say(out, std::string(unreadable ? "its installation record cannot be read, so " : "") +
                      "Lingora " + VersionText +
                      " is not installed in this Wine prefix. Nothing was changed.");
+        return ExitRefused;
+    }
+    if (const std::string cannot = InstallationRefusedReason(&pars, true); !cannot.empty()) {
+        Say(out, Sentence(cannot) + " Nothing was changed.");
         return ExitRefused;
     }
     TRemovalResult removal;

@@ -10,6 +10,7 @@
 #include "installlog/Unit_Uninstall.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
+#include "platform/SystemMessages.h"
 #include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
 #include "registrynames/RegistryNames.h"
@@ -149,7 +150,46 @@ std::optional<std::string> AcceptProgramFolder(const std::string& typed) {
     return TrimTrailingBackslash(typed);
 }
 
-std::string InstallationRefusedReason() { return Registry().ChangesRefusedReason(); }
+namespace {
+
+// Whether a file can be made in the folder (or, when it does not exist yet, in
+// its deepest existing parent, where the folder would be made): "" or why not.
+std::string FolderWriteRefusal(const std::string& folder) {
+    const TFolderSplit split = SplitExistingFolder(folder);
+    if (split.Existing.empty()) return {};  // no drive: the folder pages' check says so
+    // A name that is free: nothing of anyone's is emptied by the probe.
+    std::string probe;
+    for (int number = 0;
+         probe.empty() || Files().GetFileAttributes(probe) != win::INVALID_FILE_ATTRIBUTES;
+         ++number)
+        probe = JoinPath(split.Existing, "~Setup" + std::to_string(number) + ".tmp");
+    std::uint32_t error = 0;
+    std::unique_ptr<IFileStream> file = Files().CreateAlways(probe, error);
+    if (!file) {
+        return "The folder " + split.Existing + " cannot be written to: " + SysErrorMessage(error);
+    }
+    file.reset();
+    Files().DeleteFile(probe);
+    return {};
+}
+
+}  // namespace
+
+std::string InstallationRefusedReason(const TSetupPars* pars, bool removal) {
+    const std::string refused = Registry().ChangesRefusedReason();
+    if (!refused.empty() || pars == nullptr) return refused;
+    const std::string programs = ProgramsFolder();
+    const std::string folders[] = {
+        removal ? pars->PreviousInstallFolder : pars->InstallFolder,
+        programs.empty()
+            ? std::string()
+            : JoinPath(programs, removal ? pars->PreviousProgramFolder : pars->ProgramFolder)};
+    for (const std::string& folder : folders) {
+        if (folder.empty()) continue;
+        if (std::string refusal = FolderWriteRefusal(folder); !refusal.empty()) return refusal;
+    }
+    return {};
+}
 
 void InstallRunLock(IRunLock* lock) { runLock = lock; }
 
@@ -158,7 +198,7 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
     const RunLockScope locked;
     // Nothing is removed or copied while the machine's registry cannot take the
     // entries that end the installation.
-    const std::string refused = InstallationRefusedReason();
+    const std::string refused = InstallationRefusedReason(&pars);
     if (!refused.empty()) throw Exception(refused);
 
     const DesktopDatabasesUpdate update;
@@ -264,7 +304,7 @@ bool EmptyFolder(const std::string& folder) {
 
 TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn, bool removeEntries) {
     const RunLockScope locked;
-    const std::string refused = InstallationRefusedReason();
+    const std::string refused = InstallationRefusedReason(&pars, true);
     if (!refused.empty()) throw Exception(refused);
     // Read before the removal deletes the log.
     const TLoggedPaths logged = LoggedPaths(pars);

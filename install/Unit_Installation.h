@@ -67,8 +67,12 @@ std::optional<std::string> AcceptInstallFolder(const std::string& typed);
 std::optional<std::string> AcceptProgramFolder(const std::string& typed);
 
 // Why the installation may not start (Wine running on the prefix, a damaged
-// registry file); "" when it may.
-std::string InstallationRefusedReason();
+// registry file, one that cannot be replaced); "" when it may. With pars, also
+// whether the folders that the run writes can be written: the installation
+// folder and the Start-menu folder (for a run), or the earlier installation's
+// (for a removal), each probed with a file made and deleted again in it or in
+// its deepest existing parent.
+std::string InstallationRefusedReason(const TSetupPars* pars = nullptr, bool removal = false);
 
 // The lock that keeps a second Setup off the prefix while one runs, installed by
 // the program: Take gives "" when the run may go on, else the sentence that

@@ -4,9 +4,12 @@
 #include "app/Unattended.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -367,6 +370,38 @@ TEST_F(UnattendedTest, RemovalChecksWhatItRemoved) {
     const std::string installSays = messages_.substr(messages_.rfind("Setup: "));
     EXPECT_EQ(Uninstall(), ExitRefused);
     EXPECT_EQ(messages_, installSays);
+}
+
+// Everything is checked before anything changes: on a read-only mount of drive
+// C: (a real one; as root only) neither the installation nor the removal
+// starts, and the same goes for registry files that root may not replace.
+TEST_F(UnattendedTest, APrefixThatCannotBeWrittenIsRefusedBeforeAnyChange) {
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    const fs::path driveC = prefix_.Folder() / "drive_c";
+    if (::mount(driveC.c_str(), driveC.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "no bind mount here: " << std::strerror(errno);
+    struct Unmount {
+        fs::path folder;
+        ~Unmount() { ::umount2(folder.c_str(), MNT_DETACH); }
+    } unmount{driveC};
+    ASSERT_EQ(::mount(nullptr, driveC.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr),
+              0)
+        << std::strerror(errno);
+    const auto tree = Tree(driveC);
+    const std::string system = TempFolder::ReadFile(prefix_.Folder() / "system.reg");
+    EXPECT_EQ(Install(), ExitRefused) << messages_;
+    EXPECT_TRUE(Says("cannot be written to") && Says("Nothing was changed.")) << messages_;
+    EXPECT_EQ(Uninstall(), ExitRefused) << messages_;
+    EXPECT_TRUE(Says("cannot be written to") && Says("Nothing was changed.")) << messages_;
+    EXPECT_EQ(Tree(driveC), tree);
+    EXPECT_TRUE(TempFolder::ReadFile(prefix_.Folder() / "system.reg") == system);
+    ::umount2(driveC.c_str(), MNT_DETACH);
+
+    ASSERT_EQ(::chmod((prefix_.Folder() / "system.reg").c_str(), 0444), 0);
+    EXPECT_EQ(Uninstall(), ExitRefused) << messages_;
+    EXPECT_TRUE(Says("system.reg\" cannot be written") && Says("Nothing was changed."))
+        << messages_;
+    EXPECT_TRUE(Installed("Lingora.exe"));
 }
 
 TEST_F(UnattendedTest, DesktopEntriesComeAndGoWithTheInstallation) {

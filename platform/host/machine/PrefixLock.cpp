@@ -64,8 +64,8 @@ std::string PrefixLock::Take() {
         const long holder = ::fstat(descriptor, &info) == 0 ? LockHolder(info) : 0;
         ::close(descriptor);
         if (failure == EWOULDBLOCK) return BusyText(holder);
-        return "the Wine prefix " + folder_.string() + " cannot be locked: " +
-               std::strerror(failure);
+        return "the Wine prefix " + folder_.string() +
+               " cannot be locked: " + std::strerror(failure);
     }
     descriptor_ = descriptor;
     count_ = 1;

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/WinTypes.h"
@@ -70,6 +72,13 @@ int CheckReplaceable(const std::filesystem::path& linkOrFile) {
     }
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
     if (::access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+    // A real new copy, as the replacement makes it: what the permissions do not
+    // tell (a read-only mount, a full disk of inodes) shows here. Named as the
+    // copies are, so that a probe cut short is cleaned up with them.
+    std::string probe = file.string() + ".new-XXXXXX";
+    FileDescriptor fd(::mkostemp(probe.data(), O_CLOEXEC));
+    if (!fd.IsOpen()) return errno;
+    ::unlink(probe.c_str());
     return 0;
 }
 

@@ -38,7 +38,9 @@ int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& co
 void RemoveUnfinishedCopies(const std::filesystem::path& file);
 
 // Whether ReplaceRegistryFile would be allowed to replace `file` (0 or EACCES);
-// a missing file may be created when its folder exists (else ENOENT).
+// a missing file may be created when its folder exists (else ENOENT). A new
+// copy is made and removed again beside it, so that a read-only mount (EROFS)
+// and other refusals that permissions do not show are found too.
 int CheckReplaceable(const std::filesystem::path& file);
 
 // The Windows error code for an errno of the functions above.
