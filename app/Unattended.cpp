@@ -17,6 +17,7 @@
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "volumes/Unit_DataFile.h"
+#include "volumes/VolumeDigest.h"
 
 namespace {
 
@@ -251,6 +252,19 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     if (!std::filesystem::is_regular_file(source / volume::VolumeName(1), error)) {
         Say(out, volume::VolumeName(1) + " (disk 1) is not in " + sourceText +
                      ". Name the folder of the volumes with --source. Nothing was changed.");
+        return ExitVolumeMissing;
+    }
+
+    // What the digest file tells already is checked before anything changes.
+    try {
+        const CurrentFolder current(source);
+        const std::string fault = volume::EarlySetFault();
+        if (!fault.empty()) {
+            Say(out, Sentence(fault) + " (in " + sourceText + ") Nothing was changed.");
+            return ExitVolumeMissing;
+        }
+    } catch (const std::exception& failure) {
+        Say(out, Sentence(failure.what()) + " (in " + sourceText + ") Nothing was changed.");
         return ExitVolumeMissing;
     }
 

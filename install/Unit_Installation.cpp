@@ -18,6 +18,7 @@
 #include "system/Unit_Settings.h"
 #include "system/Unit_Shortcuts.h"
 #include "volumes/CopyResult.h"
+#include "volumes/VolumeDigest.h"
 
 namespace {
 
@@ -200,6 +201,9 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
     // entries that end the installation.
     const std::string refused = InstallationRefusedReason(&pars);
     if (!refused.empty()) throw Exception(refused);
+    // A set that its digest file already shows to be wrong is not begun.
+    const std::string wrongSet = volume::EarlySetFault();
+    if (!wrongSet.empty()) throw EDamagedVolume(wrongSet);
 
     const DesktopDatabasesUpdate update;
     if (pars.PreviousInstallFound) RemovePreviousWithDesktopEntries(pars, warn);

@@ -285,6 +285,33 @@ TEST_F(UnattendedTest, ADamagedVolumeEndsAsAMissingOneWithTheDiskPromptsWords) {
     EXPECT_EQ(log.find("Words\\Keuken.wdl"), std::string::npos) << log;
 }
 
+// With a digest file, a first volume of the wrong size and a total that the
+// listed volumes cannot hold are refused before the folder or the log exist.
+TEST_F(UnattendedTest, TheDigestFileIsUsedBeforeAnyChange) {
+    testset::WriteDigestFile(volumes_.Path(), testset::kSetIdentity);
+    const fs::path first = volumes_.Path() / "Setup.d01";
+    const std::string bytes = TempFolder::ReadFile(first);
+    const auto tree = Tree(prefix_.Folder() / "drive_c");
+    std::ofstream(first, std::ios::binary | std::ios::trunc);  // empty
+    EXPECT_EQ(Install(), ExitVolumeMissing) << messages_;
+    EXPECT_TRUE(Says("Setup.d01 is damaged or belongs to another set: it holds 0 bytes, not " +
+                     std::to_string(bytes.size())))
+        << messages_;
+    EXPECT_TRUE(Says("Nothing was changed.")) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), tree);
+
+    std::string wrongTotal = bytes;
+    wrongTotal.replace(0, 4, testset::Int32(2147483647));
+    std::ofstream(first, std::ios::binary | std::ios::trunc) << wrongTotal;
+    EXPECT_EQ(Install(), ExitVolumeMissing) << messages_;
+    EXPECT_TRUE(Says("its total of 2147483647 bytes is more than the")) << messages_;
+    EXPECT_TRUE(Says("Nothing was changed.")) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), tree);
+
+    std::ofstream(first, std::ios::binary | std::ios::trunc) << bytes;
+    EXPECT_EQ(Install(), ExitDone) << messages_;
+}
+
 TEST_F(UnattendedTest, FailuresPartWaySayWhatRemains) {
     const std::string system = TempFolder::ReadFile(prefix_.Folder() / "system.reg");
     const std::string user = TempFolder::ReadFile(prefix_.Folder() / "user.reg");
