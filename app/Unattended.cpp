@@ -2,11 +2,13 @@
 
 #include <cctype>
 #include <chrono>
+#include <csignal>
 #include <exception>
 #include <filesystem>
 #include <optional>
 
 #include "app/ExitCodes.h"
+#include "app/SignalPipe.h"
 #include "dialogs/Unit_Constants.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
@@ -270,6 +272,17 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
 
     ConsoleView view(out, options.Terminal, options.Quiet);
     TInstallResult result;
+    // From here on a signal that ends the session stops the copying between two
+    // steps, as Cancel does, and the log is closed with what it lists.
+    SignalPipe stopSignals{SIGINT, SIGTERM, SIGHUP};
+    int stoppedBy = 0;
+    struct StopScope {
+        ~StopScope() { ExtractStopRequested = nullptr; }
+    } stopScope;
+    ExtractStopRequested = [&] {
+        if (stoppedBy == 0) stoppedBy = stopSignals.Take();
+        return stoppedBy != 0;
+    };
     try {
         const CurrentFolder current(source);
         result = RunInstallation(
@@ -288,6 +301,15 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     }
 
     if (result == TInstallResult::Abandoned) {
+        if (stoppedBy != 0) {
+            Say(out, "Setup was stopped by " + SignalPipe::Name(stoppedBy) +
+                         " and ended the copying as Cancel does; the files copied so far stay in " +
+                         pars.InstallFolder +
+                         " and its Install.log lists them. No shortcuts and no uninstall entry "
+                         "were made; 'Setup --uninstall --dir \"" +
+                         pars.InstallFolder + "\"' removes what was copied.");
+            return ExitFailedPartWay;
+        }
         if (!view.DamagedText().empty()) {
             Say(out, OneLine(view.DamagedText()) + " " + volume::VolumeName(VolumeNumber) + " in " +
                          sourceText + ": " + Sentence(VolumeFault) +

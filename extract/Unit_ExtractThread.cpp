@@ -53,6 +53,7 @@ bool CheckVolumes = false;
 std::string VolumeFault;
 std::int64_t CopiedSize = 0;
 std::function<void(const char*)> ExtractStepObserver;
+std::function<bool()> ExtractStopRequested;
 IExtractView* ExtractView = nullptr;
 
 namespace {
@@ -394,7 +395,8 @@ void TExtractThread::Execute() {
         // One copy step and its count; false when the thread was told to stop.
         const auto copy = [&] {
             Synchronize(CopyStep, "CopyStep");
-            if (isInterruptionRequested()) return false;
+            if (isInterruptionRequested() || (ExtractStopRequested && ExtractStopRequested()))
+                return false;
             ChunkLeft -= StepCopied;
             done += StepCopied;
             CopiedSize = done;

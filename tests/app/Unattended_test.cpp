@@ -7,6 +7,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@
 
 #include "app/ExitCodes.h"
 #include "dialogs/Unit_Constants.h"
+#include "extract/Unit_ExtractThread.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
 #include "platform/host/machine/HostDesktop.h"
@@ -310,6 +312,32 @@ TEST_F(UnattendedTest, TheDigestFileIsUsedBeforeAnyChange) {
 
     std::ofstream(first, std::ios::binary | std::ios::trunc) << bytes;
     EXPECT_EQ(Install(), ExitDone) << messages_;
+}
+
+// A real signal during the copying (raised by the process itself at its third
+// copy step) stops it after that step, as Cancel does: exit code 1, the log
+// closed with the files copied, the message saying what remains.
+TEST_F(UnattendedTest, SignalsStopTheCopyingBetweenSteps) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        int steps = 0;
+        ExtractStepObserver = [&steps, signal](const char* step) {
+            if (std::string(step) == "CopyStep" && ++steps == 3) std::raise(signal);
+        };
+        const int code = Install();
+        ExtractStepObserver = nullptr;
+        EXPECT_EQ(code, ExitFailedPartWay) << messages_;
+        EXPECT_TRUE(Says("stopped by SIG") && Says("Install.log lists them")) << messages_;
+        const std::string log = prefix_.ReadFile(std::string(Folder) + "\\Install.log");
+        EXPECT_NE(log.find("Lingora.exe\r\n"), std::string::npos) << log;
+        EXPECT_EQ(log.find("Keuken.wdl"), std::string::npos) << log;
+        TRegistry registry;
+        registry.SetRootKey(RootKey::LocalMachine);
+        EXPECT_FALSE(registry.KeyExists(regnames::UninstallKey));
+    }
+    // The signals are the default ones again afterwards.
+    struct sigaction now {};
+    ASSERT_EQ(::sigaction(SIGTERM, nullptr, &now), 0);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);
 }
 
 TEST_F(UnattendedTest, FailuresPartWaySayWhatRemains) {
