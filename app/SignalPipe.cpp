@@ -23,7 +23,7 @@ extern "C" void WriteSignal(int signal) {
 
 }  // namespace
 
-SignalPipe::SignalPipe(std::initializer_list<int> signals) : signals_(signals) {
+SignalPipe::SignalPipe(std::initializer_list<int> caught) : signals_(caught) {
     if (pipeEnds[0] < 0 && ::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) return;
     struct sigaction action {};
     action.sa_handler = WriteSignal;

@@ -11,7 +11,7 @@
 class SignalPipe {
   public:
     // Catches the signals until the object goes; then their earlier handling is back.
-    explicit SignalPipe(std::initializer_list<int> signals);
+    explicit SignalPipe(std::initializer_list<int> caught);
     ~SignalPipe();
     SignalPipe(const SignalPipe&) = delete;
     SignalPipe& operator=(const SignalPipe&) = delete;

@@ -4,6 +4,8 @@
 #include "wizard/Main.h"
 
 #include <QMessageBox>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -13,6 +15,7 @@
 #include "app/CommandLine.h"
 #include "app/ExitCodes.h"
 #include "app/Forms.h"
+#include "app/SignalPipe.h"
 #include "app/StartUp.h"
 #include "dialogs/Application.h"
 #include "dialogs/Unit_Constants.h"
@@ -40,6 +43,8 @@ int main(int argc, char** argv) {
                      display.c_str());
         return ExitRefused;
     }
+    // Caught from here on: a session that ends closes the wizard as Exit would.
+    SignalPipe sessionEnd{SIGTERM, SIGHUP};
     TApplication application(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     // The backdrop is a window too: the program ends when the wizard closes.
@@ -79,6 +84,10 @@ int main(int argc, char** argv) {
         TFormsScope forms;
         QObject::connect(MainForm, &TMainForm::Closed, &application, &QApplication::quit,
                          Qt::QueuedConnection);
+        QSocketNotifier ending(sessionEnd.ReadDescriptor(), QSocketNotifier::Read);
+        QObject::connect(&ending, &QSocketNotifier::activated, [&sessionEnd] {
+            if (sessionEnd.Take() != 0) CloseForTheSession();
+        });
         MainForm->show();
         // The wizard may have closed while it was first shown (version 1.0 removal).
         if (MainForm->isVisible()) exitCode = application.exec();

@@ -1,6 +1,7 @@
 // The program itself, started as a process with no display at all: its
 // options, help, exit codes, and an installation and removal from end to end.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QProcess>
@@ -87,6 +88,33 @@ TEST_F(CommandLineTest, AnUnreachableDisplayIsNamedNotAborted) {
     EXPECT_NE(outcome.err.find("cannot open the display :1987"), std::string::npos) << outcome.err;
     EXPECT_NE(outcome.err.find("--unattended"), std::string::npos) << outcome.err;
     EXPECT_FALSE(fs::exists(Prefix()));
+}
+
+// A session that ends (SIGTERM, SIGHUP) closes the wizard as the exit question's
+// Exit does, instead of killing it (here on its welcome page).
+TEST_F(CommandLineTest, TheWizardClosesAsExitWhenTheSessionEnds) {
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        fs::remove_all(Prefix());
+        QProcessEnvironment environment;
+        environment.insert("PATH", qEnvironmentVariable("PATH"));
+        environment.insert("HOME", QString::fromStdString(temp_.Path().string()));
+        environment.insert("WINEPREFIX", QString::fromStdString(Prefix().string()));
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        QProcess wizard;
+        wizard.setProcessEnvironment(environment);
+        wizard.start(SETUP_PATH, {});
+        ASSERT_TRUE(wizard.waitForStarted(10000));
+        // The prefix is laid down once the signals are caught, just before the window.
+        for (int i = 0; i < 500 && !fs::exists(Prefix() / "system.reg"); ++i) QThread::msleep(10);
+        ASSERT_TRUE(fs::exists(Prefix() / "system.reg"))
+            << wizard.readAllStandardError().toStdString();
+        QThread::msleep(300);
+        ::kill(static_cast<pid_t>(wizard.processId()), signal);
+        ASSERT_TRUE(wizard.waitForFinished(10000))
+            << "the wizard stays open after signal " << signal;
+        EXPECT_EQ(wizard.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(wizard.exitCode(), 0) << wizard.readAllStandardError().toStdString();
+    }
 }
 
 TEST_F(CommandLineTest, HelpVersionLicenceAndUsageErrors) {
