@@ -52,7 +52,8 @@ ModalAnswer::ModalAnswer(std::string waitedFor, std::function<bool(QWidget*)> wa
 
 ModalAnswer::ModalAnswer(std::function<void(QWidget*)> answer, QWidget* except)
     : ModalAnswer(
-          "modal window", [except](QWidget* modal) { return modal != except; }, std::move(answer)) {}
+          "modal window", [except](QWidget* modal) { return modal != except; }, std::move(answer)) {
+}
 
 ModalAnswer::ModalAnswer(const std::string& title, std::function<void(QWidget*)> answer)
     : ModalAnswer(
@@ -63,9 +64,10 @@ ModalAnswer::ModalAnswer(const std::string& title, std::function<void(QWidget*)>
 ModalAnswer::~ModalAnswer() { state_->alive = false; }
 
 void AnswerModal(const QString& title, std::function<void(QWidget*)> answer, int timeoutMs) {
-    Poll(std::make_shared<ModalAnswer::State>(), "dialog \"" + title.toStdString() + "\"",
-         [title](QWidget* modal) { return modal->windowTitle() == title; }, std::move(answer),
-         timeoutMs);
+    Poll(
+        std::make_shared<ModalAnswer::State>(), "dialog \"" + title.toStdString() + "\"",
+        [title](QWidget* modal) { return modal->windowTitle() == title; }, std::move(answer),
+        timeoutMs);
 }
 
 void AcceptMessageBox(QWidget* box) {

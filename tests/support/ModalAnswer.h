@@ -42,8 +42,7 @@ class ModalAnswer {
 
 // The same for a window that the rest of the test need not look at again: it
 // answers once, or fails the test when no window of that title came.
-void AnswerModal(const QString& title, std::function<void(QWidget*)> answer,
-                 int timeoutMs = 10000);
+void AnswerModal(const QString& title, std::function<void(QWidget*)> answer, int timeoutMs = 10000);
 
 // A message box is answered with its default button.
 void AcceptMessageBox(QWidget* box);
