@@ -403,13 +403,10 @@ int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
         return ExitFailedPartWay;
     }
     if (removal.Remaining > 0) {
-        Say(out, "Lingora " + std::string(VersionText) +
-                     " could not be removed completely: " + removal.FirstRemaining +
-                     (removal.Remaining == 1
-                          ? " remains"
-                          : " and " + std::to_string(removal.Remaining - 1) + " more remain") +
-                     ". What remains stays recorded in " + LogFileName +
-                     ", so that the removal can be run again.");
+        Say(out, "Lingora " + std::string(VersionText) + " could not be removed completely: " +
+                     std::to_string(removal.Remaining) + " of the files and folders that its " +
+                     LogFileName + " names remain, the first " + removal.FirstRemaining +
+                     ". They stay recorded, so that the removal can be run again.");
         return ExitFailedPartWay;
     }
     if (!quiet)

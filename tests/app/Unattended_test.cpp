@@ -400,8 +400,9 @@ TEST_F(UnattendedTest, RemovalChecksWhatItRemoved) {
         EXPECT_EQ(Uninstall(), ExitFailedPartWay) << messages_;
     }
     EXPECT_TRUE(
-        Says("could not be removed completely: C:\\Program Files\\Lingora\\Words\\"
-             "Keuken.wdl and 1 more remain"))
+        Says("could not be removed completely: 2 of the files and folders that its "
+             "Install.log names remain, the first C:\\Program Files\\Lingora\\Words\\"
+             "Keuken.wdl."))
         << messages_;
     EXPECT_TRUE(Installed("Install.log"));
     EXPECT_EQ(Uninstall(), ExitDone) << messages_;
