@@ -2,13 +2,11 @@
 #include "platform/host/machine/WinePrefix.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
-#include "platform/host/machine/PrefixLock.h"
 #include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;
@@ -35,24 +33,4 @@ TEST(WinePrefix, TheFolderIsAnAbsoluteWineprefixElseTheHomeWine) {
         setenv("WINEPREFIX", previous.c_str(), 1);
     else
         unsetenv("WINEPREFIX");
-}
-
-// The run lock: a second holder (another open of the folder, as another
-// process makes it) is refused with the holder's process number; taking it
-// again in the same holder is counted, and the last Release frees it.
-TEST(PrefixLock, OneHolderAtATimeNamedByItsProcess) {
-    TempFolder temp;
-    PrefixLock first(temp.Path());
-    PrefixLock second(temp.Path());
-    ASSERT_EQ(first.Take(), "");
-    EXPECT_EQ(first.Take(), "");
-    EXPECT_EQ(second.Take(), PrefixLock::BusyText(::getpid()));
-    EXPECT_NE(PrefixLock::BusyText(::getpid()).find("(process " + std::to_string(::getpid()) + ")"),
-              std::string::npos);
-    first.Release();
-    EXPECT_NE(second.Take(), "") << "still held once";
-    first.Release();
-    EXPECT_EQ(second.Take(), "");
-    EXPECT_FALSE(first.Held());
-    EXPECT_NE(PrefixLock(temp.Path() / "missing").Take(), "");
 }
