@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <QCommandLineOption>
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -18,9 +20,11 @@
 #include "app/StartUp.h"
 #include "app/Unattended.h"
 #include "dialogs/Unit_Constants.h"
+#include "install/Unit_Installation.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
+#include "platform/host/machine/PrefixLock.h"
 #include "volumes/DiskSearch.h"
 
 namespace {
@@ -54,6 +58,17 @@ std::string LicenceForTerminal() {
     }
     return AnsiToUtf8(text);
 }
+
+// The prefix's lock as the runs take it.
+class PrefixRunLock : public IRunLock {
+  public:
+    explicit PrefixRunLock(PrefixLock& lock) : lock_(lock) {}
+    std::string Take() override { return lock_.Take(); }
+    void Release() override { lock_.Release(); }
+
+  private:
+    PrefixLock& lock_;
+};
 
 }  // namespace
 
@@ -97,8 +112,40 @@ void LeaveTheWorkingFolder() {
     if (::chdir("/") != 0) std::perror("lingora-setup: cannot leave the working folder");
 }
 
+void InstallPrefixRunLock(PrefixLock* lock) {
+    static std::unique_ptr<PrefixRunLock> installed;
+    InstallRunLock(nullptr);
+    installed = lock != nullptr ? std::make_unique<PrefixRunLock>(*lock) : nullptr;
+    InstallRunLock(installed.get());
+}
+
 bool DisplayAvailable() {
     return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
+}
+
+std::string UnreachableXDisplay() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (!Set("DISPLAY") || Set("WAYLAND_DISPLAY") ||
+        (platform != nullptr && *platform != '\0' && std::strncmp(platform, "xcb", 3) != 0))
+        return {};
+    // Qt aborts the program when its X connection fails: the same connection is
+    // tried first, through the library that Qt's own X platform loads.
+    void* xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (xcb == nullptr) return {};  // no X library: Qt's own message then
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    const auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
+    bool reached = true;
+    if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
+        void* connection = connect(nullptr, nullptr);
+        reached = hasError(connection) == 0;
+        disconnect(connection);  // also a connection in error
+    }
+    ::dlclose(xcb);
+    return reached ? std::string() : std::string(std::getenv("DISPLAY"));
 }
 
 std::optional<int> RunCommandLine(int argc, char** argv) {
@@ -120,7 +167,10 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     const QCommandLineOption licence("licence", "Print the licence agreement.");
     const QCommandLineOption accept("accept-licence",
                                     "Accept the licence agreement (needed with --unattended).");
-    const QCommandLineOption dir("dir", "The installation folder, a Windows path.", "WINDOWS-PATH");
+    const QCommandLineOption dir("dir",
+                                 "The installation folder, a Windows path (with --uninstall: the "
+                                 "one whose Install.log is removed).",
+                                 "WINDOWS-PATH");
     const QCommandLineOption group("group", "The Start-menu folder, below Programs.", "NAME");
     const QCommandLineOption source(
         "source",
@@ -171,6 +221,8 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
         for (const auto& option : {accept, dir, group, restart, keep, noDesktop})
             if (parser.isSet(option))
                 return Usage("--" + option.names().front() + " goes with --unattended");
+        if (parser.isSet(dir) && !parser.isSet(uninstall))
+            return Usage("--dir goes with --unattended or --uninstall");
     }
     std::string sourceFolder;
     if (!positional.isEmpty()) {
@@ -208,6 +260,8 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     if (parser.isSet(dir)) {
         const auto folder = Ansi(parser.value(dir));
         if (!folder || folder->empty()) return Usage("--dir needs a Windows path in Windows-1252");
+        if (!IsDrivePath(*folder))
+            return Usage("--dir needs a full Windows path, with its drive (C:\\...)");
         options.Dir = *folder;
     }
     if (parser.isSet(group)) {
@@ -218,6 +272,8 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     }
 
     std::unique_ptr<HostMachine> machine;
+    std::unique_ptr<PrefixLock> lock;
+    std::filesystem::path madeFolder;  // made for the lock: gone again if nothing follows
     try {
         CheckWinePrefixVariable(std::getenv("WINEPREFIX"));
         // A folder without a prefix holds nothing to remove: none is laid down there.
@@ -231,9 +287,29 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
             ReleaseTexts();
             return ExitRefused;
         }
+        // Wine's rule and one run at a time, before anything is laid down.
+        std::string refused = PrefixOwnershipRefusal(prefix.Folder());
+        if (!refused.empty()) {
+            refused +=
+                ": Wine does not use a prefix that belongs to another user, so Setup "
+                "does not change it";
+        } else {
+            if (std::filesystem::create_directories(prefix.Folder()))  // as Wine makes it
+                madeFolder = prefix.Folder();
+            lock = std::make_unique<PrefixLock>(prefix.Folder());
+            refused = lock->Take();
+        }
+        if (!refused.empty()) {
+            std::fprintf(stderr, "lingora-setup: %s. Nothing was changed.\n", refused.c_str());
+            ReleaseTexts();
+            return ExitRefused;
+        }
+        InstallPrefixRunLock(lock.get());
         machine = HostMachine::Open(prefix.Folder());
         if (parser.isSet(noDesktop)) machine->Desktop().SwitchOff();
     } catch (const std::exception& error) {
+        std::error_code ignored;
+        if (!madeFolder.empty()) std::filesystem::remove(madeFolder, ignored);  // only if empty
         std::fprintf(stderr,
                      "lingora-setup: Setup cannot use the Windows machine (Wine prefix): %s\n",
                      error.what());
@@ -241,8 +317,10 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
         return ExitUsage;
     }
     const ScopedPlatform platform(machine->GetPlatform());
-    const int code = parser.isSet(unattended) ? InstallUnattended(options, stderr)
-                                              : UninstallUnattended(options.Quiet, stderr);
+    const int code = parser.isSet(unattended)
+                         ? InstallUnattended(options, stderr)
+                         : UninstallUnattended(options.Quiet, stderr, options.Dir);
+    InstallPrefixRunLock(nullptr);
     ReleaseTexts();
     return code;
 }

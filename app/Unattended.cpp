@@ -1,20 +1,26 @@
 #include "app/Unattended.h"
 
+#include <cctype>
 #include <chrono>
+#include <csignal>
 #include <exception>
 #include <filesystem>
 #include <optional>
 
 #include "app/ExitCodes.h"
+#include "app/SignalPipe.h"
 #include "dialogs/Unit_Constants.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "install/Unit_Installation.h"
+#include "installlog/Unit_Logfile.h"
+#include "installlog/Unit_Paths.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "volumes/DiskSearch.h"
 #include "volumes/Unit_DataFile.h"
+#include "volumes/VolumeDigest.h"
 
 namespace {
 
@@ -210,6 +216,16 @@ std::vector<std::string> AbsoluteFolders(const std::vector<std::string>& folders
     return absolute;
 }
 
+// Two Windows paths of one folder, compared as Windows compares names.
+bool SameFolder(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
 }  // namespace
 
 int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
@@ -249,7 +265,7 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     pars.InstallFolder = *installFolder;
     pars.ProgramFolder = *programFolder;
 
-    const std::string refused = InstallationRefusedReason();
+    const std::string refused = InstallationRefusedReason(&pars);
     if (!refused.empty()) {
         Say(out, Sentence(refused) + " Nothing was changed.");
         return ExitRefused;
@@ -268,8 +284,31 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
         return ExitVolumeMissing;
     }
 
+    // What the digest file tells already is checked before anything changes.
+    try {
+        const std::string fault = volume::EarlySetFault(*firstDisk);
+        if (!fault.empty()) {
+            Say(out, Sentence(fault) + " (in " + *firstDisk + ") Nothing was changed.");
+            return ExitVolumeMissing;
+        }
+    } catch (const std::exception& failure) {
+        Say(out, Sentence(failure.what()) + " (in " + *firstDisk + ") Nothing was changed.");
+        return ExitVolumeMissing;
+    }
+
     ConsoleView view(out, options.Terminal, options.Quiet);
     TInstallResult result;
+    // From here on a signal that ends the session stops the copying between two
+    // steps, as Cancel does, and the log is closed with what it lists.
+    SignalPipe stopSignals{SIGINT, SIGTERM, SIGHUP};
+    int stoppedBy = 0;
+    struct StopScope {
+        ~StopScope() { ExtractStopRequested = nullptr; }
+    } stopScope;
+    ExtractStopRequested = [&] {
+        if (stoppedBy == 0) stoppedBy = stopSignals.Take();
+        return stoppedBy != 0;
+    };
     try {
         const SourceScope scope(sources, *firstDisk);
         result = RunInstallation(
@@ -288,6 +327,15 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     }
 
     if (result == TInstallResult::Abandoned) {
+        if (stoppedBy != 0) {
+            Say(out, "Setup was stopped by " + SignalPipe::Name(stoppedBy) +
+                         " and ended the copying as Cancel does; the files copied so far stay in " +
+                         pars.InstallFolder +
+                         " and its Install.log lists them. No shortcuts and no uninstall entry "
+                         "were made; 'Setup --uninstall --dir \"" +
+                         pars.InstallFolder + "\"' removes what was copied.");
+            return ExitFailedPartWay;
+        }
         if (!view.DamagedText().empty()) {
             Say(out, OneLine(view.DamagedText()) + " " + volume::VolumeName(VolumeNumber) + " in " +
                          HostFolderText(VolumeFolder) + ": " + Sentence(VolumeFault) +
@@ -318,7 +366,14 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     return ExitDone;
 }
 
-int UninstallUnattended(bool quiet, std::FILE* out) {
+int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
+    // A registry that cannot be changed is named as the installation names it,
+    // before it could be mistaken for one without an installation.
+    const std::string refused = InstallationRefusedReason();
+    if (!refused.empty()) {
+        Say(out, Sentence(refused) + " Nothing was changed.");
+        return ExitRefused;
+    }
     TSetupPars pars;
     TOldVersion oldVersion;
     bool unreadable = false;
@@ -326,6 +381,26 @@ int UninstallUnattended(bool quiet, std::FILE* out) {
         Say(out, error.what());
         unreadable = true;
     });
+    // The uninstall entry is this installation's only when it names this folder.
+    bool removeEntries = true;
+    if (!dir.empty()) {
+        const std::string folder = TrimTrailingBackslash(Files().GetFullPathName(dir));
+        removeEntries =
+            !pars.PreviousInstallFound || SameFolder(pars.PreviousInstallFolder, folder);
+        try {
+            pars = TSetupPars{};
+            if (!ReadInstallationAt(folder, pars)) {
+                Say(out, "there is no installation of Lingora " + std::string(VersionText) +
+                             " in " + folder + ": it holds no " + LogFileName +
+                             " that names one. Nothing was changed.");
+                return ExitRefused;
+            }
+        } catch (const std::exception& error) {
+            Say(out, Sentence(error.what()) + " Nothing was changed.");
+            return ExitRefused;
+        }
+        oldVersion = {};
+    }
     // Version 1.0 keeps no record of this kind: its own uninstaller removes it.
     if (!pars.PreviousInstallFound && oldVersion.Found) {
         Say(out,
@@ -340,17 +415,25 @@ int UninstallUnattended(bool quiet, std::FILE* out) {
                      " is not installed in this Wine prefix. Nothing was changed.");
         return ExitRefused;
     }
-    const std::string refused = InstallationRefusedReason();
-    if (!refused.empty()) {
-        Say(out, Sentence(refused) + " Nothing was changed.");
+    if (const std::string cannot = InstallationRefusedReason(&pars, true); !cannot.empty()) {
+        Say(out, Sentence(cannot) + " Nothing was changed.");
         return ExitRefused;
     }
+    TRemovalResult removal;
     try {
-        RemoveInstallation(pars,
-                           [out](const std::string& warning) { Say(out, "warning: " + warning); });
+        removal = RemoveInstallation(
+            pars, [out](const std::string& warning) { Say(out, "warning: " + warning); },
+            removeEntries);
     } catch (const std::exception& failure) {
         Say(out, Sentence(failure.what()) + " Setup stopped part-way through the removal of " +
                      pars.PreviousInstallFolder + ".");
+        return ExitFailedPartWay;
+    }
+    if (removal.Remaining > 0) {
+        Say(out, "Lingora " + std::string(VersionText) + " could not be removed completely: " +
+                     std::to_string(removal.Remaining) + " of the files and folders that its " +
+                     LogFileName + " names remain, the first " + removal.FirstRemaining +
+                     ". They stay recorded, so that the removal can be run again.");
         return ExitFailedPartWay;
     }
     if (!quiet)

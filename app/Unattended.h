@@ -24,5 +24,6 @@ struct TUnattendedOptions {
 // The installation as the wizard's confirmation page runs it.
 int InstallUnattended(const TUnattendedOptions& options, std::FILE* out);
 
-// Removes the installation recorded in the prefix.
-int UninstallUnattended(bool quiet, std::FILE* out);
+// Removes the installation recorded in the prefix; with dir (a Windows path),
+// the one recorded by that folder's Install.log, also without an uninstall entry.
+int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir = {});

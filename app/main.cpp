@@ -5,6 +5,8 @@
 #include "wizard/Main.h"
 
 #include <QMessageBox>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -15,12 +17,14 @@
 #include "app/CommandLine.h"
 #include "app/ExitCodes.h"
 #include "app/Forms.h"
+#include "app/SignalPipe.h"
 #include "app/StartUp.h"
 #include "dialogs/Application.h"
 #include "dialogs/Unit_Constants.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
+#include "platform/host/machine/PrefixLock.h"
 #include "volumes/DiskSearch.h"
 
 int main(int argc, char** argv) {
@@ -42,6 +46,19 @@ int main(int argc, char** argv) {
                      "--accept-licence'; 'lingora-setup --help' says more.\n");
         return ExitRefused;
     }
+    if (const std::string display = UnreachableXDisplay(); !display.empty()) {
+        std::fprintf(
+            stderr,
+            "lingora-setup: the installation wizard cannot open the display %s (DISPLAY): no X "
+            "server answers there, or it does not let Setup in. Without a display, "
+            "install with 'lingora-setup --unattended --accept-licence'; 'lingora-setup --help' "
+            "says "
+            "more.\n",
+            display.c_str());
+        return ExitRefused;
+    }
+    // Caught from here on: a session that ends closes the wizard as Exit would.
+    SignalPipe sessionEnd{SIGTERM, SIGHUP};
     TApplication application(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     // The backdrop is a window too: the program ends when the wizard closes.
@@ -49,9 +66,23 @@ int main(int argc, char** argv) {
     BuildTexts();
 
     std::unique_ptr<HostMachine> machine;
+    std::unique_ptr<PrefixLock> lock;
     try {
         CheckWinePrefixVariable(std::getenv("WINEPREFIX"));
+        const std::string notOwned = PrefixOwnershipRefusal(WinePrefix::DefaultFolder());
+        if (!notOwned.empty()) {
+            const std::string text = notOwned +
+                                     ": Wine does not use a prefix that belongs to another "
+                                     "user, so Setup does not change it.";
+            std::fprintf(stderr, "lingora-setup: %s\n", text.c_str());
+            QMessageBox::critical(nullptr, ApplicationTitle, QString::fromStdString(text));
+            ReleaseTexts();
+            return ExitRefused;
+        }
         machine = HostMachine::Open(WinePrefix::DefaultFolder());
+        // Taken by the confirmation page's run, not before: two wizards may be open.
+        lock = std::make_unique<PrefixLock>(machine->Prefix().Folder());
+        InstallPrefixRunLock(lock.get());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "lingora-setup: %s\n", error.what());
         QMessageBox::critical(nullptr, ApplicationTitle,
@@ -67,10 +98,15 @@ int main(int argc, char** argv) {
         TFormsScope forms;
         QObject::connect(MainForm, &TMainForm::Closed, &application, &QApplication::quit,
                          Qt::QueuedConnection);
+        QSocketNotifier ending(sessionEnd.ReadDescriptor(), QSocketNotifier::Read);
+        QObject::connect(&ending, &QSocketNotifier::activated, [&sessionEnd] {
+            if (sessionEnd.Take() != 0) CloseForTheSession();
+        });
         MainForm->show();
         // The wizard may have closed while it was first shown (version 1.0 removal).
         if (MainForm->isVisible()) exitCode = application.exec();
     }
+    InstallPrefixRunLock(nullptr);
     exitCode = WizardExitCode(exitCode, SetupPars);
     ReleaseTexts();
     return exitCode;

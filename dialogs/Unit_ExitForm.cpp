@@ -12,7 +12,11 @@
 
 TExitForm* ExitForm = nullptr;
 
-bool ConfirmExit() { return FormInUse<TExitForm>(ExitForm)->exec() == TExitForm::ExitResult; }
+bool ExitForTheSession = false;
+
+bool ConfirmExit() {
+    return ExitForTheSession || FormInUse<TExitForm>(ExitForm)->exec() == TExitForm::ExitResult;
+}
 
 namespace {
 constexpr int ClientWidth = 345;

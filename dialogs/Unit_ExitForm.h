@@ -37,5 +37,7 @@ class TExitForm : public QDialog {
 extern TExitForm* ExitForm;
 
 // Asks the exit question (the program's ExitForm, else one made for it); true
-// when the answer is Exit.
+// when the answer is Exit. Once the session ends (ExitForTheSession), the answer
+// is Exit without a question.
 bool ConfirmExit();
+extern bool ExitForTheSession;

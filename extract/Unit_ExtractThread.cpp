@@ -63,6 +63,7 @@ std::int64_t CopiedSize = 0;
 std::string VolumeFolder;
 std::string FirstDiskFolder;
 std::function<void(const char*)> ExtractStepObserver;
+std::function<bool()> ExtractStopRequested;
 IExtractView* ExtractView = nullptr;
 const TDiskRequest* DiskRequest = nullptr;
 
@@ -548,7 +549,8 @@ void TExtractThread::Execute() {
         // One copy step and its count; false when the thread was told to stop.
         const auto copy = [&] {
             Synchronize(CopyStep, "CopyStep");
-            if (isInterruptionRequested()) return false;
+            if (isInterruptionRequested() || (ExtractStopRequested && ExtractStopRequested()))
+                return false;
             ChunkLeft -= StepCopied;
             done += StepCopied;
             CopiedSize = done;

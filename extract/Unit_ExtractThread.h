@@ -68,6 +68,11 @@ const disks::TDiskSearch& DiskSearch();
 // copy step (the steps read it for their progress).
 extern std::int64_t CopiedSize;
 
+// Asked after each copy step, besides the thread's own interruption: true when
+// the copying is to stop there as at Cancel (the unattended mode's signals).
+// Empty in the wizard.
+extern std::function<bool()> ExtractStopRequested;
+
 // Observes each step as it starts on the user-interface thread ("CopyStep",
 // "StepProgress" ...): for the tests and the benchmark; empty in Setup.
 extern std::function<void(const char* step)> ExtractStepObserver;

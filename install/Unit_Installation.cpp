@@ -1,5 +1,6 @@
 #include "install/Unit_Installation.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "installlog/Unit_Uninstall.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
+#include "platform/SystemMessages.h"
 #include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
 #include "registrynames/RegistryNames.h"
@@ -16,6 +18,7 @@
 #include "system/Unit_Settings.h"
 #include "system/Unit_Shortcuts.h"
 #include "volumes/CopyResult.h"
+#include "volumes/VolumeDigest.h"
 
 namespace {
 
@@ -71,6 +74,27 @@ void RemovePreviousWithDesktopEntries(const TSetupPars& pars, const TWarn& warn)
     Warn(warn, RemoveDesktopEntries(pars.PreviousProgramFolder, shortcutFiles));
 }
 
+IRunLock* runLock = nullptr;
+
+// The run lock for one run; Exception with the refusal when it cannot be had.
+class RunLockScope {
+  public:
+    RunLockScope() {
+        if (runLock == nullptr) return;
+        const std::string refused = runLock->Take();
+        if (!refused.empty()) throw Exception(refused);
+        taken_ = true;
+    }
+    ~RunLockScope() {
+        if (taken_) runLock->Release();
+    }
+    RunLockScope(const RunLockScope&) = delete;
+    RunLockScope& operator=(const RunLockScope&) = delete;
+
+  private:
+    bool taken_ = false;
+};
+
 // However the run ends, the desktop's databases follow the entries it changed.
 struct DesktopDatabasesUpdate {
     DesktopDatabasesUpdate() = default;
@@ -110,8 +134,14 @@ std::string ProgramsFolder() {
     return Shell().GetSpecialFolderPath(win::CSIDL_PROGRAMS).value_or("");
 }
 
+bool IsDrivePath(const std::string& path) {
+    return path.size() >= 3 &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+           path[1] == ':' && path[2] == '\\';
+}
+
 std::optional<std::string> AcceptInstallFolder(const std::string& typed) {
-    if (!ProbeFolder(typed)) return std::nullopt;
+    if (!IsDrivePath(typed) || !ProbeFolder(typed)) return std::nullopt;
     return TrimTrailingBackslash(Files().GetFullPathName(typed));
 }
 
@@ -121,13 +151,55 @@ std::optional<std::string> AcceptProgramFolder(const std::string& typed) {
     return TrimTrailingBackslash(typed);
 }
 
-std::string InstallationRefusedReason() { return Registry().ChangesRefusedReason(); }
+namespace {
+
+// Whether a file can be made in the folder (or, when it does not exist yet, in
+// its deepest existing parent, where the folder would be made): "" or why not.
+std::string FolderWriteRefusal(const std::string& folder) {
+    const TFolderSplit split = SplitExistingFolder(folder);
+    if (split.Existing.empty()) return {};  // no drive: the folder pages' check says so
+    // A name that is free: nothing of anyone's is emptied by the probe.
+    std::string probe;
+    for (int number = 0;
+         probe.empty() || Files().GetFileAttributes(probe) != win::INVALID_FILE_ATTRIBUTES;
+         ++number)
+        probe = JoinPath(split.Existing, "~Setup" + std::to_string(number) + ".tmp");
+    std::uint32_t error = 0;
+    std::unique_ptr<IFileStream> file = Files().CreateAlways(probe, error);
+    if (!file) {
+        return "The folder " + split.Existing + " cannot be written to: " + SysErrorMessage(error);
+    }
+    file.reset();
+    Files().DeleteFile(probe);
+    return {};
+}
+
+}  // namespace
+
+std::string InstallationRefusedReason(const TSetupPars* pars, bool removal) {
+    const std::string refused = Registry().ChangesRefusedReason();
+    if (!refused.empty() || pars == nullptr) return refused;
+    const std::string programs = ProgramsFolder();
+    const std::string folders[] = {
+        removal ? pars->PreviousInstallFolder : pars->InstallFolder,
+        programs.empty()
+            ? std::string()
+            : JoinPath(programs, removal ? pars->PreviousProgramFolder : pars->ProgramFolder)};
+    for (const std::string& folder : folders) {
+        if (folder.empty()) continue;
+        if (std::string refusal = FolderWriteRefusal(folder); !refusal.empty()) return refusal;
+    }
+    return {};
+}
+
+void InstallRunLock(IRunLock* lock) { runLock = lock; }
 
 TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles,
                                const TWarn& warn) {
+    const RunLockScope locked;
     // Nothing is removed or copied while the machine's registry cannot take the
     // entries that end the installation.
-    const std::string refused = InstallationRefusedReason();
+    const std::string refused = InstallationRefusedReason(&pars);
     if (!refused.empty()) throw Exception(refused);
 
     const DesktopDatabasesUpdate update;
@@ -150,10 +222,113 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
     return TInstallResult::Installed;
 }
 
-void RemoveInstallation(const TSetupPars& pars, const TWarn& warn) {
-    const std::string refused = InstallationRefusedReason();
+bool ReadInstallationAt(const std::string& folder, TSetupPars& pars) {
+    const std::string logName = JoinPath(folder, LogFileName);
+    if (!Files().FileExists(logName)) return false;
+    const TInstallLog log = ReadInstallLog(logName);
+    if (!log.HasProgramFolder) return false;
+    pars.PreviousInstallFolder = TrimTrailingBackslash(folder);
+    pars.PreviousProgramFolder = log.ProgramFolder;
+    pars.PreviousInstallFound = true;
+    return true;
+}
+
+namespace {
+
+// What the log of an installation names, as the removal takes it: the files
+// (shortcuts, program files, the log) and the folders that hold them, each
+// once, in the log's order.
+struct TLoggedPaths {
+    std::vector<std::string> Files;
+    std::vector<std::string> Folders;
+
+    void AddFolders(const std::string& base, std::string relative) {
+        for (std::size_t cut = relative.rfind('\\'); cut != std::string::npos && cut > 0;
+             cut = relative.rfind('\\')) {
+            relative.erase(cut);
+            AddFolder(JoinPath(base, relative));
+        }
+    }
+    void AddFolder(const std::string& folder) {
+        for (const std::string& known : Folders)
+            if (known == folder) return;
+        Folders.push_back(folder);
+    }
+};
+
+TLoggedPaths LoggedPaths(const TSetupPars& pars) {
+    const std::string logName = JoinPath(pars.PreviousInstallFolder, LogFileName);
+    const TInstallLog log = ReadInstallLog(logName);
+    TLoggedPaths paths;
+    const std::string programs = ProgramsFolder();
+    if (!programs.empty() && IsContainedRelativePath(pars.PreviousProgramFolder)) {
+        for (const std::string& entry : log.ProgramFolderFiles) {
+            if (!IsContainedRelativePath(entry)) continue;
+            const std::string relative = JoinPath(pars.PreviousProgramFolder, entry);
+            paths.Files.push_back(JoinPath(programs, relative));
+            paths.AddFolders(programs, relative);
+        }
+    }
+    for (const std::string& entry : log.ProgramFiles) {
+        if (!IsContainedRelativePath(entry)) continue;
+        paths.Files.push_back(JoinPath(pars.PreviousInstallFolder, entry));
+        paths.AddFolders(pars.PreviousInstallFolder, entry);
+    }
+    paths.Files.push_back(logName);
+    paths.AddFolder(pars.PreviousInstallFolder);
+    return paths;
+}
+
+// A file's bytes, or nothing when it cannot be read.
+std::optional<std::string> ReadWhole(const std::string& name) {
+    std::uint32_t error = 0;
+    const std::unique_ptr<IFileStream> file = Files().OpenRead(name, error);
+    if (!file) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(std::max<std::int64_t>(file->Size(), 0)), '\0');
+    if (file->Read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
+    return bytes;
+}
+
+void WriteWhole(const std::string& name, const std::string& bytes) {
+    std::uint32_t error = 0;
+    const std::unique_ptr<IFileStream> file = Files().CreateAlways(name, error);
+    if (file && file->Write(bytes.data(), bytes.size()) == bytes.size()) file->Flush();
+}
+
+bool EmptyFolder(const std::string& folder) {
+    for (const FindData& entry : Files().FindFiles(JoinPath(folder, "*.*")))
+        if (entry.name != "." && entry.name != "..") return false;
+    return true;
+}
+
+}  // namespace
+
+TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn, bool removeEntries) {
+    const RunLockScope locked;
+    const std::string refused = InstallationRefusedReason(&pars, true);
     if (!refused.empty()) throw Exception(refused);
+    // Read before the removal deletes the log.
+    const TLoggedPaths logged = LoggedPaths(pars);
+    const std::string logName = JoinPath(pars.PreviousInstallFolder, LogFileName);
+    const std::optional<std::string> logBytes = ReadWhole(logName);
     const DesktopDatabasesUpdate update;
     RemovePreviousWithDesktopEntries(pars, warn);
-    RemoveRegistryEntries();
+
+    TRemovalResult result;
+    const auto remains = [&result](const std::string& path) {
+        if (result.Remaining++ == 0) result.FirstRemaining = path;
+    };
+    for (const std::string& file : logged.Files)
+        if (Files().FileExists(file)) remains(file);
+    for (const std::string& folder : logged.Folders)
+        if (FolderExists(folder) && EmptyFolder(folder)) remains(folder);
+    if (result.Remaining == 0) {
+        if (removeEntries) RemoveRegistryEntries();
+        return result;
+    }
+    // What remains stays recorded, so that the removal can be run again: the log
+    // goes back where it was when its folder is still there.
+    if (logBytes && !Files().FileExists(logName) && FolderExists(pars.PreviousInstallFolder))
+        WriteWhole(logName, *logBytes);
+    return result;
 }

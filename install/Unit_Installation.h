@@ -51,9 +51,14 @@ void ReadStartState(TSetupPars& pars, TOldVersion& oldVersion,
 // The user's Programs folder; "" when the machine names none.
 std::string ProgramsFolder();
 
-// The installation folder as typed, accepted when it exists or can be created
-// with its parents (the probe removes what it made): its full path without a
-// trailing backslash. Nothing when it cannot be created.
+// True when the path starts at a drive's root ("C:\..."): the only form an
+// installation folder may have, as a relative one would be taken from wherever
+// Setup happens to run.
+bool IsDrivePath(const std::string& path);
+
+// The installation folder as typed, accepted when it is a drive path and exists
+// or can be created with its parents (the probe removes what it made): its full
+// path without a trailing backslash. Nothing when it cannot be created.
 std::optional<std::string> AcceptInstallFolder(const std::string& typed);
 
 // The Start-menu folder as typed, accepted when it stays inside the Programs
@@ -62,8 +67,24 @@ std::optional<std::string> AcceptInstallFolder(const std::string& typed);
 std::optional<std::string> AcceptProgramFolder(const std::string& typed);
 
 // Why the installation may not start (Wine running on the prefix, a damaged
-// registry file); "" when it may.
-std::string InstallationRefusedReason();
+// registry file, one that cannot be replaced); "" when it may. With pars, also
+// whether the folders that the run writes can be written: the installation
+// folder and the Start-menu folder (for a run), or the earlier installation's
+// (for a removal), each probed with a file made and deleted again in it or in
+// its deepest existing parent.
+std::string InstallationRefusedReason(const TSetupPars* pars = nullptr, bool removal = false);
+
+// The lock that keeps a second Setup off the prefix while one runs, installed by
+// the program: Take gives "" when the run may go on, else the sentence that
+// refuses it; each Take is matched by a Release. Without one (tests) runs are
+// not locked.
+class IRunLock {
+  public:
+    virtual ~IRunLock() = default;
+    virtual std::string Take() = 0;
+    virtual void Release() = 0;
+};
+void InstallRunLock(IRunLock* lock);
 
 // Copies the files with the log open in the installation folder; returns
 // CopyDone when every file was copied, anything else when the copying was
@@ -75,7 +96,8 @@ enum class TInstallResult { Installed, Abandoned };
 // Receives what went wrong without failing the run (the Linux desktop's entries).
 using TWarn = std::function<void(const std::string& warning)>;
 
-// The installation run, in this order: nothing at all while the registry refuses
+// The installation run, holding the run lock throughout (refused with an
+// Exception when another Setup holds it), in this order: nothing at all while the registry refuses
 // changes (Exception with the reason); the removal of the earlier installation
 // with its desktop entries; the installation folder; the log; the copying; then,
 // when every file was copied, the shortcuts, the log's end, the registry entries
@@ -85,7 +107,22 @@ using TWarn = std::function<void(const std::string& warning)>;
 TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles,
                                const TWarn& warn);
 
+// The installation recorded by the Install.log in folder, as the removal takes
+// it, whether or not an uninstall entry names it: true, with the previous
+// folders of pars filled in, when that log names a Start-menu folder.
+bool ReadInstallationAt(const std::string& folder, TSetupPars& pars);
+
+// What a removal left of what the log names: files that still exist, and folders
+// that still exist though nothing is in them. Files the user added stay by
+// design, and so do the folders that hold them.
+struct TRemovalResult {
+    int Remaining = 0;
+    std::string FirstRemaining;  // the first of them in the log's order
+};
+
 // Removes the installation recorded in pars (PreviousInstallFound): the same
-// removal as before a new copy, with the desktop entries, then the uninstall
-// entry and the file type.
-void RemoveInstallation(const TSetupPars& pars, const TWarn& warn);
+// removal as before a new copy, with the desktop entries; then checks what is
+// left, and only when nothing is (and removeEntries) removes the uninstall entry
+// and the file type, so that a removal that could not finish can be run again.
+TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn,
+                                  bool removeEntries = true);

@@ -62,6 +62,9 @@ class IFileSystem {
     virtual std::unique_ptr<IFileStream> OpenRead(const std::string& path,
                                                   std::uint32_t& error) = 0;
     // Creates a file for reading and writing; an existing one is emptied. Null on failure.
+    // Creating a file or a folder keeps to Windows' rules for names: a path longer
+    // than Windows takes gives ERROR_FILENAME_EXCED_RANGE, a name ending in a dot
+    // or a space or naming a device (CON, NUL, COM1, LPT1.txt ...) ERROR_INVALID_NAME.
     virtual std::unique_ptr<IFileStream> CreateAlways(const std::string& path,
                                                       std::uint32_t& error) = 0;
     // Copies count bytes from the current position of one stream to the other, with

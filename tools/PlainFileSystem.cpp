@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -15,7 +16,9 @@ namespace fs = std::filesystem;
 namespace {
 
 std::unique_ptr<IFileStream> Open(const std::string& path, int flags, std::uint32_t& error) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    // O_NONBLOCK: a FIFO must not block the open before it is seen for what it
+    // is. Nothing is truncated before the file is known to be a regular one.
+    const int fd = ::open(path.c_str(), (flags & ~O_TRUNC) | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0) {
         // A missing file in a missing folder is a missing path, as Setup says it.
         const int failure = errno;
@@ -25,10 +28,15 @@ std::unique_ptr<IFileStream> Open(const std::string& path, int flags, std::uint3
         return nullptr;
     }
     auto stream = std::make_unique<HostFileStream>(fd);
-    // Only regular files: a folder or a device is no volume and no target.
+    // Only regular files: a folder, a FIFO or a device is no volume and no target.
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         error = win::ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    if ((flags & O_TRUNC) != 0 && info.st_size > 0 && ::ftruncate(fd, 0) != 0) {
+        error = WinErrorFromErrno(errno);
         return nullptr;
     }
     error = 0;

@@ -11,6 +11,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
+#include "volumes/DiskSearch.h"
 #include "volumes/VolumeFormat.h"
 
 namespace volume {
@@ -193,6 +194,35 @@ std::string VolumeMismatch(const SetDigests& set, int number, const StreamDigest
                std::to_string(entry->size);
     if (volume.digest != entry->digest)
         return "its digest is " + volume.digest + ", not " + entry->digest;
+    return {};
+}
+
+std::string EarlySetFault(const std::string& folder) {
+    const std::optional<SetDigests> set =
+        ReadDigestFile(disks::FileInFolder(folder, kDigestFileName));
+    if (!set || set->volumes.empty()) return {};
+    const std::string first = VolumeName(1);
+    std::uint32_t error = 0;
+    const std::unique_ptr<IFileStream> file =
+        Files().OpenRead(disks::FileInFolder(folder, first), error);
+    if (!file) return {};  // the copying names a volume it cannot open
+    const std::int64_t size = file->Size();
+    const std::string damaged =
+        "The data volume " + first + " is damaged or belongs to another set: ";
+    if (size != set->volumes.front().size)
+        return damaged + VolumeMismatch(*set, 1, StreamDigest{{}, size});
+    unsigned char bytes[kTotalSize] = {};
+    if (file->Read(bytes, sizeof bytes) != sizeof bytes) return {};  // the copying says so
+    const std::int64_t total = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+        static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24);
+    std::int64_t room = -kTotalSize;
+    for (const VolumeDigest& volume : set->volumes) room += volume.size - kNextVolumeByteSize;
+    if (total > room)
+        return damaged + "its total of " + std::to_string(total) + " bytes is more than the " +
+               std::to_string(set->volumes.size()) + " volume" +
+               (set->volumes.size() == 1 ? "" : "s") + " listed in " + kDigestFileName +
+               " can hold (" + std::to_string(std::max<std::int64_t>(room, 0)) + " bytes)";
     return {};
 }
 

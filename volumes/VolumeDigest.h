@@ -91,6 +91,13 @@ std::optional<StreamDigest> DigestOf(IFileStream& stream, const StopRequested& s
 // "it is not part of the set"), or an empty string when it matches.
 std::string VolumeMismatch(const SetDigests& set, int number, const StreamDigest& volume);
 
+// What the digest file in the current directory already tells before anything
+// is copied from the first disk's folder (a host path): "" when there is none or the set agrees
+// with it, else why the set cannot be right: the first volume's size is not the one listed, or the
+// total at its start is more than the listed volumes can hold (their data parts, less the total
+// itself). EDamagedDigestFile for a digest file that cannot be read.
+std::string EarlySetFault(const std::string& folder);
+
 // 128 random bits from the system's random source, as 32 hex digits.
 std::string NewSetIdentity();
 

@@ -43,6 +43,7 @@
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "volumes/CopyResult.h"
+#include "volumes/VolumeDigest.h"
 #include "wizard/Unit_JpegImage.h"
 #include "wizard/Unit_ProgramGroups.h"
 
@@ -539,6 +540,9 @@ void TMainForm::InstallConfirmed() {
         close();
         return;
     }
+    // A set that its digest file already shows to be wrong is not begun.
+    const std::string wrongSet = volume::EarlySetFault(FirstDiskFolder);
+    if (!wrongSet.empty()) throw EDamagedVolume(wrongSet);
     bool abandoned = false;
     bool copyingBegan = false;
     std::vector<std::string> warnings;

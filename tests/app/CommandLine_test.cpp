@@ -1,9 +1,12 @@
 // The program itself, started as a process with no display at all: its
 // options, help, exit codes, and an installation and removal from end to end.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -78,6 +81,46 @@ TEST_F(CommandLineTest, WithoutADisplayTheWizardPointsToTheUnattendedMode) {
     EXPECT_FALSE(fs::exists(Prefix()));
 }
 
+// DISPLAY names a display where no X server answers: the same advice, naming
+// it, instead of Qt's abort.
+TEST_F(CommandLineTest, AnUnreachableDisplayIsNamedNotAborted) {
+    QProcessEnvironment display;
+    display.insert("DISPLAY", ":1987");
+    ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X1987")) << "a display :1987 exists here";
+    const Outcome outcome = Setup({}, "", display);
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("cannot open the display :1987"), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find("--unattended"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix()));
+}
+
+// A session that ends (SIGTERM, SIGHUP) closes the wizard as the exit question's
+// Exit does, instead of killing it (here on its welcome page).
+TEST_F(CommandLineTest, TheWizardClosesAsExitWhenTheSessionEnds) {
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        fs::remove_all(Prefix());
+        QProcessEnvironment environment;
+        environment.insert("PATH", qEnvironmentVariable("PATH"));
+        environment.insert("HOME", QString::fromStdString(temp_.Path().string()));
+        environment.insert("WINEPREFIX", QString::fromStdString(Prefix().string()));
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        QProcess wizard;
+        wizard.setProcessEnvironment(environment);
+        wizard.start(SETUP_PATH, {});
+        ASSERT_TRUE(wizard.waitForStarted(10000));
+        // The prefix is laid down once the signals are caught, just before the window.
+        for (int i = 0; i < 500 && !fs::exists(Prefix() / "system.reg"); ++i) QThread::msleep(10);
+        ASSERT_TRUE(fs::exists(Prefix() / "system.reg"))
+            << wizard.readAllStandardError().toStdString();
+        QThread::msleep(300);
+        ::kill(static_cast<pid_t>(wizard.processId()), signal);
+        ASSERT_TRUE(wizard.waitForFinished(10000))
+            << "the wizard stays open after signal " << signal;
+        EXPECT_EQ(wizard.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(wizard.exitCode(), 0) << wizard.readAllStandardError().toStdString();
+    }
+}
+
 TEST_F(CommandLineTest, HelpVersionLicenceAndUsageErrors) {
     Outcome outcome = Setup({"--help"});
     EXPECT_EQ(outcome.code, 0);
@@ -93,7 +136,9 @@ TEST_F(CommandLineTest, HelpVersionLicenceAndUsageErrors) {
     for (const QStringList& wrong :
          {QStringList{"--bogus"}, QStringList{"--unattended", "--uninstall"},
           QStringList{"--dir", "C:\\x"}, QStringList{"--unattended", "extra"},
-          QStringList{"--unattended", "--dir"}}) {
+          QStringList{"--unattended", "--dir"},
+          QStringList{"--unattended", "--accept-licence", "--dir", "Lingora"},
+          QStringList{"--unattended", "--accept-licence", "--dir", "\\Lingora"}}) {
         outcome = Setup(wrong);
         EXPECT_EQ(outcome.code, 2) << wrong.join(' ').toStdString() << ": " << outcome.err;
         EXPECT_NE(outcome.err.find("lingora-setup --help"), std::string::npos) << outcome.err;
@@ -255,6 +300,53 @@ TEST_F(CommandLineTest, WineServerWithAnotherTemporaryFolderIsSeen) {
     EXPECT_FALSE(fs::exists(Prefix() / "drive_c" / "Other"));
     EXPECT_EQ(TempFolder::ReadFile(installed / "Install.log"), log);
     EXPECT_TRUE(TempFolder::ReadFile(Prefix() / "system.reg") == system);
+}
+
+// While another process holds the prefix's lock, installing and removing are refused before any
+// change and name that process; once it has ended they go through.
+TEST_F(CommandLineTest, ASecondSetupOnThePrefixIsRefused) {
+    ASSERT_EQ(Setup({"--unattended", "--accept-licence"}).code, 0);
+    const std::string log = TempFolder::ReadFile(Installed() / "Install.log");
+    // A process of its own that takes the lock as Setup takes it: flock(2) on
+    // the folder, held until it is killed.
+    QProcess holder;
+    holder.start("perl", {"-MFcntl=:flock", "-e",
+                          "$| = 1; open(my $f, '<', $ARGV[0]) "
+                          "or die; flock($f, LOCK_EX) or die; print \"held\\n\"; sleep 60",
+                          QString::fromStdString(Prefix().string())});
+    if (!holder.waitForStarted(10000)) GTEST_SKIP() << "perl cannot be started here";
+    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    ASSERT_EQ(holder.readLine().toStdString(), "held\n");
+    const std::string busy =
+        "lingora-setup: another Setup is installing into or removing from this Wine prefix "
+        "(process " +
+        std::to_string(holder.processId()) + "). Nothing was changed.\n";
+    Outcome outcome = Setup({"--unattended", "--accept-licence", "--dir", "C:\\Second"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_EQ(outcome.err, busy);
+    outcome = Setup({"--uninstall"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_EQ(outcome.err, busy);
+    EXPECT_FALSE(fs::exists(Prefix() / "drive_c" / "Second"));
+    EXPECT_EQ(TempFolder::ReadFile(Installed() / "Install.log"), log);
+    holder.kill();
+    holder.waitForFinished();
+    outcome = Setup({"--uninstall"});
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+}
+
+// Wine's rule: a prefix that belongs to another user is refused, also for root.
+TEST_F(CommandLineTest, APrefixOfAnotherUserIsRefusedInWinesWords) {
+    fs::create_directories(Prefix());
+    if (::chown(Prefix().c_str(), ::getuid() + 4242, ::getgid()) != 0)
+        GTEST_SKIP() << "the prefix cannot be given to another user here (not root)";
+    const Outcome outcome = Setup({"--unattended", "--accept-licence"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("'" + Prefix().string() + "' is not owned by you"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_NE(outcome.err.find("Nothing was changed."), std::string::npos) << outcome.err;
+    EXPECT_TRUE(fs::is_empty(Prefix()));
 }
 
 TEST_F(CommandLineTest, RemovalFromAFolderWithoutAPrefixLaysNoneDown) {

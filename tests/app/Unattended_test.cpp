@@ -4,9 +4,13 @@
 #include "app/Unattended.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -15,6 +19,7 @@
 
 #include "app/ExitCodes.h"
 #include "dialogs/Unit_Constants.h"
+#include "extract/Unit_ExtractThread.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
 #include "platform/host/machine/HostDesktop.h"
@@ -174,6 +179,34 @@ TEST_F(UnattendedTest, ChoicesAreCheckedAsTheFolderPagesCheckThem) {
             .empty());
 }
 
+// What Windows cannot hold is refused as the folder pages refuse it, before
+// anything is made: long paths, names ending in a dot or a space, device
+// names, a relative folder (the wizard's rule; the command line refuses it as
+// a usage error).
+TEST_F(UnattendedTest, NamesThatWindowsCannotHoldAreRefused) {
+    const auto before = Tree(prefix_.Folder() / "drive_c");
+    const std::vector<std::string> dirs = {"C:\\" + std::string(260, 'L'),
+                                           "C:\\Deep\\" + std::string(240, 'L'),
+                                           "C:\\Lingora.",
+                                           "C:\\Lingora ",
+                                           "C:\\CON\\Lingora",
+                                           "C:\\Program Files\\NUL",
+                                           "C:\\Program Files\\lpt1.txt",
+                                           "Lingora"};
+    for (const std::string& dir : dirs) {
+        options_.Dir = dir;
+        EXPECT_EQ(Install(), ExitRefused) << dir << ": " << messages_;
+        EXPECT_TRUE(Says("could not be created") && Says("(installation folder: " + dir + ")"))
+            << messages_;
+    }
+    options_.Dir = Folder;
+    options_.Group = std::string(304, 'G');
+    options_.GroupGiven = true;
+    EXPECT_EQ(Install(), ExitRefused) << messages_;
+    EXPECT_TRUE(Says("could not be created") && Says("(Start-menu folder: GGG")) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), before);
+}
+
 TEST_F(UnattendedTest, RefusalsChangeNothing) {
     options_.AcceptLicence = false;
     EXPECT_EQ(Install(), ExitRefused);
@@ -306,6 +339,59 @@ TEST_F(UnattendedTest, ADamagedVolumeEndsAsAMissingOneWithTheDiskPromptsWords) {
     EXPECT_EQ(log.find("Words\\Keuken.wdl"), std::string::npos) << log;
 }
 
+// With a digest file, a first volume of the wrong size and a total that the
+// listed volumes cannot hold are refused before the folder or the log exist.
+TEST_F(UnattendedTest, TheDigestFileIsUsedBeforeAnyChange) {
+    testset::WriteDigestFile(volumes_.Path(), testset::kSetIdentity);
+    const fs::path first = volumes_.Path() / "Setup.d01";
+    const std::string bytes = TempFolder::ReadFile(first);
+    const auto tree = Tree(prefix_.Folder() / "drive_c");
+    std::ofstream(first, std::ios::binary | std::ios::trunc);  // empty
+    EXPECT_EQ(Install(), ExitVolumeMissing) << messages_;
+    EXPECT_TRUE(Says("Setup.d01 is damaged or belongs to another set: it holds 0 bytes, not " +
+                     std::to_string(bytes.size())))
+        << messages_;
+    EXPECT_TRUE(Says("Nothing was changed.")) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), tree);
+
+    std::string wrongTotal = bytes;
+    wrongTotal.replace(0, 4, testset::Int32(2147483647));
+    std::ofstream(first, std::ios::binary | std::ios::trunc) << wrongTotal;
+    EXPECT_EQ(Install(), ExitVolumeMissing) << messages_;
+    EXPECT_TRUE(Says("its total of 2147483647 bytes is more than the")) << messages_;
+    EXPECT_TRUE(Says("Nothing was changed.")) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), tree);
+
+    std::ofstream(first, std::ios::binary | std::ios::trunc) << bytes;
+    EXPECT_EQ(Install(), ExitDone) << messages_;
+}
+
+// A real signal during the copying (raised by the process itself at its third
+// copy step) stops it after that step, as Cancel does: exit code 1, the log
+// closed with the files copied, the message saying what remains.
+TEST_F(UnattendedTest, SignalsStopTheCopyingBetweenSteps) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        int steps = 0;
+        ExtractStepObserver = [&steps, signal](const char* step) {
+            if (std::string(step) == "CopyStep" && ++steps == 3) std::raise(signal);
+        };
+        const int code = Install();
+        ExtractStepObserver = nullptr;
+        EXPECT_EQ(code, ExitFailedPartWay) << messages_;
+        EXPECT_TRUE(Says("stopped by SIG") && Says("Install.log lists them")) << messages_;
+        const std::string log = prefix_.ReadFile(std::string(Folder) + "\\Install.log");
+        EXPECT_NE(log.find("Lingora.exe\r\n"), std::string::npos) << log;
+        EXPECT_EQ(log.find("Keuken.wdl"), std::string::npos) << log;
+        TRegistry registry;
+        registry.SetRootKey(RootKey::LocalMachine);
+        EXPECT_FALSE(registry.KeyExists(regnames::UninstallKey));
+    }
+    // The signals are the default ones again afterwards.
+    struct sigaction now {};
+    ASSERT_EQ(::sigaction(SIGTERM, nullptr, &now), 0);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);
+}
+
 TEST_F(UnattendedTest, FailuresPartWaySayWhatRemains) {
     const std::string system = TempFolder::ReadFile(prefix_.Folder() / "system.reg");
     const std::string user = TempFolder::ReadFile(prefix_.Folder() / "user.reg");
@@ -351,6 +437,79 @@ TEST_F(UnattendedTest, RemovalLeavesThePrefixAsBeforeTheInstallation) {
 
     EXPECT_EQ(Uninstall(), ExitRefused);
     EXPECT_TRUE(Says("is not installed")) << messages_;
+}
+
+// A removal that cannot remove says what remains and keeps it recorded, so that
+// it can be run again; --dir removes what an interrupted first installation left.
+TEST_F(UnattendedTest, RemovalChecksWhatItRemoved) {
+    const auto treeBefore = Tree(prefix_.Folder() / "drive_c");
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    {
+        DenyingFileSystem denying(prefix_.Machine().Files(), std::string(Folder) + "\\Words");
+        Platform platform = CurrentPlatform();
+        platform.files = &denying;
+        ScopedPlatform installed(platform);
+        EXPECT_EQ(Uninstall(), ExitFailedPartWay) << messages_;
+    }
+    EXPECT_TRUE(
+        Says("could not be removed completely: 2 of the files and folders that its "
+             "Install.log names remain, the first C:\\Program Files\\Lingora\\Words\\"
+             "Keuken.wdl."))
+        << messages_;
+    EXPECT_TRUE(Installed("Install.log"));
+    EXPECT_EQ(Uninstall(), ExitDone) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), treeBefore);
+
+    // Interrupted before its entries: no uninstall entry, only the log.
+    fs::remove(volumes_.Path() / "Setup.d02");
+    EXPECT_EQ(Install(), ExitVolumeMissing) << messages_;
+    EXPECT_EQ(Uninstall(), ExitRefused);
+    EXPECT_TRUE(Says("is not installed")) << messages_;
+    EXPECT_EQ(Run([](std::FILE* out) { return UninstallUnattended(false, out, "C:\\Nowhere"); }),
+              ExitRefused);
+    EXPECT_TRUE(Says("no Install.log")) << messages_;
+    EXPECT_EQ(Run([](std::FILE* out) { return UninstallUnattended(false, out, Folder); }), ExitDone)
+        << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), treeBefore);
+
+    // A damaged registry: the removal names it as the installation does.
+    std::ofstream(prefix_.Folder() / "system.reg", std::ios::binary) << "not a registry file\n";
+    EXPECT_EQ(Install(), ExitRefused);
+    const std::string installSays = messages_.substr(messages_.rfind("lingora-setup: "));
+    EXPECT_EQ(Uninstall(), ExitRefused);
+    EXPECT_EQ(messages_, installSays);
+}
+
+// Everything is checked before anything changes: on a read-only mount of drive
+// C: (a real one; as root only) neither the installation nor the removal
+// starts, and the same goes for registry files that root may not replace.
+TEST_F(UnattendedTest, APrefixThatCannotBeWrittenIsRefusedBeforeAnyChange) {
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    const fs::path driveC = prefix_.Folder() / "drive_c";
+    if (::mount(driveC.c_str(), driveC.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "no bind mount here: " << std::strerror(errno);
+    struct Unmount {
+        fs::path folder;
+        ~Unmount() { ::umount2(folder.c_str(), MNT_DETACH); }
+    } unmount{driveC};
+    ASSERT_EQ(::mount(nullptr, driveC.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr),
+              0)
+        << std::strerror(errno);
+    const auto tree = Tree(driveC);
+    const std::string system = TempFolder::ReadFile(prefix_.Folder() / "system.reg");
+    EXPECT_EQ(Install(), ExitRefused) << messages_;
+    EXPECT_TRUE(Says("cannot be written to") && Says("Nothing was changed.")) << messages_;
+    EXPECT_EQ(Uninstall(), ExitRefused) << messages_;
+    EXPECT_TRUE(Says("cannot be written to") && Says("Nothing was changed.")) << messages_;
+    EXPECT_EQ(Tree(driveC), tree);
+    EXPECT_TRUE(TempFolder::ReadFile(prefix_.Folder() / "system.reg") == system);
+    ::umount2(driveC.c_str(), MNT_DETACH);
+
+    ASSERT_EQ(::chmod((prefix_.Folder() / "system.reg").c_str(), 0444), 0);
+    EXPECT_EQ(Uninstall(), ExitRefused) << messages_;
+    EXPECT_TRUE(Says("system.reg\" cannot be written") && Says("Nothing was changed."))
+        << messages_;
+    EXPECT_TRUE(Installed("Lingora.exe"));
 }
 
 TEST_F(UnattendedTest, DesktopEntriesComeAndGoWithTheInstallation) {

@@ -217,6 +217,30 @@ TEST_P(FileSystemContract, FoldersAreMadeAndRemovedOneByOne) {
     EXPECT_FALSE(fs::exists(DriveC() / "A" / "B" / "C"));
 }
 
+// What Windows refuses to create is refused here too, with Windows' errors.
+TEST_P(FileSystemContract, CreationKeepsToWindowsNameRules) {
+    std::uint32_t error = 0;
+    const std::string folder247 = "C:\\" + std::string(244, 'F');
+    EXPECT_TRUE(Files().CreateDirectory(folder247));
+    EXPECT_FALSE(Files().CreateDirectory(folder247 + "X"));
+    const std::string file259 = folder247 + "\\" + std::string(259 - 248, 'f');
+    EXPECT_NE(Files().CreateAlways(file259, error), nullptr) << error;
+    EXPECT_EQ(Files().CreateAlways(file259 + "x", error), nullptr);
+    EXPECT_EQ(error, win::ERROR_FILENAME_EXCED_RANGE);
+    for (const std::string name :
+         {"A.", "A ", "CON", "con.txt", "Nul", "COM1", "lpt9.log", "AUX .x"}) {
+        EXPECT_FALSE(Files().CreateDirectory("C:\\" + name)) << name;
+        EXPECT_FALSE(Files().MakeSureDirectoryPathExists("C:\\" + name + "\\x")) << name;
+        EXPECT_EQ(Files().CreateAlways("C:\\" + name, error), nullptr) << name;
+        EXPECT_EQ(error, win::ERROR_INVALID_NAME) << name;
+    }
+    // Names that only look like them are fine.
+    for (const std::string name : {"COM0", "CONSOLE", "LPT10", ".profile", "A.b"})
+        EXPECT_NE(Files().CreateAlways("C:\\" + name, error), nullptr) << name << ": " << error;
+    EXPECT_FALSE(fs::exists(DriveC() / "A."));
+    EXPECT_FALSE(fs::exists(DriveC() / "con.txt"));
+}
+
 TEST_P(FileSystemContract, FindFilesListsFoldersAndFindsNames) {
     MustCreate("C:\\List\\One.lnk", "1");
     MustCreate("C:\\List\\two.txt", "2");

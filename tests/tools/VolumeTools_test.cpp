@@ -1,6 +1,7 @@
 // The volume-set tool: what it builds is read back by Setup's own copy, its
 // bytes are those of the format, and its check finds what the copy would.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QProcess>
 #include <fstream>
@@ -264,6 +265,23 @@ TEST_F(VolumeToolsTest, CheckAndListThroughTheCommandLine) {
     EXPECT_EQ(Run({"check", QString::fromStdString((temp_.Path() / "none").string())}), 1);
     EXPECT_EQ(Run({"build", "only-one"}), 2);
     EXPECT_EQ(Run({"build", "a", "b", "--volume-size", "huge"}), 2);
+}
+
+// A volume that is a FIFO is refused at once, not waited on.
+TEST_F(VolumeToolsTest, CheckRefusesAVolumeThatIsNoFileAtOnce) {
+    Add("A.bin", Pattern(3000, 6));
+    ASSERT_EQ(Build(1500).volumes, 3);
+    fs::remove(volumes_ / "Setup.d02");
+    ASSERT_EQ(::mkfifo((volumes_ / "Setup.d02").c_str(), 0644), 0);
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(SETUPVOL_PATH, {"check", QString::fromStdString(volumes_.string())});
+    const bool ended = tool.waitForFinished(10000);
+    if (!ended) tool.kill();
+    ASSERT_TRUE(ended) << "setupvol check waits on a FIFO";
+    const std::string output = tool.readAll().toStdString();
+    EXPECT_EQ(tool.exitCode(), 1) << output;
+    EXPECT_NE(output.find("Setup.d02"), std::string::npos) << output;
 }
 
 TEST_F(VolumeToolsTest, DigestFileIsTheSetsOwnAndCheckNamesTheFirstDamagedVolume) {

@@ -315,6 +315,20 @@ TEST_F(PagesTest, FolderThatCannotBeCreatedKeepsThePage) {
     EXPECT_FALSE(fs::exists(Host("C:\\Locked") / "Sub"));
 }
 
+// A relative folder, or one Windows cannot hold, is refused with the usual message.
+TEST_F(PagesTest, RelativeAndUnholdableFoldersAreRefused) {
+    GoToInstallFolderPage();
+    for (const char* typed : {"Lingora", "Program Files\\Lingora", "C:\\Lingora.", "C:\\AUX"}) {
+        Form().InstallDirEdit->setText(typed);
+        ModalAnswer error(AcceptMessageBox);
+        Click(Form().NextButton);
+        EXPECT_TRUE(error.Answered()) << typed;
+        EXPECT_EQ(error.Text(),
+                  "The folder you have filled in, could not be created.  Choose another folder.");
+        EXPECT_EQ(SetupPars.Page, TWizardPage::InstallFolder) << typed;
+    }
+}
+
 TEST_F(PagesTest, StartMenuFolderOutsideTheProgramsFolderIsRefused) {
     GoToInstallFolderPage();
     Click(Form().NextButton);

@@ -1,6 +1,8 @@
 // The installation run from the confirmation page: removal of an earlier
 // installation, the log, the copying, shortcuts and registry entries, and what
 // an aborted copy or a failing step leaves.
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
@@ -10,8 +12,10 @@
 
 #include "dialogs/Unit_ExitForm.h"
 #include "extract/Unit_ExtractForm.h"
+#include "install/Unit_Installation.h"
 #include "platform/Exceptions.h"
 #include "platform/TRegistry.h"
+#include "platform/host/machine/PrefixLock.h"
 #include "tests/wizard/WizardTestSupport.h"
 #include "volumes/VolumeFormat.h"
 #include "wizard/Main.h"
@@ -274,6 +278,39 @@ TEST_F(RunTest, RegistryThatCannotBeChangedStopsBeforeAnythingIsCopied) {
     EXPECT_FALSE(fs::exists(prefix_.Folder() / "drive_c" / "Program Files" / "Lingora"));
     EXPECT_EQ(ExtractPars.LogFile, nullptr);
     EXPECT_FALSE(SetupPars.FailedPartWay);  // nothing was changed
+}
+
+// The confirmation page asks for the prefix's lock: while another Setup holds
+// it, the run shows the same text and nothing is made; afterwards it runs and
+// gives the lock back.
+TEST_F(RunTest, ASecondSetupOnThePrefixStopsBeforeAnythingIsCopied) {
+    WriteVolume("Lingora.exe", "hello", 5, '\0');
+    struct RunLock : IRunLock {
+        explicit RunLock(const fs::path& folder) : lock(folder) {}
+        std::string Take() override { return lock.Take(); }
+        void Release() override { lock.Release(); }
+        PrefixLock lock;
+    } mine(prefix_.Folder());
+    PrefixLock other(prefix_.Folder());
+    ASSERT_EQ(other.Take(), "");
+    InstallRunLock(&mine);
+    struct Uninstall {
+        ~Uninstall() { InstallRunLock(nullptr); }
+    } uninstall;
+    StartAndConfirm();
+    try {
+        MainForm->NextButtonClick();
+        ADD_FAILURE() << "the second Setup was not refused";
+    } catch (const Exception& error) {
+        EXPECT_EQ(std::string(error.what()), PrefixLock::BusyText(::getpid()));
+    }
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Confirmation);
+    EXPECT_FALSE(fs::exists(prefix_.Folder() / "drive_c" / "Program Files" / "Lingora"));
+
+    other.Release();
+    MainForm->NextButtonClick();
+    EXPECT_EQ(SetupPars.Page, TWizardPage::Finished);
+    EXPECT_FALSE(mine.lock.Held());
 }
 
 TEST_F(RunTest, LogThatCannotBeCreatedLeavesNothingOpen) {

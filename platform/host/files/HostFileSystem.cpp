@@ -253,6 +253,12 @@ std::unique_ptr<IFileStream> HostFileSystem::CreateAlways(const std::string& pat
     }
     bool leftRoot = false;
     const std::string full = FullPath(path, &leftRoot);
+    // Nothing is made that Windows would refuse to make, and so Wine's
+    // programs could not open.
+    if (const std::uint32_t refused = CreatableNameError(full, false)) {
+        error = refused;
+        return nullptr;
+    }
     if (!leftRoot) {
         const int created = CreateInKeptFolder(full, error);
         if (created >= 0) return std::make_unique<HostFileStream>(created);
@@ -377,6 +383,7 @@ bool HostFileSystem::DeleteFile(const std::string& path) {
 }
 
 bool HostFileSystem::CreateDirectory(const std::string& path) {
+    if (path.empty() || CreatableNameError(FullPath(path, nullptr), true) != 0) return false;
     const HostLocation location = Locate(path);
     if (location.error != 0 || location.exists || !location.folderExists) return false;
     if (::mkdir(location.host.c_str(), 0777) != 0) return false;

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/CodePage.h"
+#include "platform/WinTypes.h"
 
 namespace {
 
@@ -138,6 +139,36 @@ bool IsValidWindowsName(const std::string& name) {
         }
     }
     return true;
+}
+
+namespace {
+
+// A device's name, which Windows gives the device in every folder: the part
+// before the first dot, trailing spaces cut.
+bool IsDeviceName(const std::string& name) {
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (char& c : base) c = FoldCase(c);
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+}  // namespace
+
+std::uint32_t CreatableNameError(const std::string& fullPath, bool folder) {
+    constexpr std::size_t kMaxPath = 260;        // with the terminating null
+    constexpr std::size_t kMaxFolderPath = 248;  // MAX_PATH less an 8.3 name
+    if (fullPath.size() + 1 > (folder ? kMaxFolderPath : kMaxPath))
+        return win::ERROR_FILENAME_EXCED_RANGE;
+    const auto split = SplitFullPath(fullPath);
+    if (!split) return 0;
+    for (const std::string& name : split->names) {
+        if (name.empty()) continue;
+        if (name.back() == '.' || name.back() == ' ' || IsDeviceName(name))
+            return win::ERROR_INVALID_NAME;
+    }
+    return 0;
 }
 
 char FoldCase(char c) {

@@ -3,6 +3,7 @@
 // code page. Pure string work; nothing here touches the machine.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +27,14 @@ std::optional<SplitPath> SplitFullPath(const std::string& fullPath);
 // True when the name may be stored as one component of a Windows path: not
 // empty, no control characters and none of < > : " / \ | ? *.
 bool IsValidWindowsName(const std::string& name);
+
+// Whether Windows lets a file (folder false) or a folder (true) of this full
+// path be created: 0, ERROR_FILENAME_EXCED_RANGE for a path longer than
+// Windows takes (MAX_PATH, 260 with its terminating null, for a file; 248, room
+// for an 8.3 name less, for a folder), or ERROR_INVALID_NAME for a name that
+// ends in a dot or a space or is a device's (CON, PRN, AUX, NUL, COM1-COM9,
+// LPT1-LPT9, with or without an extension).
+std::uint32_t CreatableNameError(const std::string& fullPath, bool folder);
 
 // Case folding of Windows-1252 bytes, as Windows compares file names.
 char FoldCase(char c);

@@ -350,8 +350,7 @@ std::uint32_t HostRegistry::CheckWritable() {
 std::string HostRegistry::LastErrorText() const { return state_->lastError; }
 
 std::string HostRegistry::ChangesRefusedReason() {
-    // A read-only file is left to the writes themselves, which report the value.
-    const std::uint32_t result = CheckWritable();
-    if (result == win::ERROR_LOCK_VIOLATION || result == win::ERROR_BADKEY) return LastErrorText();
+    // Also a file that cannot be replaced: the installation's last step writes it.
+    if (CheckWritable() != win::ERROR_SUCCESS) return LastErrorText();
     return {};
 }

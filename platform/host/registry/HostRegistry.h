@@ -26,7 +26,7 @@ class HostRegistry : public IRegistry {
     std::uint32_t DeleteValue(Key key, const std::string& name) override;
     std::uint32_t QueryInfoKey(Key key, std::uint32_t& subKeys, std::uint32_t& values) override;
     std::uint32_t DeleteKey(RootKey root, const std::string& path) override;
-    // Wine running on the prefix, or a registry file that cannot be read.
+    // Wine running on the prefix, or a registry file that cannot be read or replaced.
     std::string ChangesRefusedReason() override;
 
     // Whether changes could be written now, without writing anything: no

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/WinTypes.h"
@@ -46,7 +48,19 @@ int ReadRegistryFile(const std::filesystem::path& file, std::string& content) {
     return 0;
 }
 
-int CheckReplaceable(const std::filesystem::path& file) {
+std::filesystem::path WrittenFile(std::filesystem::path file) {
+    // Followed link by link, as the system follows them (at most 40).
+    std::error_code error;
+    for (int links = 0; links < 40 && std::filesystem::is_symlink(file, error); ++links) {
+        const std::filesystem::path target = std::filesystem::read_symlink(file, error);
+        if (error) break;
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    return file;
+}
+
+int CheckReplaceable(const std::filesystem::path& linkOrFile) {
+    const std::filesystem::path file = WrittenFile(linkOrFile);
     struct stat st {};
     if (::stat(file.c_str(), &st) == 0) {
         // A read-only file stays read-only, also for a user whom the folder
@@ -58,15 +72,24 @@ int CheckReplaceable(const std::filesystem::path& file) {
     }
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
     if (::access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+    // A real new copy, as the replacement makes it: what the permissions do not
+    // tell (a read-only mount, a full disk of inodes) shows here. Named as the
+    // copies are, so that a probe cut short is cleaned up with them.
+    std::string probe = file.string() + ".new-XXXXXX";
+    FileDescriptor fd(::mkostemp(probe.data(), O_CLOEXEC));
+    if (!fd.IsOpen()) return errno;
+    ::unlink(probe.c_str());
     return 0;
 }
 
 int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& content) {
     if (const int error = CheckReplaceable(file)) return error;
-    return posix::ReplaceFile(file, content);  // its new copies: see RemoveUnfinishedCopies
+    // its new copies: see RemoveUnfinishedCopies
+    return posix::ReplaceFile(WrittenFile(file), content);
 }
 
-void RemoveUnfinishedCopies(const std::filesystem::path& file) {
+void RemoveUnfinishedCopies(const std::filesystem::path& linkOrFile) {
+    const std::filesystem::path file = WrittenFile(linkOrFile);
     const std::string prefix = file.filename().string() + ".new-";
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
     std::error_code error;

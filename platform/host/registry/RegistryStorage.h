@@ -21,8 +21,14 @@ RegistryFileStamp StampOf(const std::filesystem::path& file);
 // The whole file; returns 0 or the errno of the failure.
 int ReadRegistryFile(const std::filesystem::path& file, std::string& content);
 
-// Writes content to a new file beside `file`, flushes it to the disk and renames
-// it over `file` (keeping its permissions and owner). A file without any write
+// The file that a write of `file` replaces: the target of a symlink (of a
+// chain of them), as Wine writes through a linked registry file and keeps the
+// link; `file` itself otherwise.
+std::filesystem::path WrittenFile(std::filesystem::path file);
+
+// Writes content to a new file beside `file` (beside its target when it is a
+// symlink: the link stays), flushes it to the disk and renames it over that
+// (keeping its permissions and owner). A file without any write
 // permission is refused (EACCES) rather than replaced. Returns 0 or the errno;
 // on failure `file` is as it was.
 int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& content);
@@ -32,7 +38,9 @@ int ReplaceRegistryFile(const std::filesystem::path& file, const std::string& co
 void RemoveUnfinishedCopies(const std::filesystem::path& file);
 
 // Whether ReplaceRegistryFile would be allowed to replace `file` (0 or EACCES);
-// a missing file may be created when its folder exists (else ENOENT).
+// a missing file may be created when its folder exists (else ENOENT). A new
+// copy is made and removed again beside it, so that a read-only mount (EROFS)
+// and other refusals that permissions do not show are found too.
 int CheckReplaceable(const std::filesystem::path& file);
 
 // The Windows error code for an errno of the functions above.

@@ -270,6 +270,31 @@ TEST_F(HostRegistryTest, ReadOnlyFileIsNotReplaced) {
     EXPECT_EQ(files, 1);
 }
 
+// A linked registry file is written through to its target, in the target's
+// folder, as Wine writes it; the link stays a link.
+TEST_F(HostRegistryTest, ALinkedFileIsWrittenThroughItsLink) {
+    temp_.WriteFile("elsewhere/hives/system.reg", kWin64Machine);
+    std::filesystem::create_directory(temp_.Path() / "prefix");
+    std::filesystem::create_symlink("../elsewhere/hives/system.reg",
+                                    temp_.Path() / "prefix" / "system.reg");
+    HostRegistry registry(temp_.Path() / "prefix");
+    ASSERT_EQ(registry.CheckWritable(), 0u) << registry.LastErrorText();
+    ASSERT_EQ(Write(registry, RootKey::LocalMachine, kUninstall, "DisplayName", "Lingora"), 0u);
+    EXPECT_TRUE(std::filesystem::is_symlink(temp_.Path() / "prefix" / "system.reg"));
+    EXPECT_NE(Read("elsewhere/hives/system.reg").find("\"DisplayName\"=\"Lingora\""),
+              std::string::npos);
+    EXPECT_EQ(Query(registry, RootKey::LocalMachine, kUninstall, "DisplayName"),
+              std::string("Lingora\0", 8));
+    // The new copy was made beside the target, and none is left anywhere.
+    for (const char* folder : {"prefix", "elsewhere/hives"}) {
+        int entries = 0;
+        for ([[maybe_unused]] const auto& entry :
+             std::filesystem::directory_iterator(temp_.Path() / folder))
+            ++entries;
+        EXPECT_EQ(entries, 1) << folder;
+    }
+}
+
 TEST_F(HostRegistryTest, UnreadableFileIsNeverRewritten) {
     const std::string broken = Header("win32") + "\n[Software\\\\Open 1796740083\n\"x\"=\"1\"\n";
     temp_.WriteFile("system.reg", broken);
