@@ -72,8 +72,12 @@ class PrefixRunLock : public IRunLock {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> WizardSources(int argc, char** argv) {
+namespace {
+
+// The folders of the --source options; `others` counts the other arguments.
+std::vector<std::string> SourceOptions(int argc, char** argv, int& others) {
     std::vector<std::string> folders;
+    others = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--source" && i + 1 < argc)
@@ -81,21 +85,23 @@ std::optional<std::vector<std::string>> WizardSources(int argc, char** argv) {
         else if (argument.rfind("--source=", 0) == 0)
             folders.push_back(argument.substr(9));
         else
-            return std::nullopt;
+            ++others;
     }
     return folders;
 }
 
-std::vector<std::string> SourceArguments(int argc, char** argv) {
-    std::vector<std::string> folders;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--source" && i + 1 < argc)
-            folders.push_back(argv[++i]);
-        else if (argument.rfind("--source=", 0) == 0)
-            folders.push_back(argument.substr(9));
-    }
+}  // namespace
+
+std::optional<std::vector<std::string>> WizardSources(int argc, char** argv) {
+    int others = 0;
+    std::vector<std::string> folders = SourceOptions(argc, argv, others);
+    if (others > 0) return std::nullopt;
     return folders;
+}
+
+std::vector<std::string> SourceArguments(int argc, char** argv) {
+    int others = 0;
+    return SourceOptions(argc, argv, others);
 }
 
 std::vector<std::string> StartSources(const std::vector<std::string>& given) {
