@@ -224,7 +224,7 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     if (parser.isSet(source) && !parser.isSet(unattended) && modes == 1)
         return Usage("--source goes with --unattended, or alone for the wizard");
     if (!parser.isSet(unattended)) {
-        for (const auto& option : {accept, dir, group, restart, keep, noDesktop})
+        for (const auto& option : {accept, group, restart, keep, noDesktop})
             if (parser.isSet(option))
                 return Usage("--" + option.names().front() + " goes with --unattended");
         if (parser.isSet(dir) && !parser.isSet(uninstall))
@@ -322,10 +322,18 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
         ReleaseTexts();
         return ExitUsage;
     }
-    const ScopedPlatform platform(machine->GetPlatform());
-    const int code = parser.isSet(unattended)
-                         ? InstallUnattended(options, stderr)
-                         : UninstallUnattended(options.Quiet, stderr, options.Dir);
+    int code = ExitDone;
+    {
+        const ScopedPlatform platform(machine->GetPlatform());
+        code = parser.isSet(unattended) ? InstallUnattended(options, stderr)
+                                        : UninstallUnattended(options.Quiet, stderr, options.Dir);
+    }
+    // A run that was refused leaves no prefix of its own behind.
+    if (!MachineChangesBegan()) {
+        machine->RemoveLaidDownPrefix();
+        std::error_code ignored;
+        if (!madeFolder.empty()) std::filesystem::remove(madeFolder, ignored);  // only if empty
+    }
     InstallPrefixRunLock(nullptr);
     ReleaseTexts();
     return code;

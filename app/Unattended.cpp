@@ -296,6 +296,21 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
         return ExitVolumeMissing;
     }
 
+    // The set's longest name against the installation folder, before the
+    // earlier installation is touched.
+    try {
+        pars.LongestStoredName = volume::LongestStoredName(*firstDisk);
+    } catch (const std::exception& failure) {
+        Say(out, Sentence(failure.what()) + " (in " + *firstDisk + ") Nothing was changed.");
+        return ExitVolumeMissing;
+    }
+    if (const std::string limit =
+            InstallFolderLimitRefusal(pars.InstallFolder, pars.LongestStoredName);
+        !limit.empty()) {
+        Say(out, limit + " Nothing was changed.");
+        return ExitRefused;
+    }
+
     ConsoleView view(out, options.Terminal, options.Quiet);
     TInstallResult result;
     // From here on a signal that ends the session stops the copying between two
@@ -357,6 +372,11 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
         return ExitFailedPartWay;
     }
 
+    if (result == TInstallResult::ShortcutsMissing) {
+        Say(out, "Lingora " + std::string(VersionText) + " is installed in " + pars.InstallFolder +
+                     ", but not all of its shortcuts (see above).");
+        return ExitFailedPartWay;
+    }
     if (!options.Quiet)
         Say(out, "Lingora " + std::string(VersionText) + " is installed in " + pars.InstallFolder +
                      ", with its shortcuts in the Start menu's folder \"" + pars.ProgramFolder +
@@ -420,6 +440,17 @@ int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
         return ExitRefused;
     }
     TRemovalResult removal;
+    // A signal that ends the session stops the removal between two entries; the
+    // log and the uninstall entry stay, so that a second run finishes the job.
+    SignalPipe stopSignals{SIGINT, SIGTERM, SIGHUP};
+    int stoppedBy = 0;
+    struct StopScope {
+        ~StopScope() { RemovalStopRequested = nullptr; }
+    } stopScope;
+    RemovalStopRequested = [&] {
+        if (stoppedBy == 0) stoppedBy = stopSignals.Take();
+        return stoppedBy != 0;
+    };
     try {
         removal = RemoveInstallation(
             pars, [out](const std::string& warning) { Say(out, "warning: " + warning); },
@@ -429,11 +460,29 @@ int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
                      pars.PreviousInstallFolder + ".");
         return ExitFailedPartWay;
     }
+    const std::string remains =
+        removal.Remaining == 0
+            ? std::string()
+            : std::to_string(removal.Remaining) + " of the files and folders that its " +
+                  LogFileName + " names remain, the first " + removal.FirstRemaining +
+                  (removal.NotOurs == 0
+                       ? std::string()
+                       : "; " + std::to_string(removal.NotOurs) +
+                             " of them lie behind a link or outside the installation's "
+                             "folders, which Setup never follows, the first " +
+                             removal.FirstNotOurs) +
+                  ". ";
+    if (removal.Stopped) {
+        Say(out, "Setup was stopped by " + SignalPipe::Name(stoppedBy) +
+                     " during the removal of Lingora " + VersionText + " from " +
+                     pars.PreviousInstallFolder + ". " + remains + "Its " + LogFileName +
+                     " and uninstall entry stay, so that 'lingora-setup --uninstall' can "
+                     "finish the removal.");
+        return ExitFailedPartWay;
+    }
     if (removal.Remaining > 0) {
         Say(out, "Lingora " + std::string(VersionText) + " could not be removed completely: " +
-                     std::to_string(removal.Remaining) + " of the files and folders that its " +
-                     LogFileName + " names remain, the first " + removal.FirstRemaining +
-                     ". They stay recorded, so that the removal can be run again.");
+                     remains + "They stay recorded, so that the removal can be run again.");
         return ExitFailedPartWay;
     }
     if (!quiet)

@@ -106,6 +106,9 @@ int main(int argc, char** argv) {
         // The wizard may have closed while it was first shown (version 1.0 removal).
         if (MainForm->isVisible()) exitCode = application.exec();
     }
+    // Exit before any run leaves the machine as it was: a prefix laid down for
+    // the wizard goes again.
+    if (!MachineChangesBegan()) machine->RemoveLaidDownPrefix();
     InstallPrefixRunLock(nullptr);
     exitCode = WizardExitCode(exitCode, SetupPars);
     ReleaseTexts();

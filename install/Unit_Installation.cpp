@@ -62,7 +62,8 @@ void Warn(const TWarn& warn, const std::string& warning) {
 
 // The earlier installation with its desktop entries, which are found from the
 // shortcut names of its log: the log is read before the removal deletes it.
-void RemovePreviousWithDesktopEntries(const TSetupPars& pars, const TWarn& warn) {
+TRemovalOutcome RemovePreviousWithDesktopEntries(const TSetupPars& pars, const TWarn& warn,
+                                                 bool keepLogUnlessComplete) {
     std::vector<std::string> shortcutFiles;
     try {
         shortcutFiles =
@@ -70,11 +71,15 @@ void RemovePreviousWithDesktopEntries(const TSetupPars& pars, const TWarn& warn)
     } catch (const std::exception&) {
         // The removal reports an unreadable log itself.
     }
-    RemovePreviousInstallation(pars.PreviousInstallFolder, pars.PreviousProgramFolder);
-    Warn(warn, RemoveDesktopEntries(pars.PreviousProgramFolder, shortcutFiles));
+    const TRemovalOutcome outcome = RemovePreviousInstallation(
+        pars.PreviousInstallFolder, pars.PreviousProgramFolder, keepLogUnlessComplete);
+    if (!outcome.Stopped)
+        Warn(warn, RemoveDesktopEntries(pars.PreviousProgramFolder, shortcutFiles));
+    return outcome;
 }
 
 IRunLock* runLock = nullptr;
+bool changesBegan = false;
 
 // The run lock for one run; Exception with the refusal when it cannot be had.
 class RunLockScope {
@@ -140,6 +145,42 @@ bool IsDrivePath(const std::string& path) {
            path[1] == ':' && path[2] == '\\';
 }
 
+namespace {
+
+// Windows' MAX_PATH: 259 characters and the terminating null.
+constexpr std::size_t kMostPathLength = 259;
+
+}  // namespace
+
+std::string InstallFolderLimitRefusal(const std::string& folder, int longestName) {
+    const std::string full = TrimTrailingBackslash(Files().GetFullPathName(folder));
+    if (full.size() <= 3 && IsDrivePath(full))
+        return "The installation folder " + full +
+               " is the root of a drive; Lingora is installed into a folder of its own.";
+    const std::size_t longest = std::max<std::size_t>(
+        std::string(LogFileName).size(), static_cast<std::size_t>(std::max(longestName, 0)));
+    const std::size_t length = full.size() + 1 + longest;
+    if (length <= kMostPathLength) return {};
+    return "The installation folder " + full + " is too long: with Lingora's longest file name (" +
+           std::to_string(longest) + " characters) a path in it would have " +
+           std::to_string(length) + " characters, more than the " +
+           std::to_string(kMostPathLength) + " that Windows allows. Choose a shorter folder.";
+}
+
+std::string ProgramFolderLimitRefusal(const std::string& programFolder) {
+    std::size_t longest = 0;
+    for (const ShortcutRow& row : ShortcutRows())
+        longest = std::max(longest, std::string(row.file).size());
+    const std::string folder = JoinPath(ProgramsFolder(), programFolder);
+    const std::size_t length = folder.size() + 1 + longest;
+    if (length <= kMostPathLength) return {};
+    return "The Start-menu folder \"" + programFolder +
+           "\" is too long: with the longest shortcut's name (" + std::to_string(longest) +
+           " characters) its path " + folder + " would have " + std::to_string(length) +
+           " characters, more than the " + std::to_string(kMostPathLength) +
+           " that Windows allows. Choose a shorter name.";
+}
+
 std::optional<std::string> AcceptInstallFolder(const std::string& typed) {
     if (!IsDrivePath(typed) || !ProbeFolder(typed)) return std::nullopt;
     return TrimTrailingBackslash(Files().GetFullPathName(typed));
@@ -179,6 +220,14 @@ std::string FolderWriteRefusal(const std::string& folder) {
 std::string InstallationRefusedReason(const TSetupPars* pars, bool removal) {
     const std::string refused = Registry().ChangesRefusedReason();
     if (!refused.empty() || pars == nullptr) return refused;
+    if (!removal) {
+        if (std::string limit = InstallFolderLimitRefusal(pars->InstallFolder,
+                                                          pars->LongestStoredName);
+            !limit.empty())
+            return limit;
+        if (std::string limit = ProgramFolderLimitRefusal(pars->ProgramFolder); !limit.empty())
+            return limit;
+    }
     const std::string programs = ProgramsFolder();
     const std::string folders[] = {
         removal ? pars->PreviousInstallFolder : pars->InstallFolder,
@@ -202,8 +251,16 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
     const std::string refused = InstallationRefusedReason(&pars);
     if (!refused.empty()) throw Exception(refused);
 
+    changesBegan = true;
     const DesktopDatabasesUpdate update;
-    if (pars.PreviousInstallFound) RemovePreviousWithDesktopEntries(pars, warn);
+    if (pars.PreviousInstallFound) {
+        const TRemovalOutcome removed = RemovePreviousWithDesktopEntries(pars, warn, false);
+        if (removed.NotOurs > 0)
+            warn(std::to_string(removed.NotOurs) +
+                 " of the files that the earlier installation's log names lie behind a link or "
+                 "outside its folders and were left alone, the first " +
+                 removed.FirstNotOurs);
+    }
     // A folder that cannot be made is reported by the log's creation just below,
     // with the system's reason.
     [[maybe_unused]] const bool folderMade =
@@ -214,13 +271,22 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
         log->Close();
         return TInstallResult::Abandoned;
     }
-    CreateShortcuts(pars.InstallFolder, pars.ProgramFolder, *log);
+    const std::vector<std::string> missing =
+        CreateShortcuts(pars.InstallFolder, pars.ProgramFolder, *log);
     log->Close();
     log.reset();
     WriteRegistryEntries(pars.InstallFolder);
-    Warn(warn, CreateDesktopEntries(pars.InstallFolder, pars.ProgramFolder));
-    return TInstallResult::Installed;
+    Warn(warn, CreateDesktopEntries(pars.InstallFolder, pars.ProgramFolder, missing));
+    if (missing.empty()) return TInstallResult::Installed;
+    std::string names;
+    for (const std::string& name : missing) names += (names.empty() ? "\"" : ", \"") + name + "\"";
+    warn("The shortcut" + std::string(missing.size() == 1 ? " " : "s ") + names +
+         " could not be made in the Start-menu folder " + JoinPath(ProgramsFolder(), pars.ProgramFolder) +
+         "; Lingora is installed without " + (missing.size() == 1 ? "it." : "them."));
+    return TInstallResult::ShortcutsMissing;
 }
+
+bool MachineChangesBegan() { return changesBegan; }
 
 bool ReadInstallationAt(const std::string& folder, TSetupPars& pars) {
     const std::string logName = JoinPath(folder, LogFileName);
@@ -233,102 +299,14 @@ bool ReadInstallationAt(const std::string& folder, TSetupPars& pars) {
     return true;
 }
 
-namespace {
-
-// What the log of an installation names, as the removal takes it: the files
-// (shortcuts, program files, the log) and the folders that hold them, each
-// once, in the log's order.
-struct TLoggedPaths {
-    std::vector<std::string> Files;
-    std::vector<std::string> Folders;
-
-    void AddFolders(const std::string& base, std::string relative) {
-        for (std::size_t cut = relative.rfind('\\'); cut != std::string::npos && cut > 0;
-             cut = relative.rfind('\\')) {
-            relative.erase(cut);
-            AddFolder(JoinPath(base, relative));
-        }
-    }
-    void AddFolder(const std::string& folder) {
-        for (const std::string& known : Folders)
-            if (known == folder) return;
-        Folders.push_back(folder);
-    }
-};
-
-TLoggedPaths LoggedPaths(const TSetupPars& pars) {
-    const std::string logName = JoinPath(pars.PreviousInstallFolder, LogFileName);
-    const TInstallLog log = ReadInstallLog(logName);
-    TLoggedPaths paths;
-    const std::string programs = ProgramsFolder();
-    if (!programs.empty() && IsContainedRelativePath(pars.PreviousProgramFolder)) {
-        for (const std::string& entry : log.ProgramFolderFiles) {
-            if (!IsContainedRelativePath(entry)) continue;
-            const std::string relative = JoinPath(pars.PreviousProgramFolder, entry);
-            paths.Files.push_back(JoinPath(programs, relative));
-            paths.AddFolders(programs, relative);
-        }
-    }
-    for (const std::string& entry : log.ProgramFiles) {
-        if (!IsContainedRelativePath(entry)) continue;
-        paths.Files.push_back(JoinPath(pars.PreviousInstallFolder, entry));
-        paths.AddFolders(pars.PreviousInstallFolder, entry);
-    }
-    paths.Files.push_back(logName);
-    paths.AddFolder(pars.PreviousInstallFolder);
-    return paths;
-}
-
-// A file's bytes, or nothing when it cannot be read.
-std::optional<std::string> ReadWhole(const std::string& name) {
-    std::uint32_t error = 0;
-    const std::unique_ptr<IFileStream> file = Files().OpenRead(name, error);
-    if (!file) return std::nullopt;
-    std::string bytes(static_cast<std::size_t>(std::max<std::int64_t>(file->Size(), 0)), '\0');
-    if (file->Read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
-    return bytes;
-}
-
-void WriteWhole(const std::string& name, const std::string& bytes) {
-    std::uint32_t error = 0;
-    const std::unique_ptr<IFileStream> file = Files().CreateAlways(name, error);
-    if (file && file->Write(bytes.data(), bytes.size()) == bytes.size()) file->Flush();
-}
-
-bool EmptyFolder(const std::string& folder) {
-    for (const FindData& entry : Files().FindFiles(JoinPath(folder, "*.*")))
-        if (entry.name != "." && entry.name != "..") return false;
-    return true;
-}
-
-}  // namespace
-
 TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn, bool removeEntries) {
     const RunLockScope locked;
     const std::string refused = InstallationRefusedReason(&pars, true);
     if (!refused.empty()) throw Exception(refused);
-    // Read before the removal deletes the log.
-    const TLoggedPaths logged = LoggedPaths(pars);
-    const std::string logName = JoinPath(pars.PreviousInstallFolder, LogFileName);
-    const std::optional<std::string> logBytes = ReadWhole(logName);
+    changesBegan = true;
     const DesktopDatabasesUpdate update;
-    RemovePreviousWithDesktopEntries(pars, warn);
-
-    TRemovalResult result;
-    const auto remains = [&result](const std::string& path) {
-        if (result.Remaining++ == 0) result.FirstRemaining = path;
-    };
-    for (const std::string& file : logged.Files)
-        if (Files().FileExists(file)) remains(file);
-    for (const std::string& folder : logged.Folders)
-        if (FolderExists(folder) && EmptyFolder(folder)) remains(folder);
-    if (result.Remaining == 0) {
-        if (removeEntries) RemoveRegistryEntries();
-        return result;
-    }
-    // What remains stays recorded, so that the removal can be run again: the log
-    // goes back where it was when its folder is still there.
-    if (logBytes && !Files().FileExists(logName) && FolderExists(pars.PreviousInstallFolder))
-        WriteWhole(logName, *logBytes);
+    const TRemovalResult result = RemovePreviousWithDesktopEntries(pars, warn, true);
+    // The entries go last, after everything they name.
+    if (result.Remaining == 0 && !result.Stopped && removeEntries) RemoveRegistryEntries();
     return result;
 }

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "installlog/Unit_Uninstall.h"
+
 class TLogFile;
 
 // The pages in their order.
@@ -32,6 +34,7 @@ struct TSetupPars {
     bool PreviousInstallFound = false;  // its Install.log named a Start-menu folder
     bool NoExitConfirmation = false;    // closing the wizard asks nothing
     bool FailedPartWay = false;  // the last run failed after it had begun changing the machine
+    int LongestStoredName = 0;   // of the set to be copied (volume::LongestStoredName); 0 unknown
 };
 
 // An installed version 1.0, found at start.
@@ -61,6 +64,14 @@ bool IsDrivePath(const std::string& path);
 // path without a trailing backslash. Nothing when it cannot be created.
 std::optional<std::string> AcceptInstallFolder(const std::string& typed);
 
+// Why an installation folder cannot hold the set's files, whose longest stored
+// name has longestName characters (0: unknown, the log's own name counts), or
+// a drive root: the message naming the limit, "" when it can.
+std::string InstallFolderLimitRefusal(const std::string& folder, int longestName);
+// Why the Start-menu folder (below the Programs folder) cannot hold the
+// longest shortcut's name: the message naming the limit, "" when it can.
+std::string ProgramFolderLimitRefusal(const std::string& programFolder);
+
 // The Start-menu folder as typed, accepted when it stays inside the Programs
 // folder (the removal would skip it otherwise) and can be created there: the
 // name without a trailing backslash. Nothing otherwise.
@@ -68,6 +79,7 @@ std::optional<std::string> AcceptProgramFolder(const std::string& typed);
 
 // Why the installation may not start (Wine running on the prefix, a damaged
 // registry file, one that cannot be replaced); "" when it may. With pars, also
+// the folders' limits (for a run), and
 // whether the folders that the run writes can be written: the installation
 // folder and the Start-menu folder (for a run), or the earlier installation's
 // (for a removal), each probed with a file made and deleted again in it or in
@@ -91,7 +103,9 @@ void InstallRunLock(IRunLock* lock);
 // abandoned.
 using TCopyFiles = std::function<int(TLogFile& log, const std::string& installFolder)>;
 
-enum class TInstallResult { Installed, Abandoned };
+// ShortcutsMissing: everything is installed but some shortcuts, which could
+// not be saved; the warning names them.
+enum class TInstallResult { Installed, ShortcutsMissing, Abandoned };
 
 // Receives what went wrong without failing the run (the Linux desktop's entries).
 using TWarn = std::function<void(const std::string& warning)>;
@@ -107,22 +121,27 @@ using TWarn = std::function<void(const std::string& warning)>;
 TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles,
                                const TWarn& warn);
 
+// Whether a run (installation or removal) of this process has passed its
+// checks and begun to change the machine: a program that ends with it false
+// changed nothing.
+bool MachineChangesBegan();
+
 // The installation recorded by the Install.log in folder, as the removal takes
 // it, whether or not an uninstall entry names it: true, with the previous
 // folders of pars filled in, when that log names a Start-menu folder.
 bool ReadInstallationAt(const std::string& folder, TSetupPars& pars);
 
-// What a removal left of what the log names: files that still exist, and folders
-// that still exist though nothing is in them. Files the user added stay by
+// What a removal left of what the log names: files that are still there
+// (also those behind a link, which are not Setup's to remove), and folders
+// that are still there though nothing is in them. Files the user added stay by
 // design, and so do the folders that hold them.
-struct TRemovalResult {
-    int Remaining = 0;
-    std::string FirstRemaining;  // the first of them in the log's order
-};
+using TRemovalResult = TRemovalOutcome;
 
 // Removes the installation recorded in pars (PreviousInstallFound): the same
-// removal as before a new copy, with the desktop entries; then checks what is
-// left, and only when nothing is (and removeEntries) removes the uninstall entry
-// and the file type, so that a removal that could not finish can be run again.
+// removal as before a new copy, with the desktop entries, stopping between
+// entries when RemovalStopRequested says so. Only when nothing remains are the
+// log, then (with removeEntries) the uninstall entry and the file type removed,
+// after everything they name, so that a removal that could not finish can be
+// run again.
 TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn,
                                   bool removeEntries = true);

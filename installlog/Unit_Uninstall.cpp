@@ -1,5 +1,10 @@
 #include "installlog/Unit_Uninstall.h"
 
+#include <algorithm>
+#include <cctype>
+#include <unordered_set>
+#include <vector>
+
 #include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
 #include "platform/Platform.h"
@@ -26,15 +31,68 @@ bool IsParentComponent(const std::string& component) {
     return dots >= 2;
 }
 
-// Removes the folders of a relative path from the innermost outwards, each only
-// if it is empty: "A\B\x.lnk" removes base\A\B, then base\A.
-void RemoveEnclosingFolders(const std::string& base, std::string relative) {
-    for (std::size_t cut = relative.rfind('\\'); cut != std::string::npos && cut > 0;
-         cut = relative.rfind('\\')) {
+// The folders of a relative path, innermost first: "A\\B\\x.lnk" gives "A\\B",
+// then "A".
+std::vector<std::string> EnclosingFolders(std::string relative) {
+    std::vector<std::string> folders;
+    for (std::size_t cut = relative.find_last_of("\\/"); cut != std::string::npos && cut > 0;
+         cut = relative.find_last_of("\\/")) {
         relative.erase(cut);
-        Files().RemoveDirectory(JoinPath(base, relative));
+        folders.push_back(relative);
     }
+    return folders;
 }
+
+std::size_t Depth(const std::string& relative) {
+    return static_cast<std::size_t>(std::count_if(relative.begin(), relative.end(), IsSeparator));
+}
+
+// One removal's walk over the log: what it removes and what it leaves.
+class Removal {
+  public:
+    explicit Removal(std::string base) : base_(std::move(base)) {}
+
+    // The entry removed as a file; its folders are noted for the folder pass.
+    void File(const std::string& relative, TRemovalOutcome& outcome) {
+        const RemoveOutcome done = Files().RemoveBelow(base_, relative, false);
+        if (done == RemoveOutcome::NotOurs || done == RemoveOutcome::Failed)
+            Remains(relative, done == RemoveOutcome::NotOurs, outcome);
+        if (done == RemoveOutcome::NotOurs) return;  // its folders are not walked either
+        for (const std::string& folder : EnclosingFolders(relative)) {
+            std::string key;
+            for (const char c : folder)
+                key += IsSeparator(c) ? '\\'
+                                      : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            if (!known_.insert(key).second) break;  // and so are the ones above it
+            folders_.push_back(folder);
+        }
+    }
+
+    // The folders noted, deepest first, each removed when it is empty.
+    void Folders(TRemovalOutcome& outcome) {
+        std::stable_sort(folders_.begin(), folders_.end(),
+                         [](const std::string& a, const std::string& b) {
+                             return Depth(a) > Depth(b);
+                         });
+        for (const std::string& folder : folders_)
+            if (Files().RemoveBelow(base_, folder, true) == RemoveOutcome::Failed)
+                Remains(folder, false, outcome);
+    }
+
+    // Counts an entry that stays, and names the first.
+    void Remains(const std::string& relative, bool notOurs, TRemovalOutcome& outcome) const {
+        const std::string path = JoinPath(base_, relative);
+        if (outcome.Remaining++ == 0) outcome.FirstRemaining = path;
+        if (notOurs && outcome.NotOurs++ == 0) outcome.FirstNotOurs = path;
+    }
+
+    const std::string& Base() const { return base_; }
+
+  private:
+    std::string base_;
+    std::vector<std::string> folders_;
+    std::unordered_set<std::string> known_;
+};
 
 }  // namespace
 
@@ -66,8 +124,11 @@ void DeleteDefaultValueAndKeyIfEmpty(TRegistry& registry, const std::string& key
     DeleteKeyIfEmpty(registry, key);
 }
 
-void RemovePreviousInstallation(const std::string& oldInstallFolder,
-                                const std::string& oldStartMenuFolder) {
+std::function<bool()> RemovalStopRequested;
+
+TRemovalOutcome RemovePreviousInstallation(const std::string& oldInstallFolder,
+                                           const std::string& oldStartMenuFolder,
+                                           bool keepLogUnlessComplete) {
     {
         TRegistry registry;
         registry.SetRootKey(RootKey::LocalMachine);
@@ -88,22 +149,50 @@ void RemovePreviousInstallation(const std::string& oldInstallFolder,
     const std::string logName = JoinPath(oldInstallFolder, LogFileName);
     const TInstallLog log = ReadInstallLog(logName);
 
+    TRemovalOutcome outcome;
+    // The shortcuts are walked from the Programs folder, through the Start-menu
+    // folder's own names, so that a link in its place is not followed either;
+    // one that leaves the Programs folder leaves every shortcut where it is.
+    Removal menu(programsFolder);
+    Removal programs(oldInstallFolder);
+    struct Entry {
+        Removal* removal;
+        std::string relative;
+        bool contained;  // stays below its folder as written
+    };
+    std::vector<Entry> entries;
     // Without the Programs folder the shortcut paths would be taken from the
     // current folder, so the shortcuts are left where they are.
-    if (!programsFolder.empty() && IsContainedRelativePath(oldStartMenuFolder)) {
-        for (const std::string& entry : log.ProgramFolderFiles) {
-            if (!IsContainedRelativePath(entry)) continue;
-            const std::string relative = JoinPath(oldStartMenuFolder, entry);
-            Files().DeleteFile(JoinPath(programsFolder, relative));
-            RemoveEnclosingFolders(programsFolder, relative);
-        }
-    }
-    for (const std::string& entry : log.ProgramFiles) {
-        if (!IsContainedRelativePath(entry)) continue;
-        Files().DeleteFile(JoinPath(oldInstallFolder, entry));
-        RemoveEnclosingFolders(oldInstallFolder, entry);
-    }
+    if (!programsFolder.empty())
+        for (const std::string& entry : log.ProgramFolderFiles)
+            entries.push_back({&menu, JoinPath(oldStartMenuFolder, entry),
+                               IsContainedRelativePath(entry) &&
+                                   IsContainedRelativePath(oldStartMenuFolder)});
+    for (const std::string& entry : log.ProgramFiles)
+        entries.push_back({&programs, entry, IsContainedRelativePath(entry)});
 
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (RemovalStopRequested && RemovalStopRequested()) {
+            outcome.Stopped = true;
+            // What was not reached and is there stays, counted as it stands.
+            for (std::size_t j = i; j < entries.size(); ++j) {
+                const std::string path = JoinPath(entries[j].removal->Base(), entries[j].relative);
+                if (entries[j].contained &&
+                    Files().GetFileAttributes(path) != win::INVALID_FILE_ATTRIBUTES)
+                    entries[j].removal->Remains(entries[j].relative, false, outcome);
+            }
+            return outcome;
+        }
+        if (entries[i].contained)
+            entries[i].removal->File(entries[i].relative, outcome);
+        else
+            entries[i].removal->Remains(entries[i].relative, true, outcome);
+    }
+    menu.Folders(outcome);
+    programs.Folders(outcome);
+
+    if (keepLogUnlessComplete && outcome.Remaining > 0) return outcome;
     Files().DeleteFile(logName);
     Files().RemoveDirectory(oldInstallFolder);
+    return outcome;
 }

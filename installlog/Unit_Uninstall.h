@@ -3,6 +3,7 @@
 // the old "Install.log" lists.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class TRegistry;
@@ -19,22 +20,40 @@ void DeleteDefaultValueAndKeyIfEmpty(TRegistry& registry, const std::string& key
 // Slashes count as separators, as Windows takes them.
 bool IsContainedRelativePath(const std::string& path);
 
+// What a removal left of what the log names.
+struct TRemovalOutcome {
+    int Remaining = 0;           // logged files, and emptied folders, still there
+    std::string FirstRemaining;  // the first of them in the log's order (a full path)
+    int NotOurs = 0;             // of them, those behind a link or outside their folder
+    std::string FirstNotOurs;
+    bool Stopped = false;  // RemovalStopRequested ended it between two entries
+};
+
+// Asked before each entry of the log is removed; true stops the removal there,
+// leaving the log and the entries not reached. Unset, a removal runs to its end.
+extern std::function<bool()> RemovalStopRequested;
+
 // Removes the earlier installation whose log is JoinPath(oldInstallFolder,
 // "Install.log") and whose shortcuts lie in JoinPath(Programs folder,
 // oldStartMenuFolder):
 //   1. HKLM "Software\Tarnwick\Lingora\1.0" if it is empty;
 //   2. the old verb keys "Openen" and "Open" of HKCR "Lingora.Wordlist\Shell"
 //      (their command's default value, then each key if empty);
-//   3. every shortcut of the "{program folder files}" section, then its folders
-//      up to the first level of the Start-menu folder, each if empty;
-//   4. every file of the "{program files}" section, then its folders if empty;
-//   5. the log itself, then the old installation folder if empty.
-// Failed deletions are ignored. Nothing outside the old installation folder and
-// the Programs folder is touched: entries that would leave them are skipped,
-// and so is the whole shortcut pass when the Start-menu folder would leave the
-// Programs folder or the Programs folder is unknown.
+//   3. every shortcut of the "{program folder files}" section;
+//   4. every file of the "{program files}" section;
+//   5. the folders that held them, deepest first, each if empty (for the
+//      shortcuts up to the first level of the Start-menu folder);
+//   6. the log itself, then the old installation folder if empty; with
+//      keepLogUnlessComplete, only when nothing of 3 to 5 remains and the
+//      removal was not stopped, so that it can be run again.
+// Nothing outside the old installation folder and the Programs folder is
+// touched, and no link below them is followed (Files().RemoveBelow): an entry
+// that would leave its folder or lies behind a link is skipped and counted as
+// remaining; a logged file that is a link goes as the link. The shortcut pass
+// is skipped when the Programs folder is unknown.
 //
 // Raises EInOutError when the log cannot be opened or read (the registry steps
 // have been done by then).
-void RemovePreviousInstallation(const std::string& oldInstallFolder,
-                                const std::string& oldStartMenuFolder);
+TRemovalOutcome RemovePreviousInstallation(const std::string& oldInstallFolder,
+                                           const std::string& oldStartMenuFolder,
+                                           bool keepLogUnlessComplete = false);

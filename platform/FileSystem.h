@@ -54,6 +54,15 @@ struct CopyOutcome {
     Fault fault = Fault::None;
 };
 
+// What RemoveBelow did with one path.
+enum class RemoveOutcome {
+    Removed,   // it was there and is gone
+    Missing,   // nothing of that name was there
+    NotEmpty,  // a folder that still holds something
+    NotOurs,   // a name on the way is a link, or the path leaves the folder
+    Failed,    // it is there and could not be removed
+};
+
 class IFileSystem {
   public:
     virtual ~IFileSystem() = default;
@@ -76,6 +85,15 @@ class IFileSystem {
     // True when a file (not a folder) of that name exists.
     virtual bool FileExists(const std::string& path) = 0;
     virtual bool DeleteFile(const std::string& path) = 0;
+    // Removes the file (folder false) or the empty folder (folder true) at relative,
+    // a relative path below the existing folder base, without following a link
+    // at or below base: each name of relative is looked up in the folder reached
+    // before it, and a name on the way that is a link gives NotOurs. A last name
+    // that is a link is removed as the link when a file is asked for. Links in
+    // base itself are followed. A relative path with a ".." name, a drive or a
+    // leading backslash gives NotOurs.
+    virtual RemoveOutcome RemoveBelow(const std::string& base, const std::string& relative,
+                                      bool folder) = 0;
     // Creates one folder whose parent exists.
     virtual bool CreateDirectory(const std::string& path) = 0;
     // Removes an empty folder.
@@ -117,6 +135,10 @@ class ForwardingFileSystem : public IFileSystem {
     }
     bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
     bool DeleteFile(const std::string& path) override { return inner_.DeleteFile(path); }
+    RemoveOutcome RemoveBelow(const std::string& base, const std::string& relative,
+                              bool folder) override {
+        return inner_.RemoveBelow(base, relative, folder);
+    }
     bool CreateDirectory(const std::string& path) override { return inner_.CreateDirectory(path); }
     bool RemoveDirectory(const std::string& path) override { return inner_.RemoveDirectory(path); }
     bool MakeSureDirectoryPathExists(const std::string& path) override {

@@ -1,5 +1,6 @@
 #include "system/Unit_DesktopEntries.h"
 
+#include <algorithm>
 #include <exception>
 #include <functional>
 
@@ -57,10 +58,12 @@ std::string WithoutLinkExtension(const std::string& name) {
 }  // namespace
 
 std::string CreateDesktopEntries(const std::string& installFolder,
-                                 const std::string& startMenuFolder) {
+                                 const std::string& startMenuFolder,
+                                 const std::vector<std::string>& missing) {
     if (!Desktop().Enabled()) return "";
     StepRunner steps;
     for (const ShortcutRow& row : ShortcutRows()) {
+        if (std::find(missing.begin(), missing.end(), row.file) != missing.end()) continue;
         steps.Run([&] {
             Desktop().AddMenuEntry({startMenuFolder, WithoutLinkExtension(row.file),
                                     JoinPath(installFolder, row.target), installFolder});

@@ -12,9 +12,11 @@
 
 // Adds the menu entries of the shortcuts in startMenuFolder (their targets in
 // installFolder) and the file type, unless the person switched them off.
-// Returns "" when done, else the warning to show.
+// Returns "" when done, else the warning to show. The shortcuts named in
+// missing (file names as in ShortcutRows) were not made and get no entry.
 std::string CreateDesktopEntries(const std::string& installFolder,
-                                 const std::string& startMenuFolder);
+                                 const std::string& startMenuFolder,
+                                 const std::vector<std::string>& missing = {});
 
 // Removes the menu entries of the shortcut files (names from the log's
 // "{program folder files}", relative to startMenuFolder) and the file type.

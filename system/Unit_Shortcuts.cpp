@@ -28,8 +28,8 @@ std::string ProgramsFolder() {
 
 std::span<const ShortcutRow> ShortcutRows() { return Shortcuts; }
 
-void CreateShortcuts(const std::string& installFolder, const std::string& startMenuFolder,
-                     TLogFile& log) {
+std::vector<std::string> CreateShortcuts(const std::string& installFolder,
+                                         const std::string& startMenuFolder, TLogFile& log) {
     log.StartProgramFolderFiles();
 
     const std::string shortcutFolder = JoinPath(ProgramsFolder(), startMenuFolder);
@@ -41,6 +41,7 @@ void CreateShortcuts(const std::string& installFolder, const std::string& startM
     IPersistFile* persist = object->QueryPersistFile();
     if (persist == nullptr) throw EIntfCastError();
 
+    std::vector<std::string> missing;
     for (const ShortcutRow& row : ShortcutRows()) {
         // The name is in the log before the file exists, so that a removal
         // always knows of every shortcut that may have been saved.
@@ -48,9 +49,11 @@ void CreateShortcuts(const std::string& installFolder, const std::string& startM
         const std::string linkFile = JoinPath(shortcutFolder, row.file);
         link->SetPath(JoinPath(installFolder, row.target));
         link->SetWorkingDirectory(installFolder);
-        // As the shell does, neither is checked: a shortcut that cannot be saved
-        // is missing while its name stands in the log, which the removal skips.
+        // A folder that cannot be made shows in the save; a shortcut that cannot
+        // be saved is missing while its name stands in the log, which the
+        // removal skips, and is named to the caller.
         [[maybe_unused]] const bool folderMade = Files().MakeSureDirectoryPathExists(linkFile);
-        persist->Save(linkFile);
+        if (persist->Save(linkFile) != win::S_OK) missing.emplace_back(row.file);
     }
+    return missing;
 }

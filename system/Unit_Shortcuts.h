@@ -5,6 +5,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 class TLogFile;
 
@@ -24,6 +25,7 @@ std::span<const ShortcutRow> ShortcutRows();
 // Raises EOleSysError when the shell-link object cannot be created,
 // EIntfCastError when it lacks one of its interfaces and EInOutError when the
 // log cannot be written; the error ends the operation at once (shortcuts saved
-// before stay). A shortcut that cannot be saved is not reported.
-void CreateShortcuts(const std::string& installFolder, const std::string& startMenuFolder,
+// before stay). Returns the file names (as in ShortcutRows) of the shortcuts
+// that could not be saved, whose names stand in the log all the same.
+std::vector<std::string> CreateShortcuts(const std::string& installFolder, const std::string& startMenuFolder,
                      TLogFile& log);

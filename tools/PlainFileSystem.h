@@ -15,6 +15,9 @@ class PlainFileSystem : public IFileSystem {
     std::uint32_t GetFileAttributes(const std::string& path) override;
     bool FileExists(const std::string& path) override;
     bool DeleteFile(const std::string& path) override;
+    RemoveOutcome RemoveBelow(const std::string&, const std::string&, bool) override {
+        return RemoveOutcome::Failed;
+    }
     bool CreateDirectory(const std::string& path) override;
     bool RemoveDirectory(const std::string& path) override;
     bool MakeSureDirectoryPathExists(const std::string& path) override;

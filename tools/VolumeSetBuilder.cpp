@@ -286,7 +286,11 @@ BuildResult BuildVolumeSet(const BuildOptions& options) {
     }
     writer.Finish(0);
     result.volumes = writer.Number();
-    WriteDigestFile(work.Path(), {volume::NewSetIdentity(), writer.Digests()});
+    volume::SetDigests digests{volume::NewSetIdentity(), writer.Digests(), std::nullopt};
+    for (const SourceFile& file : files)
+        digests.longestName =
+            std::max(digests.longestName.value_or(0), static_cast<int>(file.stored.size()));
+    WriteDigestFile(work.Path(), digests);
     MoveIntoPlace(work.Path(), options.output, result.volumes);
     return result;
 }

@@ -67,6 +67,9 @@ std::vector<std::string> Words(const std::string& line) {
 }
 
 // The lines of the text, without their ends; the last one may lack its LF.
+// Far above any name that a path of Windows can hold.
+constexpr std::int64_t kMostStoredNameLength = 65535;
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t at = 0;
@@ -125,7 +128,17 @@ SetDigests ParseDigestFile(const std::string& text) {
             Refuse("a volume holds at least its next-volume byte", index + 1);
         set.volumes.push_back({number, *size, entry[2]});
     }
-    const std::size_t used = 3 + set.volumes.size();
+    std::size_t used = 3 + set.volumes.size();
+    if (lines.size() > used) {
+        const std::vector<std::string> longest = Words(lines[used]);
+        const auto length = longest.size() == 2 && longest[0] == "longest"
+                                ? Number(longest[1], kMostStoredNameLength)
+                                : std::nullopt;
+        if (!length || *length < 1)
+            Refuse("expected \"longest\" and the length of the longest stored name", used + 1);
+        set.longestName = static_cast<int>(*length);
+        ++used;
+    }
     // Only an empty last line (the LF ending the final entry) may follow.
     if (lines.size() > used)
         Refuse("more lines than the " + std::to_string(set.volumes.size()) + " volumes", used + 1);
@@ -139,6 +152,7 @@ std::string FormatDigestFile(const SetDigests& set) {
     for (const VolumeDigest& volume : set.volumes)
         text += std::to_string(volume.number) + " " + std::to_string(volume.size) + " " +
                 volume.digest + "\n";
+    if (set.longestName) text += "longest " + std::to_string(*set.longestName) + "\n";
     return text;
 }
 
@@ -224,6 +238,50 @@ std::string EarlySetFault(const std::string& folder) {
                (set->volumes.size() == 1 ? "" : "s") + " listed in " + kDigestFileName +
                " can hold (" + std::to_string(std::max<std::int64_t>(room, 0)) + " bytes)";
     return {};
+}
+
+int LongestStoredName(const std::string& folder) {
+    const std::optional<SetDigests> set =
+        ReadDigestFile(disks::FileInFolder(folder, kDigestFileName));
+    if (set && set->longestName) return *set->longestName;
+    std::uint32_t error = 0;
+    const std::unique_ptr<IFileStream> file =
+        Files().OpenRead(disks::FileInFolder(folder, VolumeName(1)), error);
+    if (!file) return 0;
+    // The data part ends before the next-volume byte; a header cut there
+    // continues on the next disk, which is not read here.
+    const std::int64_t end = file->Size() - kNextVolumeByteSize;
+    std::vector<char> buffer(64 * 1024);
+    std::int64_t bufferStart = 0;
+    std::size_t filled = 0;
+    std::int64_t at = kTotalSize;
+    const auto byteAt = [&](std::int64_t offset) -> int {
+        if (offset >= end) return -1;
+        if (offset < bufferStart || offset >= bufferStart + static_cast<std::int64_t>(filled)) {
+            if (file->Seek(offset, SeekOrigin::Begin) != offset) return -1;
+            bufferStart = offset;
+            filled = file->Read(buffer.data(), buffer.size());
+            if (filled == 0) return -1;
+        }
+        return static_cast<unsigned char>(buffer[static_cast<std::size_t>(offset - bufferStart)]);
+    };
+    int longest = 0;
+    while (at < end) {
+        std::int64_t length = 0;
+        int c = 0;
+        while ((c = byteAt(at + length)) > 0) ++length;
+        if (c < 0) break;  // the name runs past the data part
+        std::uint32_t size = 0;
+        for (int i = 0; i < kSizeFieldSize; ++i) {
+            c = byteAt(at + length + 1 + i);
+            if (c < 0) return longest;
+            size |= static_cast<std::uint32_t>(c) << (8 * i);
+        }
+        longest = std::max(longest, static_cast<int>(std::min<std::int64_t>(length, INT32_MAX)));
+        at += length + 1 + kSizeFieldSize + static_cast<std::int32_t>(size);
+        if (static_cast<std::int32_t>(size) < 0) break;
+    }
+    return longest;
 }
 
 std::string NewSetIdentity() {

@@ -11,13 +11,16 @@
 //   volumes 2
 //   1 1474560 0b6a1f2e3d4c5b6a79881726354a5b6c
 //   2 311297 9f8e7d6c5b4a39281706f5e4d3c2b1a0
+//   longest 27
 //
 // The first line names the format and its version. "set" is the set's identity:
 // 128 random bits in hex, new for every build. "volumes" is the number of
 // volumes (1..255); then one line per volume, numbers 1, 2, 3 ... in order: its
 // number, its size in bytes (the whole file, next-volume byte included) and the
 // XXH3-128 digest of the whole file (32 lower-case hex digits, canonical byte
-// order).
+// order). "longest", which earlier files lack, is the length in bytes of the
+// set's longest stored name, so that Setup knows before it copies whether the
+// installation folder can hold every file.
 //
 // Reading it is bounded whatever the file holds: at most kMostDigestFileSize
 // bytes are read, and anything that is not exactly the format above is refused
@@ -51,6 +54,7 @@ struct VolumeDigest {
 struct SetDigests {
     std::string identity;               // 32 lower-case hex digits
     std::vector<VolumeDigest> volumes;  // volumes[i] is volume i + 1
+    std::optional<int> longestName;     // the longest stored name; unknown in earlier files
 
     // The entry of a volume, or null when the set has no such volume.
     const VolumeDigest* Find(int number) const;
@@ -97,6 +101,13 @@ std::string VolumeMismatch(const SetDigests& set, int number, const StreamDigest
 // total at its start is more than the listed volumes can hold (their data parts, less the total
 // itself). EDamagedDigestFile for a digest file that cannot be read.
 std::string EarlySetFault(const std::string& folder);
+
+// The length of the set's longest stored name, read before anything is copied
+// from the first disk's folder (a host path): from its digest file when that
+// records it, else from the record headers that the first volume holds whole.
+// 0 when neither tells anything. EDamagedDigestFile for a digest file that
+// cannot be read.
+int LongestStoredName(const std::string& folder);
 
 // 128 random bits from the system's random source, as 32 hex digits.
 std::string NewSetIdentity();

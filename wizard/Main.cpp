@@ -43,6 +43,7 @@
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "volumes/CopyResult.h"
+#include "volumes/DiskSearch.h"
 #include "volumes/VolumeDigest.h"
 #include "wizard/Unit_JpegImage.h"
 #include "wizard/Unit_ProgramGroups.h"
@@ -53,6 +54,18 @@ std::string OldUninstallCommand;
 TMainForm* MainForm = nullptr;
 
 namespace {
+
+// The longest stored name of the set in the first source folder, as far as it
+// can be told before disk 1 is asked for (0 when it cannot: the confirmation
+// checks again with disk 1 found).
+int SourceLongestName() {
+    if (disks::SourceFolders.empty()) return 0;
+    try {
+        return volume::LongestStoredName(disks::SourceFolders.front());
+    } catch (const std::exception&) {
+        return 0;  // a damaged digest file is reported when the run starts
+    }
+}
 
 // The window: the picture at the left, the page at the right, the button row
 // below a line.
@@ -407,8 +420,9 @@ void TMainForm::EnterConfirmationPage() {
     NextButton->setFocus(Qt::OtherFocusReason);
 }
 
-void TMainForm::ComplainAboutFolder(QWidget* focus) {
-    QMessageBox::critical(this, QApplication::applicationName(), FormText(FolderErrorText));
+void TMainForm::ComplainAboutFolder(QWidget* focus, const std::string& why) {
+    QMessageBox::critical(this, QApplication::applicationName(),
+                          FormText(why.empty() ? std::string(FolderErrorText) : why));
     // Without a window manager nobody hands the activation back to the wizard.
     activateWindow();
     focus->setFocus(Qt::OtherFocusReason);
@@ -426,7 +440,15 @@ void TMainForm::NextButtonClick() {
                 close();  // asks the exit question
             break;
         case TWizardPage::InstallFolder: {
-            const auto folder = AcceptInstallFolder(AnsiFromForm(InstallDirEdit->text()));
+            const std::string typed = AnsiFromForm(InstallDirEdit->text());
+            if (const std::string limit =
+                    IsDrivePath(typed) ? InstallFolderLimitRefusal(typed, SourceLongestName())
+                                       : std::string();
+                !limit.empty()) {
+                ComplainAboutFolder(InstallDirEdit, limit);
+                break;
+            }
+            const auto folder = AcceptInstallFolder(typed);
             if (!folder) {
                 ComplainAboutFolder(InstallDirEdit);
                 break;
@@ -436,7 +458,12 @@ void TMainForm::NextButtonClick() {
             break;
         }
         case TWizardPage::ProgramFolder: {
-            const auto name = AcceptProgramFolder(AnsiFromForm(ProgFolderEdit->text()));
+            const std::string typed = AnsiFromForm(ProgFolderEdit->text());
+            if (const std::string limit = ProgramFolderLimitRefusal(typed); !limit.empty()) {
+                ComplainAboutFolder(ProgFolderEdit, limit);
+                break;
+            }
+            const auto name = AcceptProgramFolder(typed);
             if (!name) {
                 ComplainAboutFolder(ProgFolderEdit);
                 break;
@@ -543,6 +570,7 @@ void TMainForm::InstallConfirmed() {
     // A set that its digest file already shows to be wrong is not begun.
     const std::string wrongSet = volume::EarlySetFault(FirstDiskFolder);
     if (!wrongSet.empty()) throw EDamagedVolume(wrongSet);
+    SetupPars.LongestStoredName = volume::LongestStoredName(FirstDiskFolder);
     bool abandoned = false;
     bool copyingBegan = false;
     std::vector<std::string> warnings;
@@ -577,8 +605,9 @@ void TMainForm::InstallConfirmed() {
         }
         throw;
     }
-    if (result == TInstallResult::Installed) {
-        SetupPars.FailedPartWay = false;  // a later try went through
+    if (result != TInstallResult::Abandoned) {
+        // A shortcut that could not be made is named in the warnings.
+        SetupPars.FailedPartWay = result == TInstallResult::ShortcutsMissing;
         for (const std::string& warning : warnings)
             QMessageBox::warning(this, FormText(ApplicationTitle), FormText(warning));
         ShowFinishedPage();

@@ -103,7 +103,8 @@ class TMainForm : public QWidget {
     // Next on the confirmation page: the installation run with the progress window.
     void InstallConfirmed();
     void ShowFinishedPage();
-    void ComplainAboutFolder(QWidget* focus);
+    // The folder message (why, or the general one) with the focus back on the field.
+    void ComplainAboutFolder(QWidget* focus, const std::string& why = {});
 
     bool shown_ = false;
     std::string programsName_;  // the Programs folder's own name, as the tree's root shows it

@@ -181,6 +181,63 @@ TEST_F(UninstallTest, EntriesThatLeaveTheirFolderAreSkipped) {
     }
 }
 
+// Links planted below the installation and Start-menu folders: what they lead
+// to is not the installation's, and a logged file that is a link goes as the
+// link. Names are matched ignoring case, as the walk does it by itself.
+TEST_F(UninstallTest, LinksBelowTheFoldersAreNeverFollowed) {
+    const fs::path outside = prefix_.Folder() / "outside";
+    fs::create_directories(outside / "words");
+    fs::create_directories(outside / "menu");
+    for (const fs::path& file : {outside / "words" / "Keuken.wdl", outside / "menu" / "Lingora.lnk",
+                                 outside / "Target.txt"})
+        std::ofstream(file) << "not Setup's";
+    Put(Old("Lingora.exe"));
+    PutFolder(Old(""));
+    fs::create_directory_symlink(outside / "words", prefix_.HostPath(OldFolder) / "Words");
+    fs::create_symlink(outside / "Target.txt", prefix_.HostPath(OldFolder) / "Readme.txt");
+    PutFolder(Programs());
+    fs::create_directory_symlink(outside / "menu", prefix_.HostPath(Programs()) / "Lingora");
+    PutLog(LogText("Lingora", {"LINGORA.EXE", "Words\\Keuken.wdl", "Readme.txt"},
+                   {"Lingora.lnk"}));
+
+    const TRemovalOutcome outcome = RemovePreviousInstallation(OldFolder, "Lingora", true);
+
+    EXPECT_TRUE(fs::exists(outside / "words" / "Keuken.wdl"));
+    EXPECT_TRUE(fs::exists(outside / "menu" / "Lingora.lnk"));
+    EXPECT_TRUE(fs::exists(outside / "Target.txt"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(prefix_.HostPath(OldFolder) / "Readme.txt")));
+    EXPECT_FALSE(Exists(Old("Lingora.exe")));
+    // The two entries behind links remain, counted and named; the log stays
+    // for a second run.
+    EXPECT_EQ(outcome.Remaining, 2);
+    EXPECT_EQ(outcome.NotOurs, 2);
+    EXPECT_EQ(outcome.FirstNotOurs, Menu("Lingora\\Lingora.lnk"));
+    EXPECT_TRUE(Exists(Old("Install.log")));
+    EXPECT_FALSE(outcome.Stopped);
+}
+
+// A stop between entries leaves the log and what was not reached, counted as
+// it stands (a listed file that was never made is not counted).
+TEST_F(UninstallTest, StopBetweenEntriesKeepsTheLogAndCountsWhatRemains) {
+    PutInstallation();
+    int asked = 0;
+    RemovalStopRequested = [&asked] { return ++asked > 4; };
+    const TRemovalOutcome outcome = RemovePreviousInstallation(OldFolder, "Tarnwick\\Lingora", true);
+    RemovalStopRequested = nullptr;
+    // Three shortcuts and "Lingohlp.GID" (never made) went first.
+    EXPECT_TRUE(outcome.Stopped);
+    EXPECT_EQ(outcome.Remaining, 5);
+    EXPECT_EQ(outcome.FirstRemaining, Old("Lingora.exe"));
+    EXPECT_TRUE(Exists(Old("Install.log")));
+    EXPECT_FALSE(Exists(Menu("Tarnwick\\Lingora\\Lingora.lnk")));
+
+    // The second run finishes the job.
+    const TRemovalOutcome again = RemovePreviousInstallation(OldFolder, "Tarnwick\\Lingora", true);
+    EXPECT_EQ(again.Remaining, 0);
+    EXPECT_FALSE(Exists(OldFolder));
+    EXPECT_FALSE(Exists(Menu("Tarnwick")));
+}
+
 // A shell that cannot tell where the Programs folder is.
 class NoProgramsShell : public ForwardingShell {
   public:

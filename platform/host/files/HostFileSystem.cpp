@@ -194,11 +194,82 @@ bool CopyThroughPipe(HostFileStream& from, HostFileStream& to, std::uint64_t cou
     return true;
 }
 
+
+// Names that climb out of the folder they are looked up in: "..", and what
+// Windows reads as ".." once it drops trailing dots and blanks ("...", ".. ").
+bool ClimbsOut(const std::string& name) {
+    if (name.size() < 2) return false;
+    std::size_t dots = 0;
+    for (const char c : name) {
+        if (c == '.') {
+            ++dots;
+        } else if (c != ' ') {
+            return false;
+        }
+    }
+    return dots >= 2;
+}
+
+// The names of a relative Windows path ('\' or '/' between them, empty names
+// and "." dropped); nothing when it is rooted, holds a drive or climbs out.
+std::optional<std::vector<std::string>> RelativeNames(const std::string& relative) {
+    if (!relative.empty() && (relative.front() == '\\' || relative.front() == '/'))
+        return std::nullopt;
+    if (relative.find(':') != std::string::npos) return std::nullopt;
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        std::size_t end = relative.find_first_of("\\/", start);
+        if (end == std::string::npos) end = relative.size();
+        std::string name = relative.substr(start, end - start);
+        if (ClimbsOut(name)) return std::nullopt;
+        if (!name.empty() && name != ".") names.push_back(std::move(name));
+        start = end + 1;
+    }
+    return names;
+}
+
+// The stored name of the entry of an open folder whose Windows name is ansi
+// (the name as written first, then any that equals it ignoring case), with its
+// status as lstat gives it; nothing when there is none.
+std::optional<std::string> FindEntryAt(int folder, const std::string& ansi, struct stat& info) {
+    const std::string written = HostName(ansi);
+    if (::fstatat(folder, written.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) return written;
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return std::nullopt;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listing), closedir);
+    if (!dir) {
+        ::close(listing);
+        return std::nullopt;
+    }
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string stored = entry->d_name;
+        if (stored == "." || stored == "..") continue;
+        const auto name = WindowsName(stored);
+        if (name && SameNameIgnoringCase(*name, ansi) &&
+            ::fstatat(folder, stored.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+            return stored;
+    }
+    return std::nullopt;
+}
+
+std::string FoldedKey(const std::vector<std::string>& names, std::size_t count) {
+    std::string key;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) key += '\\';
+        for (const char c : names[i]) key += FoldCase(c);
+    }
+    return key;
+}
+
 }  // namespace
 
 HostFileSystem::HostFileSystem(fs::path prefixFolder) : drives_(std::move(prefixFolder)) {}
 
-HostFileSystem::~HostFileSystem() { CloseKeptFolder(); }
+HostFileSystem::~HostFileSystem() {
+    CloseKeptFolder();
+    CloseRemovalWalk();
+}
 
 void HostFileSystem::Forget(const HostLocation& location) {
     drives_.Names().Removed(location.host.parent_path(), location.host.filename().string());
@@ -380,6 +451,118 @@ bool HostFileSystem::DeleteFile(const std::string& path) {
     if (::unlink(location.host.c_str()) != 0) return false;
     Forget(location);
     return true;
+}
+
+void HostFileSystem::CloseRemovalFolder() {
+    if (removal_.folderDescriptor >= 0 && removal_.folderDescriptor != removal_.baseDescriptor)
+        ::close(removal_.folderDescriptor);
+    removal_.folderDescriptor = -1;
+    removal_.folder.clear();
+    removal_.folderHost.clear();
+}
+
+void HostFileSystem::CloseRemovalWalk() {
+    CloseRemovalFolder();
+    if (removal_.baseDescriptor >= 0) ::close(removal_.baseDescriptor);
+    removal_ = RemovalWalk{};
+}
+
+int HostFileSystem::WalkBelow(const std::vector<std::string>& names, RemoveOutcome& outcome) {
+    const std::string key = FoldedKey(names, names.size());
+    if (removal_.folderDescriptor >= 0 && removal_.folder == key) {
+        // Still a folder that is there (a removed one has no links left).
+        struct stat info {};
+        if (::fstat(removal_.folderDescriptor, &info) == 0 && info.st_nlink > 0)
+            return removal_.folderDescriptor;
+    }
+    CloseRemovalFolder();
+    removal_.folderHost = removal_.host;
+    int current = removal_.baseDescriptor;
+    for (const std::string& name : names) {
+        struct stat info {};
+        const std::optional<std::string> stored = FindEntryAt(current, name, info);
+        int next = -1;
+        if (!stored) {
+            outcome = RemoveOutcome::Missing;
+        } else if (S_ISLNK(info.st_mode)) {
+            outcome = RemoveOutcome::NotOurs;
+        } else if (!S_ISDIR(info.st_mode)) {
+            outcome = RemoveOutcome::Missing;  // a file where the folder was: the path is gone
+        } else {
+            next = ::openat(current, stored->c_str(),
+                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            // A link put in its place since the look: not followed.
+            if (next < 0)
+                outcome = errno == ELOOP || errno == ENOTDIR ? RemoveOutcome::NotOurs
+                                                             : RemoveOutcome::Failed;
+        }
+        if (current != removal_.baseDescriptor) ::close(current);
+        if (next < 0) {
+            removal_.folderHost.clear();
+            return -1;
+        }
+        removal_.folderHost /= *stored;
+        current = next;
+    }
+    removal_.folder = key;
+    removal_.folderDescriptor = current;
+    return current;
+}
+
+RemoveOutcome HostFileSystem::RemoveBelow(const std::string& base, const std::string& relative,
+                                          bool folder) {
+    const std::optional<std::vector<std::string>> names = RelativeNames(relative);
+    if (!names) return RemoveOutcome::NotOurs;
+    if (names->empty()) return RemoveOutcome::Failed;  // the base itself is no name below it
+
+    const std::lock_guard<std::mutex> lock(removalMutex_);
+    // The base, links and all, as it stands now: kept while its path names the
+    // same folder.
+    struct stat baseInfo {};
+    if (removal_.baseDescriptor < 0 || removal_.base != base ||
+        ::stat(removal_.host.c_str(), &baseInfo) != 0 || baseInfo.st_dev != removal_.device ||
+        baseInfo.st_ino != removal_.inode) {
+        CloseRemovalWalk();
+        const HostLocation location = Locate(base);
+        if (location.error != 0 || !location.exists) return RemoveOutcome::Missing;
+        const int descriptor = ::open(location.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (descriptor < 0) return RemoveOutcome::Failed;
+        if (::fstat(descriptor, &baseInfo) != 0) {
+            ::close(descriptor);
+            return RemoveOutcome::Failed;
+        }
+        removal_.base = base;
+        removal_.host = location.host;
+        removal_.baseDescriptor = descriptor;
+        removal_.device = baseInfo.st_dev;
+        removal_.inode = baseInfo.st_ino;
+    }
+
+    const std::vector<std::string> folders(names->begin(), names->end() - 1);
+    RemoveOutcome outcome = RemoveOutcome::Failed;
+    const int parent = WalkBelow(folders, outcome);
+    if (parent < 0) return outcome;
+
+    struct stat info {};
+    const std::optional<std::string> stored = FindEntryAt(parent, names->back(), info);
+    if (!stored) return RemoveOutcome::Missing;
+    const fs::path parentHost = removal_.folderHost;
+    if (folder) {
+        if (S_ISLNK(info.st_mode)) return RemoveOutcome::NotOurs;
+        if (!S_ISDIR(info.st_mode)) return RemoveOutcome::Failed;
+        if (::unlinkat(parent, stored->c_str(), AT_REMOVEDIR) != 0)
+            return errno == ENOTEMPTY || errno == EEXIST ? RemoveOutcome::NotEmpty
+                                                         : RemoveOutcome::Failed;
+        // The walk must not keep the folder just removed, nor one below it.
+        const std::string removed = FoldedKey(*names, names->size());
+        if (removal_.folder.compare(0, removed.size(), removed) == 0) CloseRemovalFolder();
+    } else {
+        if (S_ISDIR(info.st_mode)) return RemoveOutcome::Failed;
+        // A link goes as the link: unlinkat never follows the last name.
+        if (::unlinkat(parent, stored->c_str(), 0) != 0) return RemoveOutcome::Failed;
+    }
+    drives_.Names().Removed(parentHost, *stored);
+    return RemoveOutcome::Removed;
 }
 
 bool HostFileSystem::CreateDirectory(const std::string& path) {

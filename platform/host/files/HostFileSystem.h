@@ -33,6 +33,13 @@ class HostFileSystem : public IFileSystem {
     std::uint32_t GetFileAttributes(const std::string& path) override;
     bool FileExists(const std::string& path) override;
     bool DeleteFile(const std::string& path) override;
+    // Walks with openat(O_NOFOLLOW | O_DIRECTORY) from base, one name at a time
+    // (an exact match first, then a case-insensitive scan of the folder), and
+    // removes the last name with unlinkat. The folders reached last are kept
+    // open for the next call below the same base, so that a removal of many
+    // files in few folders opens each folder once.
+    RemoveOutcome RemoveBelow(const std::string& base, const std::string& relative,
+                              bool folder) override;
     bool CreateDirectory(const std::string& path) override;
     bool RemoveDirectory(const std::string& path) override;
     bool MakeSureDirectoryPathExists(const std::string& path) override;
@@ -73,7 +80,27 @@ class HostFileSystem : public IFileSystem {
     void KeepFolder(const std::string& full, const std::filesystem::path& hostFolder);
     void CloseKeptFolder();  // keptMutex_ held (or the object going)
 
+    // The base of the last RemoveBelow and the folder below it reached last,
+    // both opened without following links below the base.
+    struct RemovalWalk {
+        std::string base;          // the base as given
+        std::filesystem::path host;  // where it lay
+        int baseDescriptor = -1;
+        dev_t device = 0;
+        ino_t inode = 0;
+        std::string folder;  // the relative folder reached (names folded)
+        std::filesystem::path folderHost;  // where it lies
+        int folderDescriptor = -1;         // -1: none reached; the base's own for the base
+    };
+    // The descriptor of the folder relative (split into names) below the base,
+    // walked without links; -1 with outcome Missing, NotOurs or Failed otherwise.
+    int WalkBelow(const std::vector<std::string>& names, RemoveOutcome& outcome);
+    void CloseRemovalFolder();  // removalMutex_ held
+    void CloseRemovalWalk();    // removalMutex_ held
+
     DriveMap drives_;
+    std::mutex removalMutex_;
+    RemovalWalk removal_;
     std::mutex keptMutex_;
     KeptFolder kept_;
 };

@@ -4,15 +4,20 @@
 
 #include "platform/host/machine/WineInstallation.h"
 
-WinePrefix HostMachine::Prepared(std::filesystem::path folder, PrefixArch arch) {
+WinePrefix HostMachine::Prepared(std::filesystem::path folder, PrefixArch arch,
+                                 WinePrefix::LaidDown& laidDown) {
     WinePrefix prefix(std::move(folder));
-    prefix.EnsureExists(arch);
+    laidDown = prefix.EnsureExists(arch);
     return prefix;
+}
+
+void HostMachine::RemoveLaidDownPrefix() {
+    if (WinePrefix::RemoveLaidDown(laidDown_)) laidDown_ = {};
 }
 
 HostMachine::HostMachine(std::filesystem::path prefixFolder, PrefixArch arch,
                          ProcessStarter starter, DesktopSettings desktop)
-    : prefix_(Prepared(std::move(prefixFolder), arch)),
+    : prefix_(Prepared(std::move(prefixFolder), arch, laidDown_)),
       files_(prefix_.Folder()),
       registry_(prefix_.Folder()),
       shell_(files_, registry_, starter),

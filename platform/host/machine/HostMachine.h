@@ -40,9 +40,17 @@ class HostMachine {
     // The five interfaces, for InstallPlatform or ScopedPlatform.
     Platform GetPlatform();
 
-  private:
-    static WinePrefix Prepared(std::filesystem::path folder, PrefixArch arch);
+    // Takes away the prefix that the machine laid down when it opened, as long
+    // as nothing was written there since (see WinePrefix::RemoveLaidDown): for
+    // a run that ended without a change. Nothing happens for a prefix that was
+    // there before.
+    void RemoveLaidDownPrefix();
 
+  private:
+    static WinePrefix Prepared(std::filesystem::path folder, PrefixArch arch,
+                               WinePrefix::LaidDown& laidDown);
+
+    WinePrefix::LaidDown laidDown_;  // before prefix_, which fills it in
     WinePrefix prefix_;
     HostFileSystem files_;
     HostRegistry registry_;

@@ -3,6 +3,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -129,14 +131,18 @@ bool WinePrefix::Exists() const {
            fs::exists(DosDevices(), ignored) || fs::exists(folder_ / "drive_c", ignored);
 }
 
-void WinePrefix::EnsureExists(PrefixArch arch) const {
-    if (Exists()) return;
+WinePrefix::LaidDown WinePrefix::EnsureExists(PrefixArch arch) const {
+    LaidDown laidDown;
+    if (Exists()) return laidDown;
     const std::string user = UserName();
     const long long stamp = std::chrono::duration_cast<std::chrono::seconds>(
                                 std::chrono::system_clock::now().time_since_epoch())
                                 .count();
 
+    std::error_code failed;
+    laidDown.folderMade = !fs::exists(folder_, failed);
     fs::create_directories(folder_);
+    laidDown.made = true;
     const fs::path driveC = folder_ / "drive_c";
     fs::create_directories(driveC);
     fs::create_directories(DosDevices());
@@ -180,4 +186,41 @@ void WinePrefix::EnsureExists(PrefixArch arch) const {
 
     WriteNewFile(SystemReg(), system);
     WriteNewFile(UserReg(), users);
+
+    for (const fs::path& file : {SystemReg(), UserReg()})
+        laidDown.files.emplace_back(file, fs::last_write_time(file));
+    laidDown.links = {DosDevices() / "c:", DosDevices() / "z:"};
+    // Every folder made, with the folders between it and the prefix folder.
+    std::vector<fs::path> folders = {DosDevices()};
+    for (const std::string& folder : {programFiles, programFilesX86, profile + "\\Desktop",
+                                      ProgramsFolder(user)})
+        for (fs::path host = UnderDriveC(driveC, folder); host != folder_ && host.has_parent_path();
+             host = host.parent_path())
+            folders.push_back(host);
+    std::sort(folders.begin(), folders.end(), [](const fs::path& a, const fs::path& b) {
+        const auto depth = [](const fs::path& path) { return std::distance(path.begin(), path.end()); };
+        return depth(a) != depth(b) ? depth(a) > depth(b) : a < b;
+    });
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    if (laidDown.folderMade) folders.push_back(folder_);
+    laidDown.folders = std::move(folders);
+    return laidDown;
+}
+
+bool WinePrefix::RemoveLaidDown(const LaidDown& laidDown) {
+    if (!laidDown.made) return true;
+    bool whole = true;
+    std::error_code failed;
+    for (const auto& [file, written] : laidDown.files) {
+        if (fs::last_write_time(file, failed) == written && !failed && fs::is_regular_file(file))
+            fs::remove(file, failed);
+        else if (fs::exists(fs::symlink_status(file, failed)))
+            whole = false;
+    }
+    for (const fs::path& link : laidDown.links)
+        if (fs::is_symlink(fs::symlink_status(link, failed))) fs::remove(link, failed);
+    for (const fs::path& folder : laidDown.folders)
+        // Only an empty folder goes: whatever someone put there stays.
+        if (::rmdir(folder.c_str()) != 0 && errno != ENOENT) whole = false;
+    return whole;
 }

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 enum class PrefixArch { Win32, Win64 };
 
@@ -25,10 +27,24 @@ class WinePrefix {
 
     // True when the folder already holds a prefix (its registry files or drives).
     bool Exists() const;
+    // What EnsureExists laid down: enough to take exactly that away again.
+    struct LaidDown {
+        bool made = false;        // a prefix was laid down
+        bool folderMade = false;  // and the prefix folder itself made for it
+        std::vector<std::filesystem::path> folders;  // deepest first
+        std::vector<std::filesystem::path> links;
+        std::vector<std::pair<std::filesystem::path, std::filesystem::file_time_type>> files;
+    };
+
     // Lays down the minimal prefix when the folder holds none; an existing
     // prefix is left exactly as it is. Throws std::filesystem::filesystem_error
     // or Exception when the folder cannot be written.
-    void EnsureExists(PrefixArch arch = PrefixArch::Win32) const;
+    LaidDown EnsureExists(PrefixArch arch = PrefixArch::Win32) const;
+    // Takes away what EnsureExists laid down, as long as nothing else changed
+    // it: a registry file written since stays (and so do the folders that hold
+    // it), and a folder that holds anything else stays. False when anything of
+    // it stays.
+    static bool RemoveLaidDown(const LaidDown& laidDown);
 
     // The default Windows paths of the user's profile and Start-menu folders.
     static std::string ProfileFolder(const std::string& user);  // C:\users\<user>
