@@ -65,6 +65,7 @@ class PrefixRunLock : public IRunLock {
     explicit PrefixRunLock(PrefixLock& lock) : lock_(lock) {}
     std::string Take() override { return lock_.Take(); }
     void Release() override { lock_.Release(); }
+    std::string Lost() override { return lock_.Lost(); }
 
   private:
     PrefixLock& lock_;

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <csignal>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -76,8 +75,7 @@ bool IsOwnCopyFolder(const fs::path& folder, const fs::path& temp, const std::st
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, failed)) {
         struct stat file {};
         if (++entries > 1 || ::lstat(entry.path().c_str(), &file) != 0 || !S_ISREG(file.st_mode) ||
-            file.st_uid != ::getuid() ||
-            (!program.empty() && entry.path().filename() != program))
+            file.st_uid != ::getuid() || (!program.empty() && entry.path().filename() != program))
             return false;
     }
     return !failed;
@@ -149,7 +147,8 @@ void RunFromPrivateCopyWhenOnTheDisk(char** argv, const std::vector<std::string>
         (temp / (kCopyFolderPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
     if (pattern.size() >= sizeof copyBeingMade) return;
     // SIGINT or SIGTERM while the copy is made takes the folder away.
-    struct sigaction removing {}, oldInt{}, oldTerm{};
+    struct sigaction removing {
+    }, oldInt{}, oldTerm{};
     removing.sa_handler = RemoveCopyOnSignal;
     ::sigemptyset(&removing.sa_mask);
     sigset_t blocked, previous;

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "app/ExitCodes.h"
@@ -216,6 +217,28 @@ std::vector<std::string> AbsoluteFolders(const std::vector<std::string>& folders
     return absolute;
 }
 
+// The signals that end a session, asked for by a run between two of its
+// steps through its stop predicate, which is set while this object lives.
+class StopOnSignals {
+  public:
+    explicit StopOnSignals(std::function<bool()>& predicate) : predicate_(predicate) {
+        predicate_ = [this] {
+            if (by_ == 0) by_ = pipe_.Take();
+            return by_ != 0;
+        };
+    }
+    ~StopOnSignals() { predicate_ = nullptr; }
+    StopOnSignals(const StopOnSignals&) = delete;
+    StopOnSignals& operator=(const StopOnSignals&) = delete;
+    // The signal that stopped the run; 0 when none did.
+    int By() const { return by_; }
+
+  private:
+    SignalPipe pipe_{SIGINT, SIGTERM, SIGHUP};
+    std::function<bool()>& predicate_;
+    int by_ = 0;
+};
+
 // Two Windows paths of one folder, compared as Windows compares names.
 bool SameFolder(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -287,6 +310,7 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     // What the digest file tells already is checked before anything changes.
     try {
         const std::string fault = volume::EarlySetFault(*firstDisk);
+        pars.LongestStoredName = volume::LongestStoredName(*firstDisk);
         if (!fault.empty()) {
             Say(out, Sentence(fault) + " (in " + *firstDisk + ") Nothing was changed.");
             return ExitVolumeMissing;
@@ -298,12 +322,6 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
 
     // The set's longest name against the installation folder, before the
     // earlier installation is touched.
-    try {
-        pars.LongestStoredName = volume::LongestStoredName(*firstDisk);
-    } catch (const std::exception& failure) {
-        Say(out, Sentence(failure.what()) + " (in " + *firstDisk + ") Nothing was changed.");
-        return ExitVolumeMissing;
-    }
     if (const std::string limit =
             InstallFolderLimitRefusal(pars.InstallFolder, pars.LongestStoredName);
         !limit.empty()) {
@@ -315,15 +333,7 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     TInstallResult result;
     // From here on a signal that ends the session stops the copying between two
     // steps, as Cancel does, and the log is closed with what it lists.
-    SignalPipe stopSignals{SIGINT, SIGTERM, SIGHUP};
-    int stoppedBy = 0;
-    struct StopScope {
-        ~StopScope() { ExtractStopRequested = nullptr; }
-    } stopScope;
-    ExtractStopRequested = [&] {
-        if (stoppedBy == 0) stoppedBy = stopSignals.Take();
-        return stoppedBy != 0;
-    };
+    StopOnSignals stop(ExtractStopRequested);
     try {
         const SourceScope scope(sources, *firstDisk);
         result = RunInstallation(
@@ -342,8 +352,8 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     }
 
     if (result == TInstallResult::Abandoned) {
-        if (stoppedBy != 0) {
-            Say(out, "Setup was stopped by " + SignalPipe::Name(stoppedBy) +
+        if (stop.By() != 0) {
+            Say(out, "Setup was stopped by " + SignalPipe::Name(stop.By()) +
                          " and ended the copying as Cancel does; the files copied so far stay in " +
                          pars.InstallFolder +
                          " and its Install.log lists them. No shortcuts and no uninstall entry "
@@ -442,15 +452,7 @@ int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
     TRemovalResult removal;
     // A signal that ends the session stops the removal between two entries; the
     // log and the uninstall entry stay, so that a second run finishes the job.
-    SignalPipe stopSignals{SIGINT, SIGTERM, SIGHUP};
-    int stoppedBy = 0;
-    struct StopScope {
-        ~StopScope() { RemovalStopRequested = nullptr; }
-    } stopScope;
-    RemovalStopRequested = [&] {
-        if (stoppedBy == 0) stoppedBy = stopSignals.Take();
-        return stoppedBy != 0;
-    };
+    StopOnSignals stop(RemovalStopRequested);
     try {
         removal = RemoveInstallation(
             pars, [out](const std::string& warning) { Say(out, "warning: " + warning); },
@@ -473,7 +475,7 @@ int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
                              removal.FirstNotOurs) +
                   ". ";
     if (removal.Stopped) {
-        Say(out, "Setup was stopped by " + SignalPipe::Name(stoppedBy) +
+        Say(out, "Setup was stopped by " + SignalPipe::Name(stop.By()) +
                      " during the removal of Lingora " + VersionText + " from " +
                      pars.PreviousInstallFolder + ". " + remains + "Its " + LogFileName +
                      " and uninstall entry stay, so that 'lingora-setup --uninstall' can "

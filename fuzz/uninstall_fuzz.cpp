@@ -3,7 +3,9 @@
 // Start-menu folder, the rest is the old Install.log. Whatever the input, the
 // removal may touch nothing outside the old installation folder and the
 // Programs folder: every other file and folder of the prefix must still be
-// there afterwards, or the target aborts.
+// there afterwards, or the target aborts. Links planted inside both folders
+// lead outside (to folders and files that must stay); the input's length
+// decides whether the Start-menu folder "Lingora" is itself such a link.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -77,7 +79,7 @@ void Put(const fs::path& file) {
 }
 
 // The earlier installation, the Start menu, and what lies around them.
-void LayDown(const Machine& machine) {
+void LayDown(const Machine& machine, bool linkedMenu) {
     std::error_code ignored;
     fs::remove_all(machine.oldFolder.parent_path(), ignored);
     fs::remove_all(machine.startMenu, ignored);
@@ -98,6 +100,19 @@ void LayDown(const Machine& machine) {
         Put(file);
     fs::create_directories(machine.oldFolder.parent_path() / "Empty");
     fs::create_directories(machine.startMenu / "Empty");
+    // Links below both folders, each leading outside them.
+    const fs::path old = machine.oldFolder.parent_path();
+    fs::create_directory_symlink(machine.current, machine.oldFolder / "Linked");
+    fs::create_directory_symlink(old / "OldSibling", machine.oldFolder / "Words");
+    fs::create_directory_symlink(old / "OldSibling", machine.oldFolder / "Data" / "Up");
+    fs::create_symlink(old / "Sentinel.txt", machine.oldFolder / "File.lnk");
+    fs::create_directory_symlink(machine.startMenu, machine.programs / "Linked");
+    fs::create_directory_symlink(machine.host->Prefix().Folder() / "drive_c",
+                                 machine.programs / "Up");
+    if (linkedMenu) {
+        fs::remove_all(machine.programs / "Lingora");
+        fs::create_directory_symlink(machine.startMenu / "Lingora", machine.programs / "Lingora");
+    }
 }
 
 bool Below(const fs::path& path, const fs::path& folder) {
@@ -139,7 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // land there); the caller's own is put back afterwards.
     const fs::path callersFolder = fs::current_path();
     fs::current_path(machine->root);
-    LayDown(*machine);
+    LayDown(*machine, size % 2 == 1);
     std::ofstream(machine->oldFolder / "Install.log", std::ios::binary | std::ios::trunc) << log;
     fs::current_path(machine->current);
     const std::set<fs::path> before = Outside(*machine);

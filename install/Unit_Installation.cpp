@@ -93,6 +93,12 @@ class RunLockScope {
     ~RunLockScope() {
         if (taken_) runLock->Release();
     }
+    // Stops the run (Exception) when the prefix locked is no longer the prefix.
+    void Check() const {
+        if (!taken_) return;
+        const std::string lost = runLock->Lost();
+        if (!lost.empty()) throw Exception(lost);
+    }
     RunLockScope(const RunLockScope&) = delete;
     RunLockScope& operator=(const RunLockScope&) = delete;
 
@@ -221,8 +227,8 @@ std::string InstallationRefusedReason(const TSetupPars* pars, bool removal) {
     const std::string refused = Registry().ChangesRefusedReason();
     if (!refused.empty() || pars == nullptr) return refused;
     if (!removal) {
-        if (std::string limit = InstallFolderLimitRefusal(pars->InstallFolder,
-                                                          pars->LongestStoredName);
+        if (std::string limit =
+                InstallFolderLimitRefusal(pars->InstallFolder, pars->LongestStoredName);
             !limit.empty())
             return limit;
         if (std::string limit = ProgramFolderLimitRefusal(pars->ProgramFolder); !limit.empty())
@@ -251,6 +257,7 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
     const std::string refused = InstallationRefusedReason(&pars);
     if (!refused.empty()) throw Exception(refused);
 
+    locked.Check();
     changesBegan = true;
     const DesktopDatabasesUpdate update;
     if (pars.PreviousInstallFound) {
@@ -263,6 +270,7 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
     }
     // A folder that cannot be made is reported by the log's creation just below,
     // with the system's reason.
+    locked.Check();
     [[maybe_unused]] const bool folderMade =
         Files().MakeSureDirectoryPathExists(JoinPath(pars.InstallFolder, LogFileName));
 
@@ -271,18 +279,21 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
         log->Close();
         return TInstallResult::Abandoned;
     }
+    locked.Check();
     const std::vector<std::string> missing =
         CreateShortcuts(pars.InstallFolder, pars.ProgramFolder, *log);
     log->Close();
     log.reset();
+    locked.Check();
     WriteRegistryEntries(pars.InstallFolder);
     Warn(warn, CreateDesktopEntries(pars.InstallFolder, pars.ProgramFolder, missing));
     if (missing.empty()) return TInstallResult::Installed;
     std::string names;
     for (const std::string& name : missing) names += (names.empty() ? "\"" : ", \"") + name + "\"";
     warn("The shortcut" + std::string(missing.size() == 1 ? " " : "s ") + names +
-         " could not be made in the Start-menu folder " + JoinPath(ProgramsFolder(), pars.ProgramFolder) +
-         "; Lingora is installed without " + (missing.size() == 1 ? "it." : "them."));
+         " could not be made in the Start-menu folder " +
+         JoinPath(ProgramsFolder(), pars.ProgramFolder) + "; Lingora is installed without " +
+         (missing.size() == 1 ? "it." : "them."));
     return TInstallResult::ShortcutsMissing;
 }
 
@@ -303,10 +314,12 @@ TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn, boo
     const RunLockScope locked;
     const std::string refused = InstallationRefusedReason(&pars, true);
     if (!refused.empty()) throw Exception(refused);
+    locked.Check();
     changesBegan = true;
     const DesktopDatabasesUpdate update;
     const TRemovalResult result = RemovePreviousWithDesktopEntries(pars, warn, true);
     // The entries go last, after everything they name.
+    locked.Check();
     if (result.Remaining == 0 && !result.Stopped && removeEntries) RemoveRegistryEntries();
     return result;
 }

@@ -95,6 +95,9 @@ class IRunLock {
     virtual ~IRunLock() = default;
     virtual std::string Take() = 0;
     virtual void Release() = 0;
+    // While taken: "" when the prefix is still the one locked, else the
+    // sentence that stops the run. Asked before each step that writes.
+    virtual std::string Lost() { return {}; }
 };
 void InstallRunLock(IRunLock* lock);
 

@@ -7,6 +7,7 @@
 
 #include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
+#include "platform/FileSystem.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
@@ -15,21 +16,6 @@
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-// "..", and what Windows reads as ".." once it drops trailing dots and blanks
-// ("...", ".. ").
-bool IsParentComponent(const std::string& component) {
-    if (component.size() < 2) return false;
-    std::size_t dots = 0;
-    for (const char c : component) {
-        if (c == '.') {
-            ++dots;
-        } else if (c != ' ') {
-            return false;
-        }
-    }
-    return dots >= 2;
-}
 
 // The folders of a relative path, innermost first: "A\\B\\x.lnk" gives "A\\B",
 // then "A".
@@ -61,8 +47,9 @@ class Removal {
         for (const std::string& folder : EnclosingFolders(relative)) {
             std::string key;
             for (const char c : folder)
-                key += IsSeparator(c) ? '\\'
-                                      : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                key += IsSeparator(c)
+                           ? '\\'
+                           : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             if (!known_.insert(key).second) break;  // and so are the ones above it
             folders_.push_back(folder);
         }
@@ -70,10 +57,9 @@ class Removal {
 
     // The folders noted, deepest first, each removed when it is empty.
     void Folders(TRemovalOutcome& outcome) {
-        std::stable_sort(folders_.begin(), folders_.end(),
-                         [](const std::string& a, const std::string& b) {
-                             return Depth(a) > Depth(b);
-                         });
+        std::stable_sort(
+            folders_.begin(), folders_.end(),
+            [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
         for (const std::string& folder : folders_)
             if (Files().RemoveBelow(base_, folder, true) == RemoveOutcome::Failed)
                 Remains(folder, false, outcome);
@@ -103,7 +89,7 @@ bool IsContainedRelativePath(const std::string& path) {
     while (start <= path.size()) {
         std::size_t end = start;
         while (end < path.size() && !IsSeparator(path[end])) ++end;
-        if (IsParentComponent(path.substr(start, end - start))) return false;
+        if (IsParentName(path.substr(start, end - start))) return false;
         start = end + 1;
     }
     return true;
@@ -165,9 +151,9 @@ TRemovalOutcome RemovePreviousInstallation(const std::string& oldInstallFolder,
     // current folder, so the shortcuts are left where they are.
     if (!programsFolder.empty())
         for (const std::string& entry : log.ProgramFolderFiles)
-            entries.push_back({&menu, JoinPath(oldStartMenuFolder, entry),
-                               IsContainedRelativePath(entry) &&
-                                   IsContainedRelativePath(oldStartMenuFolder)});
+            entries.push_back(
+                {&menu, JoinPath(oldStartMenuFolder, entry),
+                 IsContainedRelativePath(entry) && IsContainedRelativePath(oldStartMenuFolder)});
     for (const std::string& entry : log.ProgramFiles)
         entries.push_back({&programs, entry, IsContainedRelativePath(entry)});
 
@@ -192,7 +178,14 @@ TRemovalOutcome RemovePreviousInstallation(const std::string& oldInstallFolder,
     programs.Folders(outcome);
 
     if (keepLogUnlessComplete && outcome.Remaining > 0) return outcome;
-    Files().DeleteFile(logName);
-    Files().RemoveDirectory(oldInstallFolder);
+    if (!Files().DeleteFile(logName) && Files().FileExists(logName))
+        programs.Remains(LogFileName, false, outcome);
+    if (!Files().RemoveDirectory(oldInstallFolder) && FolderExists(oldInstallFolder)) {
+        // A folder that holds what you added stays by design; an empty one remains.
+        bool empty = true;
+        for (const FindData& entry : Files().FindFiles(JoinPath(oldInstallFolder, "*.*")))
+            empty = empty && (entry.name == "." || entry.name == "..");
+        if (empty && outcome.Remaining++ == 0) outcome.FirstRemaining = oldInstallFolder;
+    }
     return outcome;
 }

@@ -28,3 +28,16 @@ CopyOutcome CopyThroughBuffer(IFileStream& from, IFileStream& to, std::uint64_t 
     }
     return outcome;
 }
+
+bool IsParentName(const std::string& name) {
+    if (name.size() < 2) return false;
+    std::size_t dots = 0;
+    for (const char c : name) {
+        if (c == '.') {
+            ++dots;
+        } else if (c != ' ') {
+            return false;
+        }
+    }
+    return dots >= 2;
+}

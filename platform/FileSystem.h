@@ -188,5 +188,9 @@ class ForwardingFileStream : public IFileStream {
     std::unique_ptr<IFileStream> inner_;
 };
 
+// True for "..", and for what Windows reads as ".." once it drops trailing dots
+// and blanks ("...", ".. "): a name that climbs out of its folder.
+bool IsParentName(const std::string& name);
+
 // The portable copy: through a buffer of at most 61,440 bytes, via Read and Write.
 CopyOutcome CopyThroughBuffer(IFileStream& from, IFileStream& to, std::uint64_t count);

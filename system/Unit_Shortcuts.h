@@ -27,5 +27,5 @@ std::span<const ShortcutRow> ShortcutRows();
 // log cannot be written; the error ends the operation at once (shortcuts saved
 // before stay). Returns the file names (as in ShortcutRows) of the shortcuts
 // that could not be saved, whose names stand in the log all the same.
-std::vector<std::string> CreateShortcuts(const std::string& installFolder, const std::string& startMenuFolder,
-                     TLogFile& log);
+std::vector<std::string> CreateShortcuts(const std::string& installFolder,
+                                         const std::string& startMenuFolder, TLogFile& log);

@@ -11,6 +11,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
+#include "platform/WinTypes.h"
 #include "volumes/DiskSearch.h"
 #include "volumes/VolumeFormat.h"
 
@@ -129,7 +130,8 @@ SetDigests ParseDigestFile(const std::string& text) {
         set.volumes.push_back({number, *size, entry[2]});
     }
     std::size_t used = 3 + set.volumes.size();
-    if (lines.size() > used) {
+    if (lines.size() > used && Words(lines[used]).size() > 0 &&
+        Words(lines[used]).front() == "longest") {
         const std::vector<std::string> longest = Words(lines[used]);
         const auto length = longest.size() == 2 && longest[0] == "longest"
                                 ? Number(longest[1], kMostStoredNameLength)
@@ -157,7 +159,12 @@ std::string FormatDigestFile(const SetDigests& set) {
 }
 
 std::optional<SetDigests> ReadDigestFile(const std::string& path) {
-    if (!Files().FileExists(path)) return std::nullopt;
+    // Anything of that name counts: a folder, a FIFO or a device is no digest
+    // file, and a set beside one is not taken as a set without one.
+    const std::uint32_t attributes = Files().GetFileAttributes(path);
+    if (attributes == win::INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    if ((attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0)
+        throw EDamagedDigestFile("The digest file " + path + " is not a file but a folder");
     std::uint32_t error = 0;
     const std::unique_ptr<IFileStream> file = Files().OpenRead(path, error);
     if (!file) throw EDamagedDigestFile("The digest file " + path + " cannot be read");

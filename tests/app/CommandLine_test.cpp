@@ -9,6 +9,7 @@
 #include <QThread>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +60,15 @@ class CommandLineTest : public testing::Test {
         return Prefix() / "drive_c" / (win64 ? "Program Files (x86)" : "Program Files") / "Lingora";
     }
     fs::path Volumes() const { return temp_.Path() / "volumes"; }
+    // The set on one disk, with a file in a folder of its own.
+    void WriteOneDiskWithAFolder() const {
+        testset::WriteVolumeSet(Volumes(),
+                                {{"Lingora.exe", "program"},
+                                 {"Lingohlp.hlp", "help"},
+                                 {"Uninst.exe", "uninstaller"},
+                                 {"Words\\Keuken.wdl", "words"}},
+                                100000);
+    }
 
     void SetUp() override {
         // Three volumes.
@@ -118,6 +128,8 @@ TEST_F(CommandLineTest, TheWizardClosesAsExitWhenTheSessionEnds) {
             << "the wizard stays open after signal " << signal;
         EXPECT_EQ(wizard.exitStatus(), QProcess::NormalExit) << signal;
         EXPECT_EQ(wizard.exitCode(), 0) << wizard.readAllStandardError().toStdString();
+        // Nothing was confirmed: the prefix laid down for the wizard is gone again.
+        EXPECT_FALSE(fs::exists(Prefix())) << signal;
     }
 }
 
@@ -400,6 +412,144 @@ TEST_F(CommandLineTest, DesktopEntriesCanBeSwitchedOff) {
     outcome = Setup({"--uninstall", "--quiet"});
     EXPECT_EQ(outcome.code, 0) << outcome.err;
     EXPECT_FALSE(fs::exists(menu));
+}
+
+// The user's Programs folder of the prefix on the host.
+fs::path ProgramsOf(const fs::path& prefix) {
+    for (const fs::directory_entry& user : fs::directory_iterator(prefix / "drive_c" / "users")) {
+        const fs::path programs =
+            user.path() / "AppData/Roaming/Microsoft/Windows/Start Menu/Programs";
+        if (fs::exists(programs)) return programs;
+    }
+    return {};
+}
+
+TEST_F(CommandLineTest, UninstallDirRemovesTheInstallationOfThatFolder) {
+    Outcome outcome = Setup({"--unattended", "--accept-licence", "--dir", "C:\\Apps\\Lingora"});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    const fs::path installed = Prefix() / "drive_c" / "Apps" / "Lingora";
+    ASSERT_TRUE(fs::exists(installed / "Uninst.exe"));
+    outcome = Setup({"--uninstall", "--dir", "C:\\Apps\\Lingora"});
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_NE(outcome.err.find("is removed from C:\\Apps\\Lingora"), std::string::npos)
+        << outcome.err;
+    EXPECT_FALSE(fs::exists(installed));
+    // The uninstall entry named that folder: it went with it.
+    EXPECT_EQ(Setup({"--uninstall"}).code, 3);
+}
+
+// Links planted in the installation and Start-menu folders after the
+// installation: the removal deletes nothing they lead to, names them, and
+// keeps the record for a second run.
+TEST_F(CommandLineTest, TheRemovalNeverFollowsALinkOutOfItsFolders) {
+    WriteOneDiskWithAFolder();
+    Outcome outcome = Setup({"--unattended", "--accept-licence"});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    const fs::path installed = Installed();
+    const fs::path outside = temp_.Path() / "outside";
+    fs::create_directories(outside / "words");
+    fs::create_directories(outside / "menu");
+    std::ofstream(outside / "words" / "Keuken.wdl") << "someone else's";
+    std::ofstream(outside / "menu" / "Lingora.lnk") << "someone else's";
+    fs::remove_all(installed / "Words");
+    fs::create_directory_symlink(outside / "words", installed / "Words");
+    const fs::path menu = ProgramsOf(Prefix()) / "Lingora";
+    fs::remove_all(menu);
+    fs::create_directory_symlink(outside / "menu", menu);
+
+    outcome = Setup({"--uninstall"});
+    EXPECT_EQ(outcome.code, 1) << outcome.err;
+    EXPECT_EQ(TempFolder::ReadFile(outside / "words" / "Keuken.wdl"), "someone else's");
+    EXPECT_EQ(TempFolder::ReadFile(outside / "menu" / "Lingora.lnk"), "someone else's");
+    EXPECT_NE(outcome.err.find("lie behind a link"), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find("Lingora.lnk"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(fs::exists(installed / "Lingora.exe"));
+    EXPECT_TRUE(fs::exists(installed / "Install.log"));
+
+    // With the links gone, a second run finishes the job.
+    fs::remove(installed / "Words");
+    fs::remove(menu);
+    outcome = Setup({"--uninstall"});
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_FALSE(fs::exists(installed));
+}
+
+// Folders too long for what goes into them are refused before the earlier
+// installation is touched.
+TEST_F(CommandLineTest, FoldersTooLongForTheirFilesAreRefusedBeforeAnyChange) {
+    // One disk: its headers tell the longest name.
+    WriteOneDiskWithAFolder();
+    Outcome outcome = Setup({"--unattended", "--accept-licence"});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    const fs::path installed = Installed();
+    const std::string log = TempFolder::ReadFile(installed / "Install.log");
+
+    // 243 characters: a folder Windows makes, but "Words\Keuken.wdl" cannot go in it.
+    const std::string longFolder = "C:\\Apps\\" + std::string(235, 'y');
+    outcome = Setup({"--unattended", "--accept-licence", "--dir", longFolder.c_str()});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("more than the 259"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix() / "drive_c" / "Apps"));
+    EXPECT_EQ(TempFolder::ReadFile(installed / "Install.log"), log);
+    EXPECT_TRUE(fs::exists(installed / "Lingora.exe"));
+
+    // A Start-menu folder that "Uninstall Lingora.lnk" does not fit in.
+    outcome = Setup({"--unattended", "--accept-licence", "--group", std::string(178, 'g').c_str()});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("longest shortcut"), std::string::npos) << outcome.err;
+    EXPECT_TRUE(fs::exists(installed / "Lingora.exe"));
+
+    // The root of a drive is no installation folder.
+    outcome = Setup({"--unattended", "--accept-licence", "--dir", "C:\\"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("root of a drive"), std::string::npos) << outcome.err;
+    EXPECT_TRUE(fs::exists(installed / "Lingora.exe"));
+}
+
+TEST_F(CommandLineTest, AShortcutThatCannotBeMadeIsNamed) {
+    ASSERT_EQ(Setup({"--unattended", "--accept-licence", "--quiet"}).code, 0);
+    // A folder where a shortcut file would go.
+    fs::create_directories(ProgramsOf(Prefix()) / "Other" / "Lingora Help.lnk");
+    const Outcome outcome = Setup({"--unattended", "--accept-licence", "--group", "Other"});
+    EXPECT_EQ(outcome.code, 1) << outcome.err;
+    EXPECT_NE(outcome.err.find("\"Lingora Help.lnk\" could not be made"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(outcome.err.find("with its shortcuts"), std::string::npos) << outcome.err;
+    EXPECT_TRUE(fs::exists(ProgramsOf(Prefix()) / "Other" / "Lingora.lnk"));
+}
+
+TEST_F(CommandLineTest, ARefusalLaysDownNoPrefix) {
+    Outcome outcome = Setup({"--unattended"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix()));
+    outcome = Setup({"--unattended", "--accept-licence", "--dir", "C:\\CON\\x"});
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix()));
+    // An existing empty folder stays, and stays empty.
+    fs::create_directories(Prefix());
+    EXPECT_EQ(Setup({"--unattended"}).code, 3);
+    EXPECT_TRUE(fs::exists(Prefix()));
+    EXPECT_TRUE(fs::is_empty(Prefix()));
+}
+
+// The variable that names the private copy's folder names no folder that Setup
+// did not make: the program there stays.
+TEST_F(CommandLineTest, TheCopysVariableCannotAimTheRemoval) {
+    const fs::path bin = temp_.Path() / "x" / "bin";
+    fs::create_directories(bin);
+    fs::copy_file(SETUP_PATH, bin / "lingora-setup");
+    fs::permissions(bin, fs::perms::owner_all, fs::perm_options::replace);
+    QProcessEnvironment aimed;
+    for (const std::string& named :
+         {bin.string(), bin.string() + "/./", bin.string() + "/../bin"}) {
+        aimed.insert("LINGORA_SETUP_COPY", QString::fromStdString(named));
+        QProcess process;
+        process.setProcessEnvironment(aimed);
+        process.start(QString::fromStdString((bin / "lingora-setup").string()), {"--version"});
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 0);
+        EXPECT_TRUE(fs::exists(bin / "lingora-setup")) << named;
+    }
 }
 
 }  // namespace

@@ -20,9 +20,11 @@
 #include "app/ExitCodes.h"
 #include "dialogs/Unit_Constants.h"
 #include "extract/Unit_ExtractThread.h"
+#include "install/Unit_Installation.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
 #include "platform/host/machine/HostDesktop.h"
+#include "platform/host/machine/PrefixLock.h"
 #include "registrynames/RegistryNames.h"
 #include "tests/support/Doubles.h"
 #include "tests/support/TempFolder.h"
@@ -366,6 +368,21 @@ TEST_F(UnattendedTest, TheDigestFileIsUsedBeforeAnyChange) {
     EXPECT_EQ(Install(), ExitDone) << messages_;
 }
 
+// A Setup.sum that is no file (a folder, a FIFO) is a damaged digest file, as
+// `lingora-setupvol check` calls it: the set is not copied unchecked.
+TEST_F(UnattendedTest, ADigestFileThatIsNoFileIsRefused) {
+    const auto tree = Tree(prefix_.Folder() / "drive_c");
+    const fs::path digest = volumes_.Path() / "Setup.sum";
+    fs::create_directory(digest);
+    EXPECT_EQ(Install(), ExitVolumeMissing) << messages_;
+    EXPECT_TRUE(Says("Setup.sum is not a file but a folder")) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), tree);
+    fs::remove(digest);
+    ASSERT_EQ(::mkfifo(digest.c_str(), 0644), 0);
+    EXPECT_EQ(Install(), ExitVolumeMissing) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), tree);
+}
+
 // A real signal during the copying (raised by the process itself at its third
 // copy step) stops it after that step, as Cancel does: exit code 1, the log
 // closed with the files copied, the message saying what remains.
@@ -563,6 +580,43 @@ TEST_F(UnattendedTest, AnUnwritableDesktopIsAWarningOnly) {
     registry.SetRootKey(RootKey::LocalMachine);
     EXPECT_TRUE(registry.OpenKey(regnames::UninstallKey, false));
     EXPECT_EQ(Uninstall(), ExitDone) << messages_;
+}
+
+// A run lock whose prefix was replaced once the run had begun.
+class ReplacedPrefixLock : public IRunLock {
+  public:
+    std::string Take() override { return {}; }
+    void Release() override {}
+    std::string Lost() override { return replaced ? "the Wine prefix folder was replaced" : ""; }
+    bool replaced = false;
+};
+
+// The prefix folder moved away and another put in its place: the run stops at
+// once, naming it, and nothing more is written.
+TEST_F(UnattendedTest, AReplacedPrefixStopsTheRunBeforeItsNextWrite) {
+    ASSERT_EQ(Install(), 0) << messages_;
+    const std::map<std::string, std::string> before = Tree(prefix_.Folder() / "drive_c");
+    ReplacedPrefixLock lock;
+    lock.replaced = true;
+    InstallRunLock(&lock);
+    const int installed = Install();
+    const int removed = Uninstall();
+    InstallRunLock(nullptr);
+    EXPECT_EQ(installed, 1) << messages_;
+    EXPECT_EQ(removed, 1) << messages_;
+    EXPECT_TRUE(Says("was replaced")) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), before);
+
+    // The lock itself notices a folder moved away and made anew.
+    const fs::path folder = volumes_.Path() / "locked";
+    fs::create_directories(folder);
+    PrefixLock real(folder);
+    ASSERT_EQ(real.Take(), "");
+    EXPECT_EQ(real.Lost(), "");
+    fs::rename(folder, volumes_.Path() / "away");
+    fs::create_directories(folder);
+    EXPECT_NE(real.Lost().find("was moved, replaced or removed"), std::string::npos);
+    real.Release();
 }
 
 }  // namespace

@@ -289,6 +289,12 @@ TEST(DigestFileTest, ReadsWhatItWritesAndNamesEachFault) {
     ASSERT_EQ(back.volumes.size(), 2u);
     EXPECT_EQ(back.volumes[0].size, 1474560);
     EXPECT_EQ(volume::ParseDigestFile(text.substr(0, text.size() - 1)).volumes.size(), 2u);
+    // The longest stored name: written when known, and optional, as in earlier files.
+    EXPECT_FALSE(back.longestName);
+    volume::SetDigests named = set;
+    named.longestName = 27;
+    EXPECT_EQ(volume::ParseDigestFile(volume::FormatDigestFile(named)).longestName, 27);
+    EXPECT_NE(volume::FormatDigestFile(named).find("\nlongest 27\n"), std::string::npos);
 
     const auto fault = [](const std::string& text) {
         try {

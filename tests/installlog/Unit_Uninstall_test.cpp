@@ -197,8 +197,7 @@ TEST_F(UninstallTest, LinksBelowTheFoldersAreNeverFollowed) {
     fs::create_symlink(outside / "Target.txt", prefix_.HostPath(OldFolder) / "Readme.txt");
     PutFolder(Programs());
     fs::create_directory_symlink(outside / "menu", prefix_.HostPath(Programs()) / "Lingora");
-    PutLog(LogText("Lingora", {"LINGORA.EXE", "Words\\Keuken.wdl", "Readme.txt"},
-                   {"Lingora.lnk"}));
+    PutLog(LogText("Lingora", {"LINGORA.EXE", "Words\\Keuken.wdl", "Readme.txt"}, {"Lingora.lnk"}));
 
     const TRemovalOutcome outcome = RemovePreviousInstallation(OldFolder, "Lingora", true);
 
@@ -222,7 +221,8 @@ TEST_F(UninstallTest, StopBetweenEntriesKeepsTheLogAndCountsWhatRemains) {
     PutInstallation();
     int asked = 0;
     RemovalStopRequested = [&asked] { return ++asked > 4; };
-    const TRemovalOutcome outcome = RemovePreviousInstallation(OldFolder, "Tarnwick\\Lingora", true);
+    const TRemovalOutcome outcome =
+        RemovePreviousInstallation(OldFolder, "Tarnwick\\Lingora", true);
     RemovalStopRequested = nullptr;
     // Three shortcuts and "Lingohlp.GID" (never made) went first.
     EXPECT_TRUE(outcome.Stopped);

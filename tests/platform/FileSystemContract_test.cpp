@@ -217,6 +217,40 @@ TEST_P(FileSystemContract, FoldersAreMadeAndRemovedOneByOne) {
     EXPECT_FALSE(fs::exists(DriveC() / "A" / "B" / "C"));
 }
 
+// The removal's walk: each name looked up below the base without following a
+// link (a link on the way is not the base's), a last name that is a link
+// removed as the link, names matched ignoring case, links in the base followed.
+TEST_P(FileSystemContract, RemoveBelowNeverFollowsALinkBelowItsBase) {
+    MustCreate("C:\\Base\\Sub\\File.txt", "x");
+    MustCreate("C:\\Outside\\Kept.txt", "kept");
+    fs::create_directory_symlink(DriveC() / "Outside", DriveC() / "Base" / "Linked");
+    fs::create_symlink(DriveC() / "Outside" / "Kept.txt", DriveC() / "Base" / "Pointer.txt");
+    fs::create_directory_symlink(DriveC() / "Base", DriveC() / "Through");
+
+    EXPECT_EQ(Files().RemoveBelow("C:\\Base", "Linked\\Kept.txt", false), RemoveOutcome::NotOurs);
+    EXPECT_EQ(Files().RemoveBelow("C:\\Base", "Linked", true), RemoveOutcome::NotOurs);
+    EXPECT_EQ(Files().RemoveBelow("C:\\Base", "Sub\\..\\..\\Outside\\Kept.txt", false),
+              RemoveOutcome::NotOurs);
+    EXPECT_EQ(Files().RemoveBelow("C:\\Base", "C:\\Outside\\Kept.txt", false),
+              RemoveOutcome::NotOurs);
+    EXPECT_TRUE(fs::exists(DriveC() / "Outside" / "Kept.txt"));
+
+    EXPECT_EQ(Files().RemoveBelow("C:\\Base", "Pointer.txt", false), RemoveOutcome::Removed);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(DriveC() / "Base" / "Pointer.txt")));
+    EXPECT_TRUE(fs::exists(DriveC() / "Outside" / "Kept.txt"));
+
+    EXPECT_EQ(Files().RemoveBelow("C:\\Through", "sub", true), RemoveOutcome::NotEmpty);
+    EXPECT_EQ(Files().RemoveBelow("C:\\Through", "SUB\\file.TXT", false), RemoveOutcome::Removed);
+    EXPECT_FALSE(Files().FileExists("C:\\Base\\Sub\\File.txt"));  // the lookups know it
+    EXPECT_EQ(Files().RemoveBelow("C:\\Through", "Sub\\File.txt", false), RemoveOutcome::Missing);
+    EXPECT_EQ(Files().RemoveBelow("C:\\Base", "Sub", false), RemoveOutcome::Failed);  // a folder
+    EXPECT_EQ(Files().RemoveBelow("C:\\Base", "Sub", true), RemoveOutcome::Removed);
+    EXPECT_EQ(Files().RemoveBelow("C:\\Base", "Sub\\File.txt", false), RemoveOutcome::Missing);
+    // A folder made anew under the same name is found again.
+    MustCreate("C:\\Base\\Sub\\Again.txt", "x");
+    EXPECT_EQ(Files().RemoveBelow("C:\\Base", "Sub\\Again.txt", false), RemoveOutcome::Removed);
+}
+
 // What Windows refuses to create is refused here too, with Windows' errors.
 TEST_P(FileSystemContract, CreationKeepsToWindowsNameRules) {
     std::uint32_t error = 0;

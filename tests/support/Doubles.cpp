@@ -143,6 +143,19 @@ bool DenyingFileSystem::DeleteFile(const std::string& path) {
     return !IsDenied(path) && Inner().DeleteFile(path);
 }
 
+RemoveOutcome DenyingFileSystem::RemoveBelow(const std::string& base, const std::string& relative,
+                                             bool folder) {
+    // What the walk would reach below a denied folder stays: as a failure, or
+    // as the folder that still holds something.
+    const std::string path = base + "\\" + relative;
+    if (!IsDenied(path) || Inner().GetFileAttributes(path) == win::INVALID_FILE_ATTRIBUTES)
+        return Inner().RemoveBelow(base, relative, folder);
+    if (folder)
+        for (const FindData& entry : Inner().FindFiles(path + "\\*.*"))
+            if (entry.name != "." && entry.name != "..") return RemoveOutcome::NotEmpty;
+    return RemoveOutcome::Failed;
+}
+
 bool DenyingFileSystem::CreateDirectory(const std::string& path) {
     return !IsDenied(path) && Inner().CreateDirectory(path);
 }

@@ -63,6 +63,8 @@ class DenyingFileSystem : public ForwardingFileSystem {
     std::unique_ptr<IFileStream> CreateAlways(const std::string& path,
                                               std::uint32_t& error) override;
     bool DeleteFile(const std::string& path) override;
+    RemoveOutcome RemoveBelow(const std::string& base, const std::string& relative,
+                              bool folder) override;
     bool CreateDirectory(const std::string& path) override;
     bool RemoveDirectory(const std::string& path) override;
     bool MakeSureDirectoryPathExists(const std::string& path) override;

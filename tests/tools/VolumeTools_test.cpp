@@ -284,6 +284,23 @@ TEST_F(VolumeToolsTest, CheckRefusesAVolumeThatIsNoFileAtOnce) {
     EXPECT_NE(output.find("Setup.d02"), std::string::npos) << output;
 }
 
+// A Setup.sum that is no file is a damaged digest file, as Setup takes it.
+TEST_F(VolumeToolsTest, CheckRefusesADigestFileThatIsNoFile) {
+    Add("A.bin", Pattern(3000, 6));
+    ASSERT_EQ(Build(1500).volumes, 3);
+    const fs::path digest = volumes_ / "Setup.sum";
+    const QString folder = QString::fromStdString(volumes_.string());
+    std::string output;
+    fs::remove(digest);
+    fs::create_directory(digest);
+    EXPECT_EQ(Run({"check", folder}, &output), 1) << output;
+    EXPECT_NE(output.find("not a file but a folder"), std::string::npos) << output;
+    fs::remove(digest);
+    ASSERT_EQ(::mkfifo(digest.c_str(), 0644), 0);
+    EXPECT_EQ(Run({"check", folder}, &output), 1) << output;
+    EXPECT_NE(output.find("Setup.sum"), std::string::npos) << output;
+}
+
 TEST_F(VolumeToolsTest, DigestFileIsTheSetsOwnAndCheckNamesTheFirstDamagedVolume) {
     Add("A.bin", Pattern(5000, 5));
     ASSERT_EQ(Build(1500).volumes, 4);
@@ -291,7 +308,8 @@ TEST_F(VolumeToolsTest, DigestFileIsTheSetsOwnAndCheckNamesTheFirstDamagedVolume
     const std::string digests = TempFolder::ReadFile(volumes_ / "Setup.sum");
     const std::size_t identityAt = digests.find("\nset ") + 5;
     const std::string identity = digests.substr(identityAt, 32);
-    EXPECT_EQ(digests, testset::DigestFileText(volumes_, identity));
+    // The longest stored name, "A.bin", closes it.
+    EXPECT_EQ(digests, testset::DigestFileText(volumes_, identity) + "longest 5\n");
     ASSERT_EQ(Build(1500).volumes, 4);
     EXPECT_NE(TempFolder::ReadFile(volumes_ / "Setup.sum").substr(identityAt, 32), identity)
         << "every build is a set of its own";
@@ -314,7 +332,7 @@ TEST_F(VolumeToolsTest, DigestFileIsTheSetsOwnAndCheckNamesTheFirstDamagedVolume
     EXPECT_EQ(Run({"check", folder}, &output), 1);
     EXPECT_EQ(
         output,
-        "lingora-setupvol: The digest file Setup.sum is damaged in line 8: more lines than the 4 "
+        "lingora-setupvol: The digest file Setup.sum is damaged in line 9: more lines than the 4 "
         "volumes\n");
     // Without it, the structure alone, as before.
     fs::remove(volumes_ / "Setup.sum");

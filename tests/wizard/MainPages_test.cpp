@@ -329,6 +329,34 @@ TEST_F(PagesTest, RelativeAndUnholdableFoldersAreRefused) {
     }
 }
 
+// Folders that cannot hold what goes into them are refused on their page, with
+// a message that names the limit, before anything is made.
+TEST_F(PagesTest, FoldersTooSmallForTheirFilesAreRefusedOnTheirPage) {
+    GoToInstallFolderPage();
+    Form().InstallDirEdit->setText("C:\\");
+    {
+        ModalAnswer error(AcceptMessageBox);
+        Click(Form().NextButton);
+        EXPECT_TRUE(error.Answered());
+        EXPECT_NE(error.Text().find("the root of a drive"), std::string::npos) << error.Text();
+    }
+    EXPECT_EQ(SetupPars.Page, TWizardPage::InstallFolder);
+    Form().InstallDirEdit->setText("C:\\Program Files\\Lingora");
+    Click(Form().NextButton);
+    ASSERT_EQ(SetupPars.Page, TWizardPage::ProgramFolder);
+    const std::string name(178, 'g');
+    Form().ProgFolderEdit->setText(QString::fromStdString(name));
+    {
+        ModalAnswer error(AcceptMessageBox);
+        Click(Form().NextButton);
+        EXPECT_TRUE(error.Answered());
+        EXPECT_NE(error.Text().find("longest shortcut's name (21 characters)"), std::string::npos)
+            << error.Text();
+    }
+    EXPECT_EQ(SetupPars.Page, TWizardPage::ProgramFolder);
+    EXPECT_FALSE(fs::exists(Host(prefix_.ProgramsFolder()) / name));
+}
+
 TEST_F(PagesTest, StartMenuFolderOutsideTheProgramsFolderIsRefused) {
     GoToInstallFolderPage();
     Click(Form().NextButton);

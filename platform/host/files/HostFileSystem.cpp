@@ -194,22 +194,6 @@ bool CopyThroughPipe(HostFileStream& from, HostFileStream& to, std::uint64_t cou
     return true;
 }
 
-
-// Names that climb out of the folder they are looked up in: "..", and what
-// Windows reads as ".." once it drops trailing dots and blanks ("...", ".. ").
-bool ClimbsOut(const std::string& name) {
-    if (name.size() < 2) return false;
-    std::size_t dots = 0;
-    for (const char c : name) {
-        if (c == '.') {
-            ++dots;
-        } else if (c != ' ') {
-            return false;
-        }
-    }
-    return dots >= 2;
-}
-
 // The names of a relative Windows path ('\' or '/' between them, empty names
 // and "." dropped); nothing when it is rooted, holds a drive or climbs out.
 std::optional<std::vector<std::string>> RelativeNames(const std::string& relative) {
@@ -222,7 +206,7 @@ std::optional<std::vector<std::string>> RelativeNames(const std::string& relativ
         std::size_t end = relative.find_first_of("\\/", start);
         if (end == std::string::npos) end = relative.size();
         std::string name = relative.substr(start, end - start);
-        if (ClimbsOut(name)) return std::nullopt;
+        if (IsParentName(name)) return std::nullopt;
         if (!name.empty() && name != ".") names.push_back(std::move(name));
         start = end + 1;
     }
@@ -230,26 +214,18 @@ std::optional<std::vector<std::string>> RelativeNames(const std::string& relativ
 }
 
 // The stored name of the entry of an open folder whose Windows name is ansi
-// (the name as written first, then any that equals it ignoring case), with its
-// status as lstat gives it; nothing when there is none.
-std::optional<std::string> FindEntryAt(int folder, const std::string& ansi, struct stat& info) {
+// (the name as written first, then the one that the folder's kept listing
+// gives for it, found at hostFolder), with its status as lstat gives it;
+// nothing when there is none. The listing only suggests a name: the entry is
+// taken from the open folder itself.
+std::optional<std::string> FindEntryAt(int folder, const std::string& ansi, struct stat& info,
+                                       const fs::path& hostFolder, FolderNameCache& names) {
     const std::string written = HostName(ansi);
     if (::fstatat(folder, written.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) return written;
-    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0) return std::nullopt;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listing), closedir);
-    if (!dir) {
-        ::close(listing);
-        return std::nullopt;
-    }
-    while (const dirent* entry = readdir(dir.get())) {
-        const std::string stored = entry->d_name;
-        if (stored == "." || stored == "..") continue;
-        const auto name = WindowsName(stored);
-        if (name && SameNameIgnoringCase(*name, ansi) &&
-            ::fstatat(folder, stored.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
-            return stored;
-    }
+    const std::optional<std::string> stored = names.Find(hostFolder, ansi);
+    if (stored && *stored != written &&
+        ::fstatat(folder, stored->c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+        return stored;
     return std::nullopt;
 }
 
@@ -480,7 +456,8 @@ int HostFileSystem::WalkBelow(const std::vector<std::string>& names, RemoveOutco
     int current = removal_.baseDescriptor;
     for (const std::string& name : names) {
         struct stat info {};
-        const std::optional<std::string> stored = FindEntryAt(current, name, info);
+        const std::optional<std::string> stored =
+            FindEntryAt(current, name, info, removal_.folderHost, drives_.Names());
         int next = -1;
         if (!stored) {
             outcome = RemoveOutcome::Missing;
@@ -489,8 +466,8 @@ int HostFileSystem::WalkBelow(const std::vector<std::string>& names, RemoveOutco
         } else if (!S_ISDIR(info.st_mode)) {
             outcome = RemoveOutcome::Missing;  // a file where the folder was: the path is gone
         } else {
-            next = ::openat(current, stored->c_str(),
-                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            next =
+                ::openat(current, stored->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             // A link put in its place since the look: not followed.
             if (next < 0)
                 outcome = errno == ELOOP || errno == ENOTDIR ? RemoveOutcome::NotOurs
@@ -544,7 +521,8 @@ RemoveOutcome HostFileSystem::RemoveBelow(const std::string& base, const std::st
     if (parent < 0) return outcome;
 
     struct stat info {};
-    const std::optional<std::string> stored = FindEntryAt(parent, names->back(), info);
+    const std::optional<std::string> stored =
+        FindEntryAt(parent, names->back(), info, removal_.folderHost, drives_.Names());
     if (!stored) return RemoveOutcome::Missing;
     const fs::path parentHost = removal_.folderHost;
     if (folder) {

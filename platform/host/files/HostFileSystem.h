@@ -83,12 +83,12 @@ class HostFileSystem : public IFileSystem {
     // The base of the last RemoveBelow and the folder below it reached last,
     // both opened without following links below the base.
     struct RemovalWalk {
-        std::string base;          // the base as given
+        std::string base;            // the base as given
         std::filesystem::path host;  // where it lay
         int baseDescriptor = -1;
         dev_t device = 0;
         ino_t inode = 0;
-        std::string folder;  // the relative folder reached (names folded)
+        std::string folder;                // the relative folder reached (names folded)
         std::filesystem::path folderHost;  // where it lies
         int folderDescriptor = -1;         // -1: none reached; the base's own for the base
     };

@@ -150,8 +150,12 @@ bool IsDeviceName(const std::string& name) {
     while (!base.empty() && base.back() == ' ') base.pop_back();
     for (char& c : base) c = FoldCase(c);
     if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+    if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0))
+        return false;
+    // 1 to 9, and the superscript digits that Windows takes for them too
+    // (Windows-1252: \xB9, \xB2, \xB3).
+    const auto digit = static_cast<unsigned char>(base[3]);
+    return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 }  // namespace

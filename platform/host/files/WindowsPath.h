@@ -33,7 +33,8 @@ bool IsValidWindowsName(const std::string& name);
 // Windows takes (MAX_PATH, 260 with its terminating null, for a file; 248, room
 // for an 8.3 name less, for a folder), or ERROR_INVALID_NAME for a name that
 // ends in a dot or a space or is a device's (CON, PRN, AUX, NUL, COM1-COM9,
-// LPT1-LPT9, with or without an extension).
+// LPT1-LPT9 and COM\xB9 ... LPT\xB3 with superscript digits, with or without an
+// extension).
 std::uint32_t CreatableNameError(const std::string& fullPath, bool folder);
 
 // Case folding of Windows-1252 bytes, as Windows compares file names.

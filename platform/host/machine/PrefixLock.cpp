@@ -72,6 +72,18 @@ std::string PrefixLock::Take() {
     return {};
 }
 
+std::string PrefixLock::Lost() const {
+    if (count_ == 0) return {};
+    struct stat locked {
+    }, now{};
+    if (::fstat(descriptor_, &locked) == 0 && ::stat(folder_.c_str(), &now) == 0 &&
+        locked.st_dev == now.st_dev && locked.st_ino == now.st_ino)
+        return {};
+    return "the Wine prefix folder " + folder_.string() +
+           " was moved, replaced or removed while Setup ran; Setup stopped before writing into "
+           "a prefix that another Setup may be changing";
+}
+
 void PrefixLock::Release() {
     if (count_ == 0 || --count_ > 0) return;
     ::close(descriptor_);  // the lock goes with the descriptor

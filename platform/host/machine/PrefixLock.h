@@ -19,6 +19,10 @@ class PrefixLock {
     std::string Take();
     void Release();
     bool Held() const { return count_ > 0; }
+    // While held: "" when the prefix's path still names the folder that was
+    // locked, else the sentence that stops the run (the folder was moved away,
+    // replaced or removed, and another Setup may be changing the new one).
+    std::string Lost() const;
 
     // The text for a prefix that another process has locked (pid 0: unknown).
     static std::string BusyText(long pid);

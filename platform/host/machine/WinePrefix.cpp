@@ -192,13 +192,15 @@ WinePrefix::LaidDown WinePrefix::EnsureExists(PrefixArch arch) const {
     laidDown.links = {DosDevices() / "c:", DosDevices() / "z:"};
     // Every folder made, with the folders between it and the prefix folder.
     std::vector<fs::path> folders = {DosDevices()};
-    for (const std::string& folder : {programFiles, programFilesX86, profile + "\\Desktop",
-                                      ProgramsFolder(user)})
+    for (const std::string& folder :
+         {programFiles, programFilesX86, profile + "\\Desktop", ProgramsFolder(user)})
         for (fs::path host = UnderDriveC(driveC, folder); host != folder_ && host.has_parent_path();
              host = host.parent_path())
             folders.push_back(host);
     std::sort(folders.begin(), folders.end(), [](const fs::path& a, const fs::path& b) {
-        const auto depth = [](const fs::path& path) { return std::distance(path.begin(), path.end()); };
+        const auto depth = [](const fs::path& path) {
+            return std::distance(path.begin(), path.end());
+        };
         return depth(a) != depth(b) ? depth(a) > depth(b) : a < b;
     });
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());

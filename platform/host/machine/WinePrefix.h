@@ -29,8 +29,8 @@ class WinePrefix {
     bool Exists() const;
     // What EnsureExists laid down: enough to take exactly that away again.
     struct LaidDown {
-        bool made = false;        // a prefix was laid down
-        bool folderMade = false;  // and the prefix folder itself made for it
+        bool made = false;                           // a prefix was laid down
+        bool folderMade = false;                     // and the prefix folder itself made for it
         std::vector<std::filesystem::path> folders;  // deepest first
         std::vector<std::filesystem::path> links;
         std::vector<std::pair<std::filesystem::path, std::filesystem::file_time_type>> files;
