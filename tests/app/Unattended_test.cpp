@@ -409,6 +409,42 @@ TEST_F(UnattendedTest, SignalsStopTheCopyingBetweenSteps) {
     EXPECT_EQ(now.sa_handler, SIG_DFL);
 }
 
+// Raises a signal at the removal's second entry, as a person's Ctrl-C would.
+class SignalAtSecondRemoval : public ForwardingFileSystem {
+  public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    RemoveOutcome RemoveBelow(const std::string& base, const std::string& relative,
+                              bool folder) override {
+        if (++calls_ == 2) std::raise(SIGINT);
+        return Inner().RemoveBelow(base, relative, folder);
+    }
+
+  private:
+    int calls_ = 0;
+};
+
+// A signal stops the removal between two entries; the log and the uninstall
+// entry stay, and a second run finishes the job.
+TEST_F(UnattendedTest, ASignalStopsTheRemovalAndASecondRunFinishesIt) {
+    const auto treeBefore = Tree(prefix_.Folder() / "drive_c");
+    ASSERT_EQ(Install(), ExitDone) << messages_;
+    {
+        SignalAtSecondRemoval signalling(prefix_.Machine().Files());
+        Platform platform = CurrentPlatform();
+        platform.files = &signalling;
+        ScopedPlatform installed(platform);
+        EXPECT_EQ(Uninstall(), ExitFailedPartWay) << messages_;
+    }
+    EXPECT_TRUE(Says("stopped by SIGINT") && Says("names remain")) << messages_;
+    EXPECT_TRUE(Installed("Install.log"));
+    EXPECT_TRUE(Installed("Uninst.exe"));
+    TRegistry registry;
+    registry.SetRootKey(RootKey::LocalMachine);
+    EXPECT_TRUE(registry.KeyExists(regnames::UninstallKey));
+    EXPECT_EQ(Uninstall(), ExitDone) << messages_;
+    EXPECT_EQ(Tree(prefix_.Folder() / "drive_c"), treeBefore);
+}
+
 TEST_F(UnattendedTest, FailuresPartWaySayWhatRemains) {
     const std::string system = TempFolder::ReadFile(prefix_.Folder() / "system.reg");
     const std::string user = TempFolder::ReadFile(prefix_.Folder() / "user.reg");
