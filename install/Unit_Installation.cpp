@@ -182,7 +182,7 @@ std::string ProgramFolderLimitRefusal(const std::string& programFolder) {
     if (length <= kMostPathLength) return {};
     return "The Start-menu folder \"" + programFolder +
            "\" is too long: with the longest shortcut's name (" + std::to_string(longest) +
-           " characters) its path " + folder + " would have " + std::to_string(length) +
+           " characters) a shortcut's path in it would have " + std::to_string(length) +
            " characters, more than the " + std::to_string(kMostPathLength) +
            " that Windows allows. Choose a shorter name.";
 }

@@ -347,7 +347,12 @@ TEST_F(PagesTest, FoldersTooSmallForTheirFilesAreRefusedOnTheirPage) {
     const std::string name(178, 'g');
     Form().ProgFolderEdit->setText(QString::fromStdString(name));
     {
-        ModalAnswer error(AcceptMessageBox);
+        // SETUP_SCREENSHOTS names a folder for a picture of the message.
+        ModalAnswer error([](QWidget* box) {
+            const QString shots = qEnvironmentVariable("SETUP_SCREENSHOTS");
+            if (!shots.isEmpty()) box->grab().save(shots + "/04-start-menu-folder-too-long.png");
+            AcceptMessageBox(box);
+        });
         Click(Form().NextButton);
         EXPECT_TRUE(error.Answered());
         EXPECT_NE(error.Text().find("longest shortcut's name (21 characters)"), std::string::npos)
