@@ -60,6 +60,11 @@ std::string SysErrorMessage(std::uint32_t errorCode) {
         case win::ERROR_NO_UNICODE_TRANSLATION:
             return "No mapping for the Unicode character exists in the target multi-byte code "
                    "page.";
+        case win::ERROR_NEGATIVE_SEEK:
+            return "An attempt was made to move the file pointer before the beginning of the "
+                   "file.";
+        case win::ERROR_FILE_CORRUPT:
+            return "The file or directory is corrupted and unreadable.";
         default:
             return "System error " + std::to_string(errorCode) + ".";
     }

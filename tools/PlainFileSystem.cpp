@@ -10,6 +10,7 @@
 #include "platform/WinTypes.h"
 #include "platform/host/files/HostErrors.h"
 #include "platform/host/files/HostFileStream.h"
+#include "platform/host/files/IsoImage.h"
 
 namespace fs = std::filesystem;
 
@@ -20,8 +21,14 @@ std::unique_ptr<IFileStream> Open(const std::string& path, int flags, std::uint3
     // is. Nothing is truncated before the file is known to be a regular one.
     const int fd = ::open(path.c_str(), (flags & ~O_TRUNC) | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0) {
-        // A missing file in a missing folder is a missing path, as Setup says it.
         const int failure = errno;
+        // A file on a disk image is read from the image itself, unmounted.
+        if ((failure == ENOTDIR || failure == ENOENT) && (flags & O_CREAT) == 0) {
+            if (auto inImage = iso::OpenImagePath(path, error);
+                inImage || error != win::ERROR_PATH_NOT_FOUND)
+                return inImage;
+        }
+        // A missing file in a missing folder is a missing path, as Setup says it.
         std::error_code ignored;
         const fs::path parent = fs::path(path).parent_path();
         error = WinErrorFromErrno(failure, parent.empty() || fs::is_directory(parent, ignored));
@@ -61,13 +68,17 @@ CopyOutcome PlainFileSystem::Copy(IFileStream& from, IFileStream& to, std::uint6
 
 std::uint32_t PlainFileSystem::GetFileAttributes(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return win::INVALID_FILE_ATTRIBUTES;
+    if (::stat(path.c_str(), &info) != 0)
+        return iso::ImagePathHoldsFile(path)
+                   ? win::FILE_ATTRIBUTE_ARCHIVE | win::FILE_ATTRIBUTE_READONLY
+                   : win::INVALID_FILE_ATTRIBUTES;
     return S_ISDIR(info.st_mode) ? win::FILE_ATTRIBUTE_DIRECTORY : win::FILE_ATTRIBUTE_ARCHIVE;
 }
 
 bool PlainFileSystem::FileExists(const std::string& path) {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    if (::stat(path.c_str(), &info) != 0) return iso::ImagePathHoldsFile(path);
+    return S_ISREG(info.st_mode);
 }
 
 bool PlainFileSystem::DeleteFile(const std::string&) { return false; }

@@ -2,26 +2,31 @@
 //
 //   lingora-setupvol build SOURCE_DIR OUT_DIR [--volume-size BYTES|floppy|cd]
 //                          [--images DIR [--label TEXT]]
-//   lingora-setupvol check DIR
-//   lingora-setupvol list DIR
+//   lingora-setupvol check DISK...
+//   lingora-setupvol list DISK...
 //   lingora-setupvol --help | --version
 //
 // check verifies the volumes against the digest file (Setup.sum) when the set
 // has one, then reads the set's structure as Setup does. build --images also
 // writes one ISO 9660 image per disk into DIR (disk1.iso ..., labels TEXT_1 ...,
 // LINGORA_1 ... by default), each with its volume and the digest file.
+// A DISK of check and list is a folder or an ISO 9660 image file, read without
+// mounting it; a set spread over several disks is given as all of them.
 //
 // Exit codes: 0 done (check: the set is whole), 1 a fault in the set or the
 // build, 2 wrong usage.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
+#include "platform/host/files/IsoImage.h"
 #include "tools/DiskImages.h"
 #include "tools/PlainFileSystem.h"
 #include "tools/VolumeSetBuilder.h"
@@ -34,8 +39,8 @@ namespace {
 constexpr char Synopsis[] =
     "Usage: lingora-setupvol build SOURCE_DIR OUT_DIR [--volume-size SIZE]\n"
     "                             [--images DIR [--label TEXT]]\n"
-    "  or:  lingora-setupvol check DIR\n"
-    "  or:  lingora-setupvol list DIR\n";
+    "  or:  lingora-setupvol check DISK...\n"
+    "  or:  lingora-setupvol list DISK...\n";
 
 int Usage() {
     std::fprintf(stderr, "%sTry 'lingora-setupvol --help'.\n", Synopsis);
@@ -51,9 +56,10 @@ int Help() {
         "Commands:\n"
         "  build SOURCE_DIR OUT_DIR  Write the files below SOURCE_DIR as a volume set into\n"
         "                            OUT_DIR, with Setup.sum; an earlier set there is replaced.\n"
-        "  check DIR                 Check the set in DIR against its digests, then read it\n"
-        "                            as Setup does; name the first fault.\n"
-        "  list DIR                  Print the stored names and sizes, and the total.\n"
+        "  check DISK...             Check the set on the disks against its digests, then\n"
+        "                            read it as Setup does; name the first fault. A disk is\n"
+        "                            a folder or an ISO 9660 image file (disk1.iso).\n"
+        "  list DISK...              Print the stored names and sizes, and the total.\n"
         "\n"
         "Options:\n"
         "  --volume-size SIZE        The size of each volume file in bytes, or 'floppy'\n"
@@ -128,28 +134,41 @@ int Build(int argc, char** argv) {
     }
 }
 
-// Reads the set in DIR as Setup does, by the volumes' full paths; list prints
-// every record.
-int Walk(const char* given, bool list) {
-    std::error_code failed;
-    const std::filesystem::path absolute = std::filesystem::absolute(given, failed);
-    if (failed || !std::filesystem::is_directory(absolute, failed)) {
-        std::fprintf(stderr, "lingora-setupvol: cannot open the folder %s: %s\n", given,
-                     failed ? failed.message().c_str() : std::strerror(ENOTDIR));
-        return 1;
+// Reads the set on the disks (folders or images) as Setup does, by the
+// volumes' full paths; list prints every record.
+int Walk(const std::vector<std::string>& given, bool list) {
+    std::vector<std::string> disks;
+    for (const std::string& disk : given) {
+        std::error_code failed;
+        const std::filesystem::path absolute = std::filesystem::absolute(disk, failed);
+        if (failed || !(std::filesystem::is_directory(absolute, failed) ||
+                        iso::LooksLikeImage(absolute.string()))) {
+            std::fprintf(stderr, "lingora-setupvol: cannot open the disk %s: %s\n", disk.c_str(),
+                         failed ? failed.message().c_str() : "not a folder nor an ISO 9660 image");
+            return 1;
+        }
+        // An image whose folders cannot be read is named as such, not as a
+        // disk that lacks its volume.
+        const iso::ImageFile probe = iso::FindInImage(absolute.string(), volume::kDigestFileName);
+        if (probe.status == iso::ImageFile::Status::Damaged) {
+            std::fprintf(stderr, "lingora-setupvol: the disk image %s is damaged: %s\n",
+                         disk.c_str(), probe.fault.c_str());
+            return 1;
+        }
+        disks.push_back(absolute.lexically_normal().string());
     }
-    const std::string folder = absolute.string();
+    const SetFileLocator where = OnSetDisks(disks);
     PlainFileSystem files;
     ScopedPlatform platform(Platform{&files, nullptr, nullptr, nullptr});
     try {
         // The digests first: a damaged volume is named as such before its
         // structure is read.
-        const std::optional<int> listed = list ? std::nullopt : CheckVolumeDigests(folder);
+        const std::optional<int> listed = list ? std::nullopt : CheckVolumeDigests(where);
         const WalkedSet set = WalkVolumeSet(
             [list](const WalkedRecord& record) {
                 if (list) std::printf("%12d  %s\n", record.size, AnsiToUtf8(record.name).c_str());
             },
-            folder);
+            where);
         if (listed && *listed != set.volumes)
             throw EDamagedVolume(std::string("The digest file ") + volume::kDigestFileName +
                                  " lists " + std::to_string(*listed) + " volumes, the set has " +
@@ -180,7 +199,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "build") return Build(argc, argv);
-    if (command == "check" && argc == 3) return Walk(argv[2], false);
-    if (command == "list" && argc == 3) return Walk(argv[2], true);
+    const std::vector<std::string> disks(argv + std::min(argc, 2), argv + argc);
+    if (command == "check" && !disks.empty()) return Walk(disks, false);
+    if (command == "list" && !disks.empty()) return Walk(disks, true);
     return Usage();
 }

@@ -5,17 +5,27 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
+#include "platform/SystemMessages.h"
+#include "platform/WinTypes.h"
 #include "volumes/DiskSearch.h"
 #include "volumes/Unit_DataFile.h"
 #include "volumes/VolumeDigest.h"
 
-namespace {
-// A file of the set by its full name in the folder, or by its own name in the
-// current directory.
-std::string InFolder(const std::string& folder, const std::string& name) {
-    return folder.empty() ? name : disks::FileInFolder(folder, name);
+SetFileLocator InSetFolder(const std::string& folder) {
+    return [folder](const std::string& name) {
+        return folder.empty() ? name : disks::FileInFolder(folder, name);
+    };
 }
-}  // namespace
+
+SetFileLocator OnSetDisks(const std::vector<std::string>& disks) {
+    return [disks](const std::string& name) {
+        for (const std::string& disk : disks) {
+            const std::string file = disks::FileInFolder(disk, name);
+            if (Files().FileExists(file)) return file;
+        }
+        return disks.empty() ? name : disks::FileInFolder(disks.front(), name);
+    };
+}
 
 std::int32_t TVolumeSetWalk::Start(TDataFile& first) {
     read_ = {1};
@@ -51,16 +61,16 @@ void TVolumeSetWalk::CheckEnd(TDataFile& last, std::int64_t done, std::int64_t r
 }
 
 WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord,
-                        const std::string& folder) {
+                        const SetFileLocator& where) {
     WalkedSet set;
     TVolumeSetWalk walk;
-    auto volume = std::make_unique<TDataFile>(InFolder(folder, volume::VolumeName(1)), nullptr, "");
+    auto volume = std::make_unique<TDataFile>(where(volume::VolumeName(1)), nullptr, "");
     set.volumes = 1;
     set.total = walk.Start(*volume);
 
     auto moveOn = [&] {
         const std::int64_t at = volume->Position();
-        const std::string name = InFolder(folder, volume::VolumeName(walk.NextVolume(*volume)));
+        const std::string name = where(volume::VolumeName(walk.NextVolume(*volume)));
         if (!Files().FileExists(name))
             throw Exception(volume->FileName() + " names " + name + " as the next volume (offset " +
                             std::to_string(at) + "), but it is missing");
@@ -102,17 +112,20 @@ WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord
     return set;
 }
 
-std::optional<int> CheckVolumeDigests(const std::string& folder) {
+std::optional<int> CheckVolumeDigests(const SetFileLocator& where) {
     const std::optional<volume::SetDigests> digests =
-        volume::ReadDigestFile(InFolder(folder, volume::kDigestFileName));
+        volume::ReadDigestFile(where(volume::kDigestFileName));
     if (!digests) return std::nullopt;
     for (const volume::VolumeDigest& entry : digests->volumes) {
-        const std::string name = InFolder(folder, volume::VolumeName(entry.number));
+        const std::string name = where(volume::VolumeName(entry.number));
         std::uint32_t error = 0;
         const std::unique_ptr<IFileStream> file = Files().OpenRead(name, error);
-        if (!file)
+        if (!file && (error == win::ERROR_FILE_NOT_FOUND || error == win::ERROR_PATH_NOT_FOUND))
             throw Exception("The data volume " + name + " that " + volume::kDigestFileName +
                             " lists is missing");
+        if (!file)
+            throw EDamagedVolume("The data volume " + name + " that " + volume::kDigestFileName +
+                                 " lists cannot be read: " + SysErrorMessage(error));
         const std::string mismatch =
             volume::VolumeMismatch(*digests, entry.number, *volume::DigestOf(*file));
         if (!mismatch.empty())

@@ -1,7 +1,8 @@
-// Walks a volume set as Setup reads it, starting from "Setup.d01" in a host
-// folder (by default the current directory) and following the next-volume bytes, without writing
-// anything: each record is checked as the copy checks it, file data is passed over, and the data
-// must add up to the set's total. The platform must be installed.
+// Walks a volume set as Setup reads it, starting from "Setup.d01" on its disks
+// (host folders or disk images; by default the current directory) and
+// following the next-volume bytes, without writing anything: each record is
+// checked as the copy checks it, file data is passed over, and the data must
+// add up to the set's total. The platform must be installed.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 class TDataFile;
 
@@ -46,17 +48,26 @@ struct WalkedSet {
     int volumes = 0;
 };
 
+// Where a walk finds a file of the set by its own name ("Setup.d02"): the full
+// name by which the platform's file system opens it.
+using SetFileLocator = std::function<std::string(const std::string& name)>;
+// The files of a set in one host folder, or in the current directory when the
+// folder is empty.
+SetFileLocator InSetFolder(const std::string& folder);
+// The files of a set spread over disks (host folders or disk image files, as
+// the file system reads both): each on the first disk that holds it; a name
+// that none holds is named on the first.
+SetFileLocator OnSetDisks(const std::vector<std::string>& disks);
+
 // Raises EDamagedVolume (naming the volume and the offset) at the first fault,
 // EFOpenError when Setup.d01 cannot be opened, and Exception when a volume that
 // the set names is missing.
 WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord,
-                        const std::string& folder = "");
+                        const SetFileLocator& where = InSetFolder(""));
 
-// Checks each volume that the digest file in the folder (by default the
-// current directory) lists
-// against its size and digest, in the order of their numbers. Returns the number
-// of volumes listed, or nothing when there is no digest file. Raises
-// EDamagedDigestFile for a digest file that cannot be read, EDamagedVolume
-// naming the first volume that does not match, and Exception for a listed
-// volume that is missing.
-std::optional<int> CheckVolumeDigests(const std::string& folder = "");
+// Checks each volume that the set's digest file lists against its size and
+// digest, in the order of their numbers. Returns the number of volumes listed,
+// or nothing when there is no digest file. Raises EDamagedDigestFile for a
+// digest file that cannot be read, EDamagedVolume naming the first volume that
+// does not match, and Exception for a listed volume that is missing.
+std::optional<int> CheckVolumeDigests(const SetFileLocator& where = InSetFolder(""));

@@ -11,6 +11,7 @@
 #include "extract/Unit_ExtractThread.h"
 #include "platform/Exceptions.h"
 #include "platform/WinTypes.h"
+#include "platform/host/files/IsoImage.h"
 #include "tests/extract/ExtractTestSupport.h"
 #include "tools/PlainFileSystem.h"
 #include "tools/VolumeSetBuilder.h"
@@ -265,6 +266,49 @@ TEST_F(VolumeToolsTest, CheckAndListThroughTheCommandLine) {
     EXPECT_EQ(Run({"check", QString::fromStdString((temp_.Path() / "none").string())}), 1);
     EXPECT_EQ(Run({"build", "only-one"}), 2);
     EXPECT_EQ(Run({"build", "a", "b", "--volume-size", "huge"}), 2);
+}
+
+// The images that build --images writes are disks that check and list read
+// without mounting: the same verdicts as on the folder, a missing disk named,
+// a cut image refused.
+TEST_F(VolumeToolsTest, CheckAndListReadDiskImagesUnmounted) {
+    SampleFiles();
+    const fs::path images = temp_.Path() / "images";
+    std::string output;
+    ASSERT_EQ(Run({"build", QString::fromStdString(Source().string()),
+                   QString::fromStdString(volumes_.string()), "--volume-size", "1000", "--images",
+                   QString::fromStdString(images.string())},
+                  &output),
+              0)
+        << output;
+    QStringList disks;
+    for (int number = 1; number <= 4; ++number)
+        disks << QString::fromStdString(
+            (images / ("disk" + std::to_string(number) + ".iso")).string());
+    EXPECT_EQ(Run(QStringList{"check"} + disks, &output), 0) << output;
+    EXPECT_EQ(output, "whole: 4 files, 3404 bytes in 4 volumes, digests match\n");
+    std::string fromFolder;
+    Run({"list", QString::fromStdString(volumes_.string())}, &fromFolder);
+    EXPECT_EQ(Run(QStringList{"list"} + disks, &output), 0);
+    EXPECT_EQ(output, fromFolder);
+
+    // Disk 3 left out: its volume is named as missing.
+    EXPECT_EQ(Run({"check", disks[0], disks[1], disks[3]}, &output), 1);
+    EXPECT_NE(output.find("Setup.d03"), std::string::npos) << output;
+
+    // Disk 2 cut short inside its volume.
+    const std::string whole = TempFolder::ReadFile(disks[1].toStdString());
+    const iso::ImageFile volume = iso::FindInImage(disks[1].toStdString(), "Setup.d02");
+    ASSERT_EQ(volume.status, iso::ImageFile::Status::Found);
+    std::ofstream(disks[1].toStdString(), std::ios::binary | std::ios::trunc)
+        << whole.substr(0, volume.offset + 10);
+    EXPECT_EQ(Run(QStringList{"check"} + disks, &output), 1);
+    EXPECT_NE(output.find("Setup.d02"), std::string::npos) << output;
+
+    // A file that is no image is no disk.
+    const fs::path text = temp_.WriteFile("notes.iso", "not an image");
+    EXPECT_EQ(Run({"check", QString::fromStdString(text.string())}, &output), 1);
+    EXPECT_NE(output.find("not a folder nor an ISO 9660 image"), std::string::npos) << output;
 }
 
 // A volume that is a FIFO is refused at once, not waited on.

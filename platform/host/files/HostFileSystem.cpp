@@ -14,6 +14,7 @@
 #include "platform/WinTypes.h"
 #include "platform/host/files/HostErrors.h"
 #include "platform/host/files/HostFileStream.h"
+#include "platform/host/files/IsoImage.h"
 #include "platform/host/files/WindowsPath.h"
 
 namespace fs = std::filesystem;
@@ -286,6 +287,12 @@ std::unique_ptr<IFileStream> HostFileSystem::OpenRead(const std::string& path,
         error = location.error;
         return nullptr;
     }
+    // A file on a disk image is read from the image itself, unmounted.
+    if (!location.exists && !location.folderExists) {
+        if (auto inImage = iso::OpenImagePath(location.host.string(), error);
+            inImage || error != win::ERROR_PATH_NOT_FOUND)
+            return inImage;
+    }
     std::int64_t dataSize = 0;
     const int descriptor = OpenLocked(location, O_RDONLY, dataSize, error);
     if (descriptor < 0) return nullptr;
@@ -397,10 +404,17 @@ CopyOutcome HostFileSystem::Copy(IFileStream& from, IFileStream& to, std::uint64
     auto* hostFrom = dynamic_cast<HostFileStream*>(&from);
     auto* hostTo = dynamic_cast<HostFileStream*>(&to);
     if (hostFrom != nullptr && hostTo != nullptr) {
+        // The kernel reads on from the descriptor's position: a part of a file
+        // (a file in a disk image) must not give what lies after it.
+        const std::uint64_t readable = std::min(count, hostFrom->Readable());
         CopyOutcome outcome;
-        if (!PagesApart(*hostFrom, *hostTo) && CopyThroughPipe(*hostFrom, *hostTo, count, outcome))
+        if ((!PagesApart(*hostFrom, *hostTo) &&
+             CopyThroughPipe(*hostFrom, *hostTo, readable, outcome)) ||
+            CopyInKernel(*hostFrom, *hostTo, readable, outcome)) {
+            if (outcome.fault == CopyOutcome::Fault::None && readable < count)
+                outcome.fault = CopyOutcome::Fault::ShortRead;
             return outcome;
-        if (CopyInKernel(*hostFrom, *hostTo, count, outcome)) return outcome;
+        }
     }
     return CopyThroughBuffer(from, to, count);
 }
@@ -408,8 +422,13 @@ CopyOutcome HostFileSystem::Copy(IFileStream& from, IFileStream& to, std::uint64
 std::uint32_t HostFileSystem::GetFileAttributes(const std::string& path) {
     const HostLocation location = Locate(path);
     struct stat info {};
-    if (location.error != 0 || ::stat(location.host.c_str(), &info) != 0)
-        return win::INVALID_FILE_ATTRIBUTES;
+    if (location.error != 0) return win::INVALID_FILE_ATTRIBUTES;
+    if (::stat(location.host.c_str(), &info) != 0) {
+        const bool inImage =
+            !location.folderExists && iso::ImagePathHoldsFile(location.host.string());
+        return inImage ? win::FILE_ATTRIBUTE_ARCHIVE | win::FILE_ATTRIBUTE_READONLY
+                       : win::INVALID_FILE_ATTRIBUTES;
+    }
     return AttributesOf(info);
 }
 
