@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class TLogFile;
 
@@ -32,6 +33,9 @@ struct TSetupPars {
     bool PreviousInstallFound = false;  // its Install.log named a Start-menu folder
     bool NoExitConfirmation = false;    // closing the wizard asks nothing
     bool FailedPartWay = false;  // the last run failed after it had begun changing the machine
+    // The folders of the volumes (absolute host paths), resolved once from the
+    // program's arguments; empty: the current folder.
+    std::vector<std::string> Sources;
 };
 
 // An installed version 1.0, found at start.

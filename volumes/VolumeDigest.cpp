@@ -142,11 +142,10 @@ std::string FormatDigestFile(const SetDigests& set) {
     return text;
 }
 
-std::optional<SetDigests> ReadDigestFile(const std::string& path) {
-    if (!Files().FileExists(path)) return std::nullopt;
-    std::uint32_t error = 0;
-    const std::unique_ptr<IFileStream> file = Files().OpenRead(path, error);
-    if (!file) throw EDamagedDigestFile("The digest file " + path + " cannot be read");
+namespace {
+// The digest file open as file, named path in the messages.
+SetDigests ReadOpenDigestFile(IFileStream* file, const std::string& path) {
+    if (file == nullptr) throw EDamagedDigestFile("The digest file " + path + " cannot be read");
     const std::int64_t size = file->Size();
     if (size < 0 || size > kMostDigestFileSize)
         throw EDamagedDigestFile("The digest file " + path +
@@ -156,6 +155,21 @@ std::optional<SetDigests> ReadDigestFile(const std::string& path) {
     if (file->Read(text.data(), text.size()) != text.size())
         throw EDamagedDigestFile("The digest file " + path + " cannot be read");
     return ParseDigestFile(text);
+}
+}  // namespace
+
+std::optional<SetDigests> ReadDigestFile(const std::string& path) {
+    if (!Files().FileExists(path)) return std::nullopt;
+    std::uint32_t error = 0;
+    return ReadOpenDigestFile(Files().OpenRead(path, error).get(), path);
+}
+
+std::optional<SetDigests> ReadDigestFileIn(const std::string& hostFolder) {
+    const std::optional<std::string> path = disks::FileInFolder(hostFolder, kDigestFileName);
+    if (!path) return std::nullopt;
+    std::uint32_t error = 0;
+    return ReadOpenDigestFile(Files().OpenHostRead(*path, error).get(),
+                              disks::ReadableFolder(*path));
 }
 
 std::optional<StreamDigest> DigestOf(const ReadBytes& read, const StopRequested& stop) {
@@ -198,13 +212,13 @@ std::string VolumeMismatch(const SetDigests& set, int number, const StreamDigest
 }
 
 std::string EarlySetFault(const std::string& folder) {
-    const std::optional<SetDigests> set =
-        ReadDigestFile(disks::FileInFolder(folder, kDigestFileName));
+    const std::optional<SetDigests> set = ReadDigestFileIn(folder);
     if (!set || set->volumes.empty()) return {};
     const std::string first = VolumeName(1);
+    const std::optional<std::string> path = disks::FileInFolder(folder, first);
+    if (!path) return {};  // the copying names a volume it cannot open
     std::uint32_t error = 0;
-    const std::unique_ptr<IFileStream> file =
-        Files().OpenRead(disks::FileInFolder(folder, first), error);
+    const std::unique_ptr<IFileStream> file = Files().OpenHostRead(*path, error);
     if (!file) return {};  // the copying names a volume it cannot open
     const std::int64_t size = file->Size();
     const std::string damaged =

@@ -11,9 +11,9 @@
 
 namespace {
 // A file of the set by its full name in the folder, or by its own name in the
-// current directory.
+// current directory (the publisher's file system names host paths).
 std::string InFolder(const std::string& folder, const std::string& name) {
-    return folder.empty() ? name : disks::FileInFolder(folder, name);
+    return folder.empty() ? name : disks::JoinFolder(folder, name);
 }
 }  // namespace
 

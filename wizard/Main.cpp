@@ -535,7 +535,7 @@ void TMainForm::ProgFoldersTreeChange(QTreeWidgetItem* node) {
 void TMainForm::InstallConfirmed() {
     // Disk 1 before anything is removed or created; exit at its prompt ends the
     // wizard with nothing changed.
-    if (!LocateFirstDisk()) {
+    if (!LocateFirstDisk(SetupPars.Sources)) {
         SetupPars.NoExitConfirmation = true;
         close();
         return;
@@ -559,6 +559,7 @@ void TMainForm::InstallConfirmed() {
                 } handover;
                 ExtractPars.LogFile = &log;
                 ExtractPars.TargetFolder = folder;
+                ExtractPars.Sources = SetupPars.Sources;
                 const int modalResult = FormInUse<TExtractForm>(ExtractForm)->exec();
                 abandoned = modalResult != CopyDone;
                 return modalResult;

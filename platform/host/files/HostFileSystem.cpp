@@ -14,6 +14,7 @@
 #include "platform/WinTypes.h"
 #include "platform/host/files/HostErrors.h"
 #include "platform/host/files/HostFileStream.h"
+#include "platform/host/files/HostFolders.h"
 #include "platform/host/files/WindowsPath.h"
 
 namespace fs = std::filesystem;
@@ -480,3 +481,28 @@ std::string HostFileSystem::GetFullPathName(const std::string& path) {
     if (path.empty()) return std::string();
     return FullPath(path, nullptr);
 }
+
+std::unique_ptr<IFileStream> HostFileSystem::OpenHostRead(const std::string& hostPath,
+                                                          std::uint32_t& error) {
+    if (hostPath.empty() || hostPath.front() != '/' ||
+        hostPath.find('\0') != std::string::npos) {
+        error = win::ERROR_PATH_NOT_FOUND;
+        return nullptr;
+    }
+    // Opened as anything that exists (a FIFO does not block the open).
+    HostLocation location;
+    location.host = hostPath;
+    location.exists = true;
+    location.folderExists = true;
+    std::int64_t dataSize = 0;
+    const int descriptor = OpenLocked(location, O_RDONLY, dataSize, error);
+    if (descriptor < 0) return nullptr;
+    return std::make_unique<HostFileStream>(descriptor);
+}
+
+std::optional<std::vector<std::string>> HostFileSystem::HostFolderFiles(
+    const std::string& hostFolder) {
+    return hostfiles::RegularFilesIn(hostFolder);
+}
+
+std::vector<MountPoint> HostFileSystem::MountTable() { return hostfiles::ReadMountTable(); }
