@@ -305,27 +305,37 @@ bool TDiskSearch::Holds(const std::string& folder, int number, bool identity,
         lock.unlock();
         const bool stop = WhileProbing && WhileProbing();
         lock.lock();
-        if (stop) return look->answered && look->holds;
+        if (stop) {
+            stopped_ = true;
+            return look->answered && look->holds;
+        }
     }
 }
 
 bool TDiskSearch::HoldsVolume(const std::string& folder, int number) {
+    stopped_ = false;
     return Holds(NormalFolder(folder), number, false, Mounts());
 }
 
 std::optional<std::string> TDiskSearch::Find(int number) {
     const std::vector<MountPoint> mounts = Mounts();
-    for (const Candidate& candidate : Candidates(number, mounts))
+    stopped_ = false;
+    for (const Candidate& candidate : Candidates(number, mounts)) {
         if (Holds(candidate.folder, number, candidate.sameSetOnly, mounts))
             return candidate.folder;
+        if (stopped_) break;
+    }
     return std::nullopt;
 }
 
 std::optional<std::string> TDiskSearch::FindFirst() {
     const std::vector<MountPoint> mounts = Mounts();
     std::vector<std::string> found;
+    stopped_ = false;
     for (const Candidate& candidate : FirstCandidates(mounts)) {
-        if (!Holds(candidate.folder, 1, false, mounts)) continue;
+        const bool holds = Holds(candidate.folder, 1, false, mounts);
+        if (stopped_) return std::nullopt;
+        if (!holds) continue;
         if (!candidate.onMount) return candidate.folder;
         AddOnce(found, candidate.folder);
     }

@@ -167,6 +167,7 @@ class TDiskSearch {
     std::string first_;
     std::string last_;
     std::string identity_;
+    bool stopped_ = false;  // WhileProbing ended the search under way
     // The mount points that did not answer: copies of the search share them.
     std::shared_ptr<std::vector<std::string>> unanswered_ =
         std::make_shared<std::vector<std::string>>();

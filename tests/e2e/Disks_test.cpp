@@ -85,13 +85,10 @@ class DisksTest : public ExtractTest {
             std::cout << "[ NOTE     ] disk images cannot be read here (no iso9660 in "
                          "/proc/filesystems, no FUSE with fuseiso): tmpfs mounts hold the "
                          "volumes instead\n";
-        // The volumes are never read through the working folder.
-        disks::SourceFolders.clear();
     }
     void TearDown() override {
         for (auto it = mounted_.rbegin(); it != mounted_.rend(); ++it)
             ::umount2(it->c_str(), MNT_DETACH);
-        disks::SourceFolders.clear();
         FirstDiskFolder.clear();
         ExtractTest::TearDown();
     }
@@ -198,7 +195,7 @@ TEST_F(DisksTest, DisksChangedInOneDriveAreTakenWhenMountedAndTheFirstCanBeUnmou
     const fs::path other = MakeSet("other", records, "ffeeddccbbaa99887766554433221100");
     const fs::path drive = temp_.Path() / "cdrom";
     Insert(set, 1, drive);
-    disks::SourceFolders = {drive.string()};
+    ExtractPars.Sources = {drive.string()};
 
     // Disk 1 out, another set's disk 2 in: refused with the damaged-disk prompt;
     // then the right disk 2, taken when it is mounted.
@@ -224,7 +221,7 @@ TEST_F(DisksTest, DisksAtTheirOwnLabelsAreFoundWithoutAPromptAndAnotherSetsIsPas
     Insert(set, 1, media / "LINGORA_1");
     Insert(other, 2, media / "LINGORA_0");  // mounted first, of another set
     Insert(set, 2, media / "LINGORA_2");
-    disks::SourceFolders = {(media / "LINGORA_1").string()};
+    ExtractPars.Sources = {(media / "LINGORA_1").string()};
     PromptWatch watch([](QMessageBox*) {}, 500);
     EXPECT_EQ(ExtractForm->exec(), 1);
     EXPECT_TRUE(watch.texts.empty()) << watch.texts.front();
@@ -237,7 +234,7 @@ TEST_F(DisksTest, ADiskMountedWhileThePromptIsShownAtItsOwnLabelGoesOn) {
     const fs::path set = MakeSet("right", records, testset::kSetIdentity);
     const fs::path media = temp_.Path() / "run" / "media" / "bo";
     Insert(set, 1, media / "LINGORA_1");
-    disks::SourceFolders = {(media / "LINGORA_1").string()};
+    ExtractPars.Sources = {(media / "LINGORA_1").string()};
     PromptWatch watch([&](QMessageBox*) { Insert(set, 2, media / "LINGORA_2"); });
     EXPECT_EQ(ExtractForm->exec(), 1);
     EXPECT_EQ(watch.texts, std::vector<std::string>{kInsert2});
@@ -253,9 +250,8 @@ TEST_F(DisksTest, DiskOneMountedLaterIsFoundBelowMnt) {
     // /mnt of this namespace only.
     ASSERT_EQ(::mount("tmpfs", "/mnt", "tmpfs", 0, "size=1m"), 0) << std::strerror(errno);
     mounted_.push_back("/mnt");
-    disks::SourceFolders = {(temp_.Path() / "elsewhere").string()};
     PromptWatch watch([&](QMessageBox*) { Insert(set, 1, "/mnt/LINGORA_1"); });
-    EXPECT_TRUE(LocateFirstDisk());
+    EXPECT_TRUE(LocateFirstDisk({(temp_.Path() / "elsewhere").string()}));
     EXPECT_EQ(watch.texts,
               std::vector<std::string>{"Insert disk 1 in the disk drive and click OK."});
     EXPECT_EQ(watch.clicks, 0);
