@@ -8,3 +8,12 @@ void ApplySignalPolicy() {
     sigemptyset(&ignore.sa_mask);
     ::sigaction(SIGPIPE, &ignore, nullptr);
 }
+
+std::string StoppedCopyingText(int signal, const std::string& installFolder) {
+    return "Setup was stopped by " + SignalPipe::Name(signal) +
+           " and ended the copying as Cancel does; the files copied so far stay in " +
+           installFolder +
+           " and its Install.log lists them. No shortcuts and no uninstall entry were made; "
+           "'lingora-setup --uninstall --dir \"" +
+           installFolder + "\"' removes what was copied.";
+}

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <csignal>
+#include <string>
 
 #include "app/SignalPipe.h"
 
@@ -22,3 +23,8 @@ class StopSignals : public SignalPipe {
   public:
     StopSignals() : SignalPipe{SIGINT, SIGTERM, SIGHUP} {}
 };
+
+// What a signal that stopped the copying leaves, for standard error (in the
+// ANSI code page of the Windows path): the files copied so far and how to
+// remove them.
+std::string StoppedCopyingText(int signal, const std::string& installFolder);

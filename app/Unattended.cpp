@@ -182,9 +182,7 @@ std::string HostFolderText(const std::string& folder) {
 }
 
 // Where the search looked for a disk, in the ANSI code page of the message.
-std::string SearchedText(int number) {
-    return Utf8ToAnsiForMessage(DiskSearch().Searched(number));
-}
+std::string SearchedText(int number) { return Utf8ToAnsiForMessage(DiskSearch().Searched(number)); }
 
 // Two Windows paths of one folder, compared as Windows compares names.
 bool SameFolder(const std::string& a, const std::string& b) {
@@ -302,18 +300,14 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     if (result == TInstallResult::Installed && ExtractStopRequested()) {
         Say(out, "Setup was stopped by " + SignalPipe::Name(stoppedBy) +
                      " after the copying; it finished the shortcuts and the registry entries "
-                     "first, so Lingora " + VersionText + " is installed in " +
-                     pars.InstallFolder + " and can be removed with 'lingora-setup --uninstall'.");
+                     "first, so Lingora " +
+                     VersionText + " is installed in " + pars.InstallFolder +
+                     " and can be removed with 'lingora-setup --uninstall'.");
         return ExitFailedPartWay;
     }
     if (result == TInstallResult::Abandoned) {
         if (stoppedBy != 0) {
-            Say(out, "Setup was stopped by " + SignalPipe::Name(stoppedBy) +
-                         " and ended the copying as Cancel does; the files copied so far stay in " +
-                         pars.InstallFolder +
-                         " and its Install.log lists them. No shortcuts and no uninstall entry "
-                         "were made; 'Setup --uninstall --dir \"" +
-                         pars.InstallFolder + "\"' removes what was copied.");
+            Say(out, StoppedCopyingText(stoppedBy, pars.InstallFolder));
             return ExitFailedPartWay;
         }
         if (!view.DamagedText().empty()) {

@@ -22,11 +22,11 @@
 #include "app/StartUp.h"
 #include "dialogs/Application.h"
 #include "dialogs/Unit_Constants.h"
+#include "install/Unit_Installation.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
 #include "platform/host/machine/PrefixLock.h"
-#include "install/Unit_Installation.h"
 
 int main(int argc, char** argv) {
     ApplySignalPolicy();
@@ -97,19 +97,26 @@ int main(int argc, char** argv) {
     const ScopedPlatform platform(machine->GetPlatform());
 
     int exitCode = 0;
+    int endedBy = 0;  // the signal that ended the session
     {
         TFormsScope forms;
         QObject::connect(MainForm, &TMainForm::Closed, &application, &QApplication::quit,
                          Qt::QueuedConnection);
         QSocketNotifier ending(sessionEnd.ReadDescriptor(), QSocketNotifier::Read);
-        QObject::connect(&ending, &QSocketNotifier::activated, [&sessionEnd] {
-            if (sessionEnd.Take() != 0) CloseForTheSession();
+        QObject::connect(&ending, &QSocketNotifier::activated, [&sessionEnd, &endedBy] {
+            const int signal = sessionEnd.Take();
+            if (signal == 0) return;
+            if (endedBy == 0) endedBy = signal;
+            CloseForTheSession();
         });
         MainForm->show();
         // The wizard may have closed while it was first shown (version 1.0 removal).
         if (MainForm->isVisible()) exitCode = application.exec();
     }
     InstallPrefixRunLock(nullptr);
+    if (endedBy != 0 && SetupPars.FailedPartWay)
+        std::fprintf(stderr, "lingora-setup: %s\n",
+                     AnsiToUtf8(StoppedCopyingText(endedBy, SetupPars.InstallFolder)).c_str());
     exitCode = WizardExitCode(exitCode, SetupPars);
     ReleaseTexts();
     return exitCode;

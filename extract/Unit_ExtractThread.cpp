@@ -101,7 +101,8 @@ class FormView : public IExtractView {
     bool ConfirmAbandon() override { return ConfirmExit(); }
     void Finish(int modalResult) override { ExtractForm->SetModalResult(modalResult); }
     bool Stopping() override {
-        const TExtractThread* thread = ExtractForm != nullptr ? ExtractForm->ExtractThread() : nullptr;
+        const TExtractThread* thread =
+            ExtractForm != nullptr ? ExtractForm->ExtractThread() : nullptr;
         return ExitForTheSession || (thread != nullptr && thread->isInterruptionRequested());
     }
 };

@@ -29,7 +29,6 @@ class PlainFileSystem : public IFileSystem {
                                               std::uint32_t& error) override {
         return OpenRead(hostPath, error);
     }
-    std::optional<std::vector<std::string>> HostFolderFiles(
-        const std::string& hostFolder) override;
+    std::optional<std::vector<std::string>> HostFolderFiles(const std::string& hostFolder) override;
     std::vector<MountPoint> MountTable() override;
 };

@@ -99,20 +99,34 @@ std::vector<std::string> SiblingNames(const std::string& name, int number) {
 
 bool NeverProbed(const MountPoint& mount) {
     static const std::set<std::string> pseudo = {
-        "autofs",     "binfmt_misc", "bpf",        "cgroup",    "cgroup2",     "configfs",
-        "debugfs",    "devpts",      "efivarfs",   "fusectl",   "hugetlbfs",   "mqueue",
-        "nsfs",       "proc",        "pstore",     "rpc_pipefs", "securityfs", "selinuxfs",
-        "sysfs",      "tracefs",     "devtmpfs",   "ramfs",     "fuse.portal", "nfsd"};
+        "autofs",  "binfmt_misc", "bpf",      "cgroup",     "cgroup2",     "configfs",
+        "debugfs", "devpts",      "efivarfs", "fusectl",    "hugetlbfs",   "mqueue",
+        "nsfs",    "proc",        "pstore",   "rpc_pipefs", "securityfs",  "selinuxfs",
+        "sysfs",   "tracefs",     "devtmpfs", "ramfs",      "fuse.portal", "nfsd"};
     return pseudo.count(mount.type) != 0 || mount.folder == "/proc" ||
            Below(mount.folder, "/proc") || mount.folder == "/sys" || Below(mount.folder, "/sys") ||
            mount.folder == "/dev" || Below(mount.folder, "/dev");
 }
 
 bool OverNetwork(const MountPoint& mount) {
-    static const std::set<std::string> network = {
-        "nfs",  "nfs4",     "cifs",      "smb3",  "smbfs",      "ncpfs", "afs", "9p",
-        "ceph", "glusterfs", "lustre",   "davfs", "fuse.sshfs", "fuse.gvfsd-fuse",
-        "fuse.rclone", "fuse.s3fs", "fuse.curlftpfs", "fuse.glusterfs"};
+    static const std::set<std::string> network = {"nfs",
+                                                  "nfs4",
+                                                  "cifs",
+                                                  "smb3",
+                                                  "smbfs",
+                                                  "ncpfs",
+                                                  "afs",
+                                                  "9p",
+                                                  "ceph",
+                                                  "glusterfs",
+                                                  "lustre",
+                                                  "davfs",
+                                                  "fuse.sshfs",
+                                                  "fuse.gvfsd-fuse",
+                                                  "fuse.rclone",
+                                                  "fuse.s3fs",
+                                                  "fuse.curlftpfs",
+                                                  "fuse.glusterfs"};
     return network.count(mount.type) != 0;
 }
 
@@ -143,7 +157,10 @@ std::string ReadableFolder(const std::string& folder) {
             ++i;
         } else {
             // A whole UTF-8 sequence stays as it is; any other byte is escaped.
-            const std::size_t length = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+            const std::size_t length = c >= 0xF0 && c < 0xF5 ? 4
+                                       : c >= 0xE0           ? 3
+                                       : c >= 0xC2           ? 2
+                                                             : 0;
             bool whole = length != 0 && i + length <= folder.size();
             for (std::size_t k = 1; whole && k < length; ++k)
                 whole = (static_cast<unsigned char>(folder[i + k]) & 0xC0) == 0x80;
@@ -218,8 +235,7 @@ std::vector<TDiskSearch::Candidate> TDiskSearch::Candidates(
             const std::string relative = RelativeToMount(first_, mounts);
             for (const bool network : {false, true})
                 for (const MountPoint& mount : mounts)
-                    if (mount.folder != "/" && !NeverProbed(mount) &&
-                        OverNetwork(mount) == network)
+                    if (mount.folder != "/" && !NeverProbed(mount) && OverNetwork(mount) == network)
                         add(NormalFolder(JoinFolder(mount.folder, relative)), true, true);
         }
     }
@@ -321,8 +337,7 @@ std::optional<std::string> TDiskSearch::Find(int number) {
     const std::vector<MountPoint> mounts = Mounts();
     stopped_ = false;
     for (const Candidate& candidate : Candidates(number, mounts)) {
-        if (Holds(candidate.folder, number, candidate.sameSetOnly, mounts))
-            return candidate.folder;
+        if (Holds(candidate.folder, number, candidate.sameSetOnly, mounts)) return candidate.folder;
         if (stopped_) break;
     }
     return std::nullopt;

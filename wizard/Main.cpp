@@ -585,6 +585,9 @@ void TMainForm::InstallConfirmed() {
         ShowFinishedPage();
         return;
     }
+    // Ended by the session (a signal) while copying: files are in place without
+    // what completes them, and the program's exit code must say so.
+    if (ExitForTheSession) SetupPars.FailedPartWay = true;
     SetupPars.NoExitConfirmation = true;
     close();
 }

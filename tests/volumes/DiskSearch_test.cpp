@@ -182,8 +182,7 @@ TEST(FirstDisk, TheSourceFirstThenTheOnlyDiskMountedBelowMediaOrMnt) {
     // The source's own relative folder on each disk.
     machine.volumes.clear();
     machine.Disk("/run/media/bo/X/setup", {1});
-    EXPECT_EQ(First(machine, {"/media/anna/LINGORA_1/setup"}),
-              "/run/media/bo/X/setup");
+    EXPECT_EQ(First(machine, {"/media/anna/LINGORA_1/setup"}), "/run/media/bo/X/setup");
     // Two disks 1: which one is meant cannot be told.
     machine.Disk("/media/anna/LINGORA_1", {1});
     machine.Disk("/run/media/bo/X", {1});
@@ -291,8 +290,10 @@ TEST(ReadableFolder, EscapesControlCharactersAndBytesThatAreNotUtf8) {
               "/media/smb-share:server=x,share=y");
     EXPECT_EQ(disks::ReadableFolder(std::string("/a\tb\nc\x01\x7f\\") + "\xff\xc3"),
               "/a\\tb\\nc\\x01\\x7f\\\\\\xff\\xc3");
-    EXPECT_EQ(disks::ReadableFolder("/media/Ren\xc3\xa9" "e/\xe2\x82\xac"),
-              "/media/Ren\xc3\xa9" "e/\xe2\x82\xac");
+    EXPECT_EQ(disks::ReadableFolder("/media/Ren\xc3\xa9"
+                                    "e/\xe2\x82\xac"),
+              "/media/Ren\xc3\xa9"
+              "e/\xe2\x82\xac");
     EXPECT_EQ(disks::ReadableFolder("/x\xed\xa0\x80"), "/x\\xed\\xa0\\x80");  // a surrogate
 }
 

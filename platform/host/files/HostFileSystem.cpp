@@ -484,8 +484,7 @@ std::string HostFileSystem::GetFullPathName(const std::string& path) {
 
 std::unique_ptr<IFileStream> HostFileSystem::OpenHostRead(const std::string& hostPath,
                                                           std::uint32_t& error) {
-    if (hostPath.empty() || hostPath.front() != '/' ||
-        hostPath.find('\0') != std::string::npos) {
+    if (hostPath.empty() || hostPath.front() != '/' || hostPath.find('\0') != std::string::npos) {
         error = win::ERROR_PATH_NOT_FOUND;
         return nullptr;
     }

@@ -43,8 +43,7 @@ class HostFileSystem : public IFileSystem {
     std::optional<std::string> FromHostPath(const std::string& hostPath) override;
     std::unique_ptr<IFileStream> OpenHostRead(const std::string& hostPath,
                                               std::uint32_t& error) override;
-    std::optional<std::vector<std::string>> HostFolderFiles(
-        const std::string& hostFolder) override;
+    std::optional<std::vector<std::string>> HostFolderFiles(const std::string& hostFolder) override;
     std::vector<MountPoint> MountTable() override;
 
     // Where a Windows path (relative or full) lies on the host. A ".." that
