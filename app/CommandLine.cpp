@@ -25,7 +25,6 @@
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
 #include "platform/host/machine/PrefixLock.h"
-#include "volumes/DiskSearch.h"
 
 namespace {
 
@@ -73,46 +72,15 @@ class PrefixRunLock : public IRunLock {
 
 }  // namespace
 
-namespace {
-
-// The folders of the --source options; `others` counts the other arguments.
-std::vector<std::string> SourceOptions(int argc, char** argv, int& others) {
-    std::vector<std::string> folders;
-    others = 0;
+bool OnlySourceOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--source" && i + 1 < argc)
-            folders.push_back(argv[++i]);
-        else if (argument.rfind("--source=", 0) == 0)
-            folders.push_back(argument.substr(9));
-        else
-            ++others;
+            ++i;
+        else if (argument.rfind("--source=", 0) != 0)
+            return false;
     }
-    return folders;
-}
-
-}  // namespace
-
-std::optional<std::vector<std::string>> WizardSources(int argc, char** argv) {
-    int others = 0;
-    std::vector<std::string> folders = SourceOptions(argc, argv, others);
-    if (others > 0) return std::nullopt;
-    return folders;
-}
-
-std::vector<std::string> SourceArguments(int argc, char** argv) {
-    int others = 0;
-    return SourceOptions(argc, argv, others);
-}
-
-std::vector<std::string> StartSources(const std::vector<std::string>& given) {
-    std::vector<std::string> folders;
-    std::error_code ignored;
-    for (const std::string& folder : given.empty() ? std::vector<std::string>{"."} : given) {
-        const std::filesystem::path path = std::filesystem::absolute(folder, ignored);
-        folders.push_back(disks::NormalFolder(path.empty() ? folder : path.string()));
-    }
-    return folders;
+    return true;
 }
 
 void LeaveTheWorkingFolder() {
@@ -155,7 +123,7 @@ std::string UnreachableXDisplay() {
     return reached ? std::string() : std::string(std::getenv("DISPLAY"));
 }
 
-std::optional<int> RunCommandLine(int argc, char** argv) {
+std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::string>& sources) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(ApplicationTitle);
     QCoreApplication::setApplicationVersion(VersionText);
@@ -231,17 +199,13 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
         if (parser.isSet(dir) && !parser.isSet(uninstall))
             return Usage("--dir goes with --unattended or --uninstall");
     }
-    std::string sourceFolder;
     if (!positional.isEmpty()) {
         const TSourceArgument named = SourceFolderOf(positional.front().toStdString());
         if (!named.Error.empty()) return Usage(QString::fromStdString(named.Error));
-        sourceFolder = named.Folder.string();
     }
     if (modes == 0) {
-        // The wizard, on the set that PATH names.
+        // The wizard, on the set that PATH names (the run's sources).
         if (parser.isSet(quiet)) return Usage("--quiet goes with --unattended or --uninstall");
-        const std::string failed = UseSourceFolderForWizard(sourceFolder);
-        if (!failed.empty()) return Usage(QString::fromStdString(failed));
         return std::nullopt;
     }
 
@@ -258,11 +222,7 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     options.Restart = parser.isSet(restart);
     options.Quiet = parser.isSet(quiet);
     options.Terminal = ::isatty(STDERR_FILENO) == 1;
-    std::vector<std::string> given;
-    for (const QString& folder : parser.values(source)) given.push_back(folder.toStdString());
-    if (!positional.isEmpty()) given = {sourceFolder};
-    disks::SourceFolders = StartSources(given);
-    options.Sources = disks::SourceFolders;
+    options.Sources = sources;
     LeaveTheWorkingFolder();
     if (parser.isSet(dir)) {
         const auto folder = Ansi(parser.value(dir));

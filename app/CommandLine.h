@@ -10,23 +10,15 @@
 // on the Wine prefix that Wine itself would choose, and returns the exit code.
 // Returns nothing when they ask for the wizard ("lingora-setup PATH"): the
 // wizard is then to read the set that PATH names (app/SourceArgument.h).
-std::optional<int> RunCommandLine(int argc, char** argv);
+// sources: the run's source folders (RunSources, app/SourceArgument.h).
+std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::string>& sources);
 
-// The folders of --source options when the arguments are nothing else (the
-// wizard with its source folders: "--source DIR" or "--source=DIR", repeated);
-// nothing when there are other arguments.
-std::optional<std::vector<std::string>> WizardSources(int argc, char** argv);
-
-// The folders of every --source option among the arguments, whatever else they
-// hold.
-std::vector<std::string> SourceArguments(int argc, char** argv);
-
-// The source folders as the program keeps them: the given ones (the current
-// folder when none) as absolute host paths.
-std::vector<std::string> StartSources(const std::vector<std::string>& given);
+// True when the arguments are --source options and nothing else (the wizard
+// with its source folders: "--source DIR" or "--source=DIR", repeated).
+bool OnlySourceOptions(int argc, char** argv);
 
 // Moves the working folder to "/", so that Setup never holds the disk it was
-// started on mounted. After StartSources, which reads the folder first.
+// started on mounted. After RunSources, which reads the folder first.
 void LeaveTheWorkingFolder();
 
 // True when a window can be shown: an X or Wayland display, or a Qt platform

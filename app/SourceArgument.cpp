@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 
@@ -15,31 +16,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-// True for the name of a volume of a set, by the volume-name rule, in any case.
+// True for the name of a volume of a set, as a disk may show it.
 bool IsVolumeName(const std::string& name) {
-    const std::string lower = Lower(name);
     for (int number = 1; number <= 255; ++number)
-        if (Lower(volume::VolumeName(number)) == lower) return true;
+        if (volume::NamesFile(name, volume::VolumeName(number))) return true;
     return false;
 }
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 // The first volume in folder, found as Setup finds it: its exact name first,
-// then any name that differs only in case. Empty when there is none.
+// then any name that differs only in case or by a version suffix (";1"). Empty when there is none.
 fs::path FirstVolumeIn(const fs::path& folder) {
     const std::string name = volume::VolumeName(1);
     std::error_code error;
     if (fs::is_regular_file(folder / name, error)) return folder / name;
     for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
          entry.increment(error)) {
-        if (Lower(entry->path().filename().string()) == Lower(name) &&
+        if (volume::NamesFile(entry->path().filename().string(), name) &&
             fs::is_regular_file(entry->path(), error))
             return entry->path();
     }
@@ -63,12 +57,11 @@ TSourceArgument SourceFolderOf(const std::string& path) {
         return result;
     }
 
-    const fs::path absolute = fs::absolute(path, error);
     fs::path folder;
     if (fs::is_directory(status)) {
-        folder = absolute;
+        folder = ResolveFolder(path);
     } else if (fs::is_regular_file(status) && IsVolumeName(fs::path(path).filename().string())) {
-        folder = absolute.parent_path();
+        folder = fs::path(ResolveFolder(path)).parent_path();
     } else {
         result.Error = Quoted(path) + " is not a volume of a set (" + first + ", " +
                        volume::VolumeName(2) + ", ...) nor a folder that holds one";
@@ -93,7 +86,58 @@ TSourceArgument SourceFolderOf(const std::string& path) {
     return result;
 }
 
-std::string UseSourceFolderForWizard(const fs::path& folder) {
-    disks::SourceFolders = {folder.string()};
-    return {};
+std::string ResolveFolder(const std::string& folder) {
+    std::error_code failed;
+    std::string path = folder;
+    if (path.empty() || path.front() != '/') {
+        const fs::path current = fs::current_path(failed);
+        path = disks::JoinFolder(failed ? std::string("/") : current.string(), path);
+    }
+    // Name by name; at "..", the folder so far as the file system has it.
+    std::string resolved = "/";
+    std::size_t at = 0;
+    while (at <= path.size()) {
+        std::size_t end = path.find('/', at);
+        if (end == std::string::npos) end = path.size();
+        const std::string part = path.substr(at, end - at);
+        at = end + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            char* real = ::realpath(resolved.c_str(), nullptr);
+            if (real != nullptr) {
+                resolved = real;
+                std::free(real);
+            }
+            resolved = disks::NormalFolder(disks::JoinFolder(resolved, ".."));
+            continue;
+        }
+        resolved = disks::JoinFolder(resolved, part);
+    }
+    return resolved;
+}
+
+bool TakesValue(const std::string& option) {
+    return option == "--source" || option == "--dir" || option == "--group";
+}
+
+std::vector<std::string> RunSources(int argc, char** argv) {
+    std::vector<std::string> options;
+    std::vector<std::string> paths;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--source" && i + 1 < argc)
+            options.push_back(ResolveFolder(argv[++i]));
+        else if (argument.rfind("--source=", 0) == 0)
+            options.push_back(ResolveFolder(argument.substr(9)));
+        else if (TakesValue(argument))
+            ++i;
+        else if (argument.empty() || argument.front() != '-')
+            paths.push_back(argument);
+    }
+    if (!options.empty()) return options;
+    if (paths.size() == 1) {
+        const TSourceArgument named = SourceFolderOf(paths.front());
+        if (named.Error.empty()) return {named.Folder.string()};
+    }
+    return {ResolveFolder(".")};
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 struct TSourceArgument {
     std::filesystem::path Folder;  // absolute; empty when the argument names no set
@@ -18,6 +19,19 @@ struct TSourceArgument {
 // not there) gives an Error.
 TSourceArgument SourceFolderOf(const std::string& path);
 
-// Makes folder the wizard's source folder, where it looks for the set's disks
-// first. Returns why that failed, or "" when it did not.
-std::string UseSourceFolderForWizard(const std::filesystem::path& folder);
+// A folder as a person or a shell names it, made absolute from the current
+// folder, with ".." resolved through the file system as the shell's "cd -P"
+// does: "link/.." is the folder above the link's target, not the folder that
+// holds the link. Names that do not exist are taken by their text.
+std::string ResolveFolder(const std::string& folder);
+
+// The options that take a value as the next argument ("--dir X").
+bool TakesValue(const std::string& option);
+
+// The source folders of this run, resolved once from the arguments (before the
+// working folder is left), for the private-copy check, the wizard and the
+// unattended installation alike: the folders of the --source options, in their
+// order; else the folder that PATH names (SourceFolderOf); else the current
+// folder. Never empty. Arguments that are wrong are left to the command line's
+// usage messages.
+std::vector<std::string> RunSources(int argc, char** argv);

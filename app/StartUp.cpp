@@ -13,6 +13,7 @@
 #include "app/ExitCodes.h"
 #include "install/Unit_Installation.h"
 #include "platform/Exceptions.h"
+#include "platform/host/files/HostFolders.h"
 #include "volumes/DiskSearch.h"
 
 void CheckWinePrefixVariable(const char* value) {
@@ -134,7 +135,7 @@ void RunFromPrivateCopyWhenOnTheDisk(char** argv, const std::vector<std::string>
     if (sources.empty()) return;
     const fs::path program = fs::read_symlink("/proc/self/exe", failed);
     if (failed) return;
-    const std::vector<std::string> mounts = disks::ReadMountTable();
+    const std::vector<MountPoint> mounts = hostfiles::ReadMountTable();
     const std::string disk = disks::MountOf(disks::NormalFolder(sources.front()), mounts);
     const char* home = std::getenv("HOME");
     if (disk == "/" || disk != disks::MountOf(program.string(), mounts) ||

@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "app/ExitCodes.h"
-#include "app/SignalPipe.h"
+#include "app/SignalPolicy.h"
 #include "dialogs/Unit_Constants.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
@@ -100,7 +100,6 @@ class ConsoleView : public IExtractView {
     bool AskForDisk(const std::string&) override {
         missingVolume_ = "Setup." + VolumeSuffix;
         missingDisk_ = NextDisk;
-        searched_ = DiskSearch().Folders(NextDisk);
         return true;
     }
     bool AskForDamagedDisk(const std::string& text) override {
@@ -108,6 +107,7 @@ class ConsoleView : public IExtractView {
         return true;
     }
     bool ConfirmAbandon() override { return true; }
+    bool Stopping() override { return ExtractStopRequested && ExtractStopRequested(); }
     void Finish(int modalResult) override {
         result_ = modalResult;
         if (quiet_ || !terminal_ || !drawn_) return;
@@ -118,8 +118,6 @@ class ConsoleView : public IExtractView {
     int Result() const { return result_; }
     const std::string& MissingVolume() const { return missingVolume_; }
     int MissingDisk() const { return missingDisk_; }
-    // The folders searched for the missing disk, in their order.
-    const std::vector<std::string>& Searched() const { return searched_; }
     // The damaged-disk prompt's text when a volume failed its check, else empty.
     const std::string& DamagedText() const { return damagedText_; }
 
@@ -153,69 +151,39 @@ class ConsoleView : public IExtractView {
     std::string missingVolume_;
     std::string damagedText_;
     int missingDisk_ = 0;
-    std::vector<std::string> searched_;
-};
-
-// The source folders and the folder of disk 1 for one copying, undone afterwards.
-class SourceScope {
-  public:
-    SourceScope(const std::vector<std::string>& sources, const std::string& firstDisk)
-        : previous_(disks::SourceFolders) {
-        disks::SourceFolders = sources;
-        FirstDiskFolder = firstDisk;
-    }
-    ~SourceScope() {
-        disks::SourceFolders = previous_;
-        FirstDiskFolder.clear();
-    }
-    SourceScope(const SourceScope&) = delete;
-    SourceScope& operator=(const SourceScope&) = delete;
-
-  private:
-    std::vector<std::string> previous_;
 };
 
 // The view, the log and the target for one copying, undone whatever way it ends.
 class CopyingScope {
   public:
-    CopyingScope(ConsoleView& view, TLogFile& log, const std::string& folder) {
+    CopyingScope(ConsoleView& view, TLogFile& log, const std::string& folder,
+                 const std::vector<std::string>& sources, const std::string& firstDisk) {
         ExtractView = &view;
         ExtractPars.LogFile = &log;
         ExtractPars.TargetFolder = folder;
+        ExtractPars.Sources = sources;
+        FirstDiskFolder = firstDisk;
         ExtractAborted = false;
     }
     ~CopyingScope() {
         ExtractView = nullptr;
         ExtractPars.LogFile = nullptr;
+        ExtractPars.Sources.clear();
+        FirstDiskFolder.clear();
     }
     CopyingScope(const CopyingScope&) = delete;
     CopyingScope& operator=(const CopyingScope&) = delete;
 };
 
-// A host folder for a message, in the ANSI code page, with '?' for what that
-// cannot hold.
-std::string HostFolderText(const std::string& folder) { return Utf8ToAnsiForMessage(folder); }
-
-// "A", "A and B", "A, B and C".
-std::string FolderList(const std::vector<std::string>& folders) {
-    std::string text;
-    for (std::size_t i = 0; i < folders.size(); ++i) {
-        if (i > 0) text += i + 1 == folders.size() ? " and " : ", ";
-        text += HostFolderText(folders[i]);
-    }
-    return text;
+// A host folder for a message: readable (control characters and bytes that
+// are not UTF-8 escaped), in the ANSI code page, with '?' for what that cannot
+// hold.
+std::string HostFolderText(const std::string& folder) {
+    return Utf8ToAnsiForMessage(disks::ReadableFolder(folder));
 }
 
-// The source folders as absolute host paths, in the order given.
-std::vector<std::string> AbsoluteFolders(const std::vector<std::string>& folders) {
-    std::vector<std::string> absolute;
-    for (const std::string& folder : folders) {
-        std::error_code ignored;
-        const std::filesystem::path path = std::filesystem::absolute(folder, ignored);
-        absolute.push_back(disks::NormalFolder(path.empty() ? folder : path.string()));
-    }
-    return absolute;
-}
+// Where the search looked for a disk, in the ANSI code page of the message.
+std::string SearchedText(int number) { return Utf8ToAnsiForMessage(DiskSearch().Searched(number)); }
 
 // The signals that end a session, asked for by a run between two of its
 // steps through its stop predicate, which is set while this object lives.
@@ -234,7 +202,7 @@ class StopOnSignals {
     int By() const { return by_; }
 
   private:
-    SignalPipe pipe_{SIGINT, SIGTERM, SIGHUP};
+    StopSignals pipe_;
     std::function<bool()>& predicate_;
     int by_ = 0;
 };
@@ -294,16 +262,19 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
         return ExitRefused;
     }
 
-    const std::vector<std::string> sources =
-        !options.Sources.empty()        ? AbsoluteFolders(options.Sources)
-        : !disks::SourceFolders.empty() ? disks::SourceFolders
-                                        : AbsoluteFolders({"."});
-    const std::optional<std::string> firstDisk =
-        disks::FindFirstDisk(sources, disks::MachineProbe());
+    // From here on a signal that ends the session stops the search and the
+    // copying between two steps, as Cancel does, and the log is closed with
+    // what it lists.
+    StopOnSignals stop(ExtractStopRequested);
+    const std::optional<std::string> firstDisk = FindFirstDisk(options.Sources);
     if (!firstDisk) {
-        Say(out, volume::VolumeName(1) + " (disk 1) is not in " + FolderList(sources) +
-                     " nor on a disk mounted below /media, /run/media or /mnt. Name the folder "
-                     "of the volumes with --source. Nothing was changed.");
+        if (ExtractStopRequested()) {
+            Say(out, "Setup was stopped by " + SignalPipe::Name(stop.By()) +
+                         " while it looked for disk 1. Nothing was changed.");
+            return ExitFailedPartWay;
+        }
+        Say(out, volume::VolumeName(1) + " (disk 1) is not in " + SearchedText(1) +
+                     ". Name the folder of the volumes with --source. Nothing was changed.");
         return ExitVolumeMissing;
     }
 
@@ -312,11 +283,13 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
         const std::string fault = volume::EarlySetFault(*firstDisk);
         pars.LongestStoredName = volume::LongestStoredName(*firstDisk);
         if (!fault.empty()) {
-            Say(out, Sentence(fault) + " (in " + *firstDisk + ") Nothing was changed.");
+            Say(out,
+                Sentence(fault) + " (in " + HostFolderText(*firstDisk) + ") Nothing was changed.");
             return ExitVolumeMissing;
         }
     } catch (const std::exception& failure) {
-        Say(out, Sentence(failure.what()) + " (in " + *firstDisk + ") Nothing was changed.");
+        Say(out, Sentence(failure.what()) + " (in " + HostFolderText(*firstDisk) +
+                     ") Nothing was changed.");
         return ExitVolumeMissing;
     }
 
@@ -331,15 +304,11 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
 
     ConsoleView view(out, options.Terminal, options.Quiet);
     TInstallResult result;
-    // From here on a signal that ends the session stops the copying between two
-    // steps, as Cancel does, and the log is closed with what it lists.
-    StopOnSignals stop(ExtractStopRequested);
     try {
-        const SourceScope scope(sources, *firstDisk);
         result = RunInstallation(
             pars,
-            [&view](TLogFile& log, const std::string& folder) {
-                const CopyingScope scope(view, log, folder);
+            [&](TLogFile& log, const std::string& folder) {
+                const CopyingScope scope(view, log, folder, options.Sources, *firstDisk);
                 TExtractThread copying;
                 copying.Execute();  // here, on this thread: no window to hand steps to
                 return view.Result();
@@ -351,14 +320,19 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
         return ExitFailedPartWay;
     }
 
+    // A signal after the copying: the shortcuts and the entries, short steps
+    // that make the installation whole and removable, were finished first.
+    if (result == TInstallResult::Installed && ExtractStopRequested()) {
+        Say(out, "Setup was stopped by " + SignalPipe::Name(stop.By()) +
+                     " after the copying; it finished the shortcuts and the registry entries "
+                     "first, so Lingora " +
+                     VersionText + " is installed in " + pars.InstallFolder +
+                     " and can be removed with 'lingora-setup --uninstall'.");
+        return ExitFailedPartWay;
+    }
     if (result == TInstallResult::Abandoned) {
         if (stop.By() != 0) {
-            Say(out, "Setup was stopped by " + SignalPipe::Name(stop.By()) +
-                         " and ended the copying as Cancel does; the files copied so far stay in " +
-                         pars.InstallFolder +
-                         " and its Install.log lists them. No shortcuts and no uninstall entry "
-                         "were made; 'Setup --uninstall --dir \"" +
-                         pars.InstallFolder + "\"' removes what was copied.");
+            Say(out, StoppedCopyingText(stop.By(), pars.InstallFolder));
             return ExitFailedPartWay;
         }
         if (!view.DamagedText().empty()) {
@@ -370,7 +344,7 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
         }
         if (!view.MissingVolume().empty()) {
             Say(out, view.MissingVolume() + " (disk " + std::to_string(view.MissingDisk()) +
-                         ") is not in " + FolderList(view.Searched()) + ". Mount disk " +
+                         ") is not in " + SearchedText(view.MissingDisk()) + ". Mount disk " +
                          std::to_string(view.MissingDisk()) +
                          ", or name its folder with a further --source. "
                          "The files copied so far stay in " +

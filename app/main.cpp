@@ -17,27 +17,30 @@
 #include "app/CommandLine.h"
 #include "app/ExitCodes.h"
 #include "app/Forms.h"
-#include "app/SignalPipe.h"
+#include "app/SignalPolicy.h"
+#include "app/SourceArgument.h"
 #include "app/StartUp.h"
 #include "dialogs/Application.h"
 #include "dialogs/Unit_Constants.h"
+#include "install/Unit_Installation.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
 #include "platform/host/machine/PrefixLock.h"
-#include "volumes/DiskSearch.h"
 
 int main(int argc, char** argv) {
+    ApplySignalPolicy();
+    // The sources once, from the arguments, while the working folder is still
+    // the one Setup was started in.
+    const std::vector<std::string> sources = RunSources(argc, argv);
     // Off the disk first: a program file there would hold it mounted.
-    RunFromPrivateCopyWhenOnTheDisk(argv, StartSources(SourceArguments(argc, argv)));
+    RunFromPrivateCopyWhenOnTheDisk(argv, sources);
     // Options ask for the command line, which needs no display; --source alone
     // names the wizard's source folders, and a volume's path alone its set.
-    const std::optional<std::vector<std::string>> wizardSources = WizardSources(argc, argv);
-    if (argc > 1 && !wizardSources) {
-        if (const std::optional<int> code = RunCommandLine(argc, argv)) return *code;
-    } else {
-        disks::SourceFolders = StartSources(wizardSources.value_or(std::vector<std::string>()));
+    if (argc > 1 && !OnlySourceOptions(argc, argv)) {
+        if (const std::optional<int> code = RunCommandLine(argc, argv, sources)) return *code;
     }
+    SetupPars.Sources = sources;
     LeaveTheWorkingFolder();
     if (!DisplayAvailable()) {
         std::fprintf(stderr,
@@ -58,7 +61,7 @@ int main(int argc, char** argv) {
         return ExitRefused;
     }
     // Caught from here on: a session that ends closes the wizard as Exit would.
-    SignalPipe sessionEnd{SIGTERM, SIGHUP};
+    StopSignals sessionEnd;
     TApplication application(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     // The backdrop is a window too: the program ends when the wizard closes.
@@ -94,13 +97,17 @@ int main(int argc, char** argv) {
     const ScopedPlatform platform(machine->GetPlatform());
 
     int exitCode = 0;
+    int endedBy = 0;  // the signal that ended the session
     {
         TFormsScope forms;
         QObject::connect(MainForm, &TMainForm::Closed, &application, &QApplication::quit,
                          Qt::QueuedConnection);
         QSocketNotifier ending(sessionEnd.ReadDescriptor(), QSocketNotifier::Read);
-        QObject::connect(&ending, &QSocketNotifier::activated, [&sessionEnd] {
-            if (sessionEnd.Take() != 0) CloseForTheSession();
+        QObject::connect(&ending, &QSocketNotifier::activated, [&sessionEnd, &endedBy] {
+            const int signal = sessionEnd.Take();
+            if (signal == 0) return;
+            if (endedBy == 0) endedBy = signal;
+            CloseForTheSession();
         });
         MainForm->show();
         // The wizard may have closed while it was first shown (version 1.0 removal).
@@ -110,6 +117,9 @@ int main(int argc, char** argv) {
     // the wizard goes again.
     if (!MachineChangesBegan()) machine->RemoveLaidDownPrefix();
     InstallPrefixRunLock(nullptr);
+    if (endedBy != 0 && SetupPars.FailedPartWay)
+        std::fprintf(stderr, "lingora-setup: %s\n",
+                     AnsiToUtf8(StoppedCopyingText(endedBy, SetupPars.InstallFolder)).c_str());
     exitCode = WizardExitCode(exitCode, SetupPars);
     ReleaseTexts();
     return exitCode;

@@ -344,6 +344,7 @@ int main(int argc, char** argv) {
                     TLogFile log(target, "Lingora");
                     ExtractPars.LogFile = &log;
                     ExtractPars.TargetFolder = target;
+                    ExtractPars.Sources = {volumes.string()};
                     result = ExtractForm->exec();
                     log.Close();
                     ExtractPars = {};
@@ -411,6 +412,7 @@ int main(int argc, char** argv) {
                 TLogFile log(target, "Lingora");
                 ExtractPars.LogFile = &log;
                 ExtractPars.TargetFolder = target;
+                ExtractPars.Sources = {tinyVolumes.string()};
                 ExtractForm->exec();
                 log.Close();
                 ExtractPars = {};

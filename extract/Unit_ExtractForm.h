@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QProgressBar;
@@ -20,6 +21,9 @@ class TExtractThread;
 struct TExtractPars {
     TLogFile* LogFile = nullptr;
     std::string TargetFolder;
+    // The run's source folders (absolute host paths), where the disks are
+    // looked for first; empty: the current folder.
+    std::vector<std::string> Sources;
 };
 extern TExtractPars ExtractPars;
 // Set by the thread when the user abandons the copying at a disk change.

@@ -100,6 +100,11 @@ class FormView : public IExtractView {
     }
     bool ConfirmAbandon() override { return ConfirmExit(); }
     void Finish(int modalResult) override { ExtractForm->SetModalResult(modalResult); }
+    bool Stopping() override {
+        const TExtractThread* thread =
+            ExtractForm != nullptr ? ExtractForm->ExtractThread() : nullptr;
+        return ExitForTheSession || (thread != nullptr && thread->isInterruptionRequested());
+    }
 };
 
 IExtractView& View() {
@@ -117,19 +122,31 @@ std::string DiskText(const char* text, int number) {
     return result;
 }
 
-// The source folders of this copying: those given at program start, else the
-// current folder.
-std::vector<std::string> Sources() {
-    if (!disks::SourceFolders.empty()) return disks::SourceFolders;
+// The source folders of a run as it gives them; the current folder when it
+// gives none (a copying started without the program's start, as the tests do).
+std::vector<std::string> Sources(const std::vector<std::string>& given) {
+    if (!given.empty()) return given;
     std::error_code failed;
     const std::filesystem::path current = std::filesystem::current_path(failed);
     return {failed ? std::string("/") : current.string()};
 }
 
+// While the search waits for a mount, the wizard's events are handled (Cancel,
+// Esc, the signals' notifier) and the search gives up once the copying stops.
+bool KeepAnswerable() {
+    if (QCoreApplication::instance() != nullptr && OnUserInterfaceThread())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return View().Stopping() || (ExtractStopRequested && ExtractStopRequested());
+}
+void MakeSearchAnswerable() { disks::WhileProbing = KeepAnswerable; }
+
 // Opens volume number in folder as DataFile; the next disk is looked for there first.
 void OpenVolume(int number, const std::string& folder) {
-    DataFile = std::make_unique<TDataFile>(disks::FileInFolder(folder, VolumeName(number)),
-                                           ExtractPars.LogFile, ExtractPars.TargetFolder);
+    const std::string name = VolumeName(number);
+    const std::string path =
+        disks::FileInFolder(folder, name).value_or(disks::JoinFolder(folder, name));
+    DataFile = std::make_unique<TDataFile>(TDataFile::HostPath{path}, ExtractPars.LogFile,
+                                           ExtractPars.TargetFolder);
     VolumeNumber = number;
     VolumeFolder = disks::NormalFolder(folder);
     if (number == 1)
@@ -138,45 +155,53 @@ void OpenVolume(int number, const std::string& folder) {
         diskSearch.DiskFound(VolumeFolder);
 }
 
-bool HoldsVolume(const std::string& folder, int number) {
-    return Files().FileExists(disks::FileInFolder(folder, VolumeName(number)));
-}
-
-// Asks for the disk of a volume with the text given, until the volume is there
-// (opened as DataFile) or the user confirms the exit (ExtractAborted). The first
-// question uses firstText, those after an OK without the volume the disk prompt.
-// While the prompt is up, nothing of the set is open.
-void WaitForVolume(int number, const char* firstText, bool damaged) {
-    const char* text = firstText;
-    VolumeFound = false;
+// Asks for the disk of volume number with the text given until find gives its
+// folder, or the person confirms the exit (nothing then). The first question
+// uses text, those after an OK without the volume the disk prompt. A folder
+// chosen with Browse that holds the volume is taken at once; any other is
+// searched from then on. While the prompt is up, nothing of the set is open.
+std::optional<std::string> AskUntilThere(int number, const char* text, bool damaged,
+                                         const std::function<std::optional<std::string>()>& find) {
     std::string chosen;
     TDiskRequest request;
     request.number = number;
-    request.present = [number] { return diskSearch.Find(number).has_value(); };
+    request.present = [&find] { return find().has_value(); };
     request.choose = [number, &chosen](const std::string& folder) {
         diskSearch.AddFolder(folder);
-        if (!HoldsVolume(folder, number)) return false;
-        chosen = folder;
+        if (!diskSearch.HoldsVolume(folder, number)) return false;
+        chosen = disks::NormalFolder(folder);
         return true;
     };
-    std::optional<std::string> folder;
-    while (!folder) {
+    while (true) {
         const std::string question = DiskText(text, number);
         chosen.clear();
         DiskRequest = &request;
         const bool cancelled =
             damaged ? View().AskForDamagedDisk(question) : View().AskForDisk(question);
         DiskRequest = nullptr;
+        if (View().Stopping()) return std::nullopt;
         if (!cancelled) {
             // A folder chosen with Browse goes first: the person pointed at it.
-            folder = !chosen.empty() && HoldsVolume(chosen, number) ? std::optional(chosen)
-                                                                    : diskSearch.Find(number);
+            if (!chosen.empty()) return chosen;
+            if (std::optional<std::string> folder = find()) return folder;
+            if (View().Stopping()) return std::nullopt;
             text = InsertDiskText;
             damaged = false;
         } else if (View().ConfirmAbandon()) {
-            ExtractAborted = true;
-            return;
+            return std::nullopt;
         }
+    }
+}
+
+// Asks for the disk of a volume until it is there (opened as DataFile) or the
+// user confirms the exit (ExtractAborted).
+void WaitForVolume(int number, const char* firstText, bool damaged) {
+    VolumeFound = false;
+    const std::optional<std::string> folder =
+        AskUntilThere(number, firstText, damaged, [number] { return diskSearch.Find(number); });
+    if (!folder) {
+        ExtractAborted = true;
+        return;
     }
     VolumeFound = true;
     OpenVolume(number, *folder);
@@ -297,10 +322,17 @@ bool AskForDisk(const std::string& text, const TDiskRequest* request) {
     box.setDefaultButton(ok);
     box.setEscapeButton(cancel);
     bool arrived = false;
+    // The search handles events while it waits for a mount: a change of the
+    // table meanwhile is taken in by the search under way.
+    bool looking = false;
     std::unique_ptr<MountWatch> watch;
     if (request != nullptr && request->present)
-        watch = std::make_unique<MountWatch>([&box, &arrived, request] {
-            if (!arrived && box.isVisible() && request->present()) {
+        watch = std::make_unique<MountWatch>([&box, &arrived, &looking, request] {
+            if (arrived || looking || !box.isVisible()) return;
+            looking = true;
+            const bool present = request->present();
+            looking = false;
+            if (present && box.isVisible()) {
                 arrived = true;
                 box.done(QDialog::Accepted);
             }
@@ -323,30 +355,18 @@ bool AskForDisk(const std::string& text, const TDiskRequest* request) {
     }
 }
 
-bool LocateFirstDisk() {
+std::optional<std::string> FindFirstDisk(const std::vector<std::string>& sources) {
+    MakeSearchAnswerable();
+    diskSearch.Start(Sources(sources));
+    return diskSearch.FindFirst();
+}
+
+bool LocateFirstDisk(const std::vector<std::string>& sources) {
     FirstDiskFolder.clear();
-    std::vector<std::string> folders = Sources();
-    const disks::DiskProbe probe = disks::MachineProbe();
-    std::optional<std::string> found = disks::FindFirstDisk(folders, probe);
-    std::string chosen;
-    TDiskRequest request;
-    request.number = 1;
-    request.present = [&] { return disks::FindFirstDisk(folders, probe).has_value(); };
-    request.choose = [&](const std::string& folder) {
-        folders.push_back(folder);
-        if (!HoldsVolume(folder, 1)) return false;
-        chosen = folder;
-        return true;
-    };
-    while (!found) {
-        chosen.clear();
-        if (AskForDisk(DiskText(InsertDiskText, 1), &request)) {
-            if (ConfirmExit()) return false;
-            continue;
-        }
-        found = !chosen.empty() && HoldsVolume(chosen, 1) ? std::optional(chosen)
-                                                          : disks::FindFirstDisk(folders, probe);
-    }
+    std::optional<std::string> found = FindFirstDisk(sources);
+    if (!found && !View().Stopping())
+        found = AskUntilThere(1, InsertDiskText, false, [] { return diskSearch.FindFirst(); });
+    if (!found) return false;
     FirstDiskFolder = *found;
     return true;
 }
@@ -364,17 +384,16 @@ void TExtractThread::OpenFirstVolume() {
     VolumeFault.clear();
     ExtractPars.LogFile->StartProgramFiles();
     ExtractPars.LogFile->WriteLine("Lingohlp.GID");
-    const std::vector<std::string> sources = Sources();
+    MakeSearchAnswerable();
+    const std::vector<std::string> sources = Sources(ExtractPars.Sources);
     diskSearch.Start(sources);
     // Where disk 1 is not, it is opened in the first source folder all the same,
     // and its absence reported as the volume that cannot be opened.
     // The wizard's find is used once: a later copying looks again.
     const std::string located = std::exchange(FirstDiskFolder, std::string());
     const std::string folder =
-        !located.empty()
-            ? located
-            : disks::FindFirstDisk(sources, disks::MachineProbe()).value_or(sources.front());
-    CheckVolumes = Files().FileExists(disks::FileInFolder(folder, volume::kDigestFileName));
+        !located.empty() ? located : diskSearch.FindFirst().value_or(sources.front());
+    CheckVolumes = disks::FileInFolder(folder, volume::kDigestFileName).has_value();
     OpenVolume(1, folder);
     // A volume that is checked is read only once it has passed.
     if (!CheckVolumes) ReadTotal();
@@ -390,6 +409,10 @@ void TExtractThread::NextVolume() {
     VolumeSuffix = volume::VolumeSuffix(NextDisk);
     const std::optional<std::string> folder = diskSearch.Find(NextDisk);
     VolumeFound = folder.has_value();
+    if (!VolumeFound && View().Stopping()) {
+        ExtractAborted = true;
+        return;
+    }
     if (!VolumeFound) {
         WaitForVolume(NextDisk, InsertDiskText, false);
         return;
@@ -485,7 +508,7 @@ bool TExtractThread::StopWanted() {
 std::optional<std::string> TExtractThread::VolumeCheckFault() {
     std::optional<volume::SetDigests> here;
     try {
-        here = volume::ReadDigestFile(disks::FileInFolder(VolumeFolder, volume::kDigestFileName));
+        here = volume::ReadDigestFileIn(VolumeFolder);
     } catch (const volume::EDamagedDigestFile& damaged) {
         return std::string(damaged.what());
     }

@@ -35,6 +35,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 class TDataFile;
 namespace disks {
@@ -60,9 +61,9 @@ extern std::string VolumeFault;
 // The host folder of the volume that DataFile reads.
 extern std::string VolumeFolder;
 // The folder of disk 1 when the wizard has found it before the run; empty: the
-// copying looks for it itself (disks::FindFirstDisk) when it starts.
+// copying looks for it itself (TDiskSearch::FindFirst) when it starts.
 extern std::string FirstDiskFolder;
-// The search for the disks of the set being copied.
+// The search for the disks of the set being copied (and of disk 1 before it).
 const disks::TDiskSearch& DiskSearch();
 // File data copied so far in this extraction, counted by the thread after each
 // copy step (the steps read it for their progress).
@@ -106,6 +107,10 @@ class IExtractView {
     virtual bool ConfirmAbandon() = 0;
     // The copying has ended: 1 when every file was copied, 2 when abandoned.
     virtual void Finish(int modalResult) = 0;
+    // True once the copying is to stop (the person chose Exit, a signal came):
+    // a search for a disk that is under way then gives up. Asked while the
+    // search waits for a mount, again and again.
+    virtual bool Stopping() { return false; }
 };
 
 // Where the steps report; null means the progress window (ExtractForm), with
@@ -120,11 +125,15 @@ extern IExtractView* ExtractView;
 // True when the user chose Cancel.
 bool AskForDisk(const std::string& text, const TDiskRequest* request = nullptr);
 
-// Before a run changes anything: finds disk 1 (disks::FindFirstDisk on the
-// source folders), or asks for it with the disk prompt until it is there, and
-// keeps its folder in FirstDiskFolder. Cancel asks the exit question; false when
-// the person chose to exit there. User-interface thread only.
-bool LocateFirstDisk();
+// Before a run changes anything: finds disk 1 from the source folders
+// (TDiskSearch::FindFirst), or asks for it with the disk prompt until it is
+// there, and keeps its folder in FirstDiskFolder. Cancel asks the exit question;
+// false when the person chose to exit there. User-interface thread only.
+bool LocateFirstDisk(const std::vector<std::string>& sources);
+// Disk 1 from the source folders, without asking (TDiskSearch::FindFirst of the
+// one search that finds the later disks too); nothing when it is not found.
+// DiskSearch().Searched(1) then says where it was looked for.
+std::optional<std::string> FindFirstDisk(const std::vector<std::string>& sources);
 
 class TExtractThread : public QThread {
     Q_OBJECT

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "installlog/Unit_Uninstall.h"
 
@@ -35,6 +36,9 @@ struct TSetupPars {
     bool NoExitConfirmation = false;    // closing the wizard asks nothing
     bool FailedPartWay = false;  // the last run failed after it had begun changing the machine
     int LongestStoredName = 0;   // of the set to be copied (volume::LongestStoredName); 0 unknown
+    // The folders of the volumes (absolute host paths), resolved once from the
+    // program's arguments; empty: the current folder.
+    std::vector<std::string> Sources;
 };
 
 // An installed version 1.0, found at start.

@@ -47,6 +47,20 @@ struct FindData {
     bool IsDirectory() const;
 };
 
+// One entry of the host's mount table: where a file system is mounted, and its
+// kind as the kernel names it ("ext4", "iso9660", "fuse.sshfs", "autofs" ...).
+struct MountPoint {
+    MountPoint() = default;
+    MountPoint(std::string folder_, std::string type_ = {})
+        : folder(std::move(folder_)), type(std::move(type_)) {}
+    MountPoint(const char* folder_) : folder(folder_) {}
+    std::string folder;  // host path, absolute
+    std::string type;
+    bool operator==(const MountPoint& other) const {
+        return folder == other.folder && type == other.type;
+    }
+};
+
 // What a bulk copy between two streams achieved.
 struct CopyOutcome {
     enum class Fault { None, ShortRead, ShortWrite };
@@ -114,6 +128,23 @@ class IFileSystem {
     // The path by which this file system names a host path (absolute, UTF-8), or
     // nothing when it cannot name it.
     virtual std::optional<std::string> FromHostPath(const std::string& hostPath) = 0;
+
+    // The host's own folders, outside the prefix's drives: the disks that the
+    // volumes are read from. They are named by host paths (absolute, '/', any
+    // bytes but NUL, whatever Windows could name), never through the Windows
+    // names above. These calls keep no state of the file system object, so a
+    // call that a hung mount holds in the kernel may return after the object
+    // has gone.
+    //
+    // Opens a host file for reading, shared with nobody. Null on failure.
+    virtual std::unique_ptr<IFileStream> OpenHostRead(const std::string& hostPath,
+                                                      std::uint32_t& error) = 0;
+    // The names of the regular files (or links to them) in a host folder, in no
+    // order; nothing when the folder cannot be read.
+    virtual std::optional<std::vector<std::string>> HostFolderFiles(
+        const std::string& hostFolder) = 0;
+    // This process's mount table, in its order; empty when it cannot be read.
+    virtual std::vector<MountPoint> MountTable() = 0;
 };
 
 // Forwards every call to another file system; doubles override what they change.
@@ -154,6 +185,15 @@ class ForwardingFileSystem : public IFileSystem {
     std::optional<std::string> FromHostPath(const std::string& hostPath) override {
         return inner_.FromHostPath(hostPath);
     }
+    std::unique_ptr<IFileStream> OpenHostRead(const std::string& hostPath,
+                                              std::uint32_t& error) override {
+        return inner_.OpenHostRead(hostPath, error);
+    }
+    std::optional<std::vector<std::string>> HostFolderFiles(
+        const std::string& hostFolder) override {
+        return inner_.HostFolderFiles(hostFolder);
+    }
+    std::vector<MountPoint> MountTable() override { return inner_.MountTable(); }
 
   protected:
     IFileSystem& Inner() { return inner_; }

@@ -1,7 +1,8 @@
 #include "tools/DiskImages.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <memory>
 
 // The image stream's struct burn_source comes with libisofs itself: the tool
@@ -10,6 +11,7 @@
 #include <libisofs/libisofs.h>
 
 #include "platform/Exceptions.h"
+#include "platform/host/files/PosixFile.h"
 #include "volumes/VolumeDigest.h"
 #include "volumes/VolumeFormat.h"
 
@@ -69,30 +71,26 @@ void WriteImage(const fs::path& image, const std::string& label,
     };
     const std::unique_ptr<burn_source, decltype(freeSource)> stream(source, freeSource);
 
-    const fs::path partial = fs::path(image).concat(".part");
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        if (!out) Failed(image, "cannot create " + partial.string(), 0);
+    // Written as every file of the host is replaced: into a new file beside
+    // it, flushed, renamed over it, the folder flushed; never a part of an image
+    // under its name.
+    int streamFault = 0;
+    const int error = posix::ReplaceFileWith(image, [&](int fd) {
         unsigned char block[kBlock];
         while (true) {
             const int got = stream->read_xt(stream.get(), block, kBlock);
             if (got < 0) {
-                out.close();
-                fs::remove(partial);
-                Failed(image, "the image stream failed", got);
+                streamFault = got;
+                return EIO;
             }
-            if (got == 0) break;
-            out.write(reinterpret_cast<const char*>(block), got);
-            if (got < kBlock) break;
+            if (got == 0) return 0;
+            if (const int failed = posix::WriteAll(fd, block, static_cast<std::size_t>(got)))
+                return failed;
+            if (got < kBlock) return 0;
         }
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(partial);
-            Failed(image, "the disk is full or cannot be written", 0);
-        }
-    }
-    fs::rename(partial, image);
+    });
+    if (streamFault < 0) Failed(image, "the image stream failed", streamFault);
+    if (error != 0) Failed(image, std::strerror(error), 0);
 }
 
 }  // namespace

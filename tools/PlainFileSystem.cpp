@@ -10,6 +10,7 @@
 #include "platform/WinTypes.h"
 #include "platform/host/files/HostErrors.h"
 #include "platform/host/files/HostFileStream.h"
+#include "platform/host/files/HostFolders.h"
 #include "platform/host/files/IsoImage.h"
 
 namespace fs = std::filesystem;
@@ -86,6 +87,13 @@ bool PlainFileSystem::CreateDirectory(const std::string&) { return false; }
 bool PlainFileSystem::RemoveDirectory(const std::string&) { return false; }
 bool PlainFileSystem::MakeSureDirectoryPathExists(const std::string&) { return false; }
 std::vector<FindData> PlainFileSystem::FindFiles(const std::string&) { return {}; }
+
+std::optional<std::vector<std::string>> PlainFileSystem::HostFolderFiles(
+    const std::string& hostFolder) {
+    return hostfiles::RegularFilesIn(hostFolder);
+}
+
+std::vector<MountPoint> PlainFileSystem::MountTable() { return hostfiles::ReadMountTable(); }
 
 std::string PlainFileSystem::GetCurrentDirectory() {
     return std::filesystem::current_path().string();

@@ -28,4 +28,10 @@ class PlainFileSystem : public IFileSystem {
     std::optional<std::string> FromHostPath(const std::string& hostPath) override {
         return hostPath;
     }
+    std::unique_ptr<IFileStream> OpenHostRead(const std::string& hostPath,
+                                              std::uint32_t& error) override {
+        return OpenRead(hostPath, error);
+    }
+    std::optional<std::vector<std::string>> HostFolderFiles(const std::string& hostFolder) override;
+    std::vector<MountPoint> MountTable() override;
 };

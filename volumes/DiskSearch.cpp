@@ -1,9 +1,11 @@
 #include "volumes/DiskSearch.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
 
 #include "platform/Platform.h"
 #include "volumes/VolumeDigest.h"
@@ -11,27 +13,9 @@
 
 namespace disks {
 
-std::vector<std::string> SourceFolders;
+std::function<bool()> WhileProbing;
 
 namespace {
-
-// The mountinfo escapes: \040 (space), \011 (tab), \012 (newline), \134 (\).
-std::string Unescape(const std::string& field) {
-    std::string text;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size() &&
-            std::all_of(field.begin() + static_cast<long>(i) + 1,
-                        field.begin() + static_cast<long>(i) + 4,
-                        [](char c) { return c >= '0' && c <= '7'; })) {
-            text += static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) |
-                                      (field[i + 3] - '0'));
-            i += 3;
-        } else {
-            text += field[i];
-        }
-    }
-    return text;
-}
 
 void AddOnce(std::vector<std::string>& folders, const std::string& folder) {
     if (std::find(folders.begin(), folders.end(), folder) == folders.end())
@@ -43,31 +27,18 @@ bool Below(const std::string& folder, const std::string& root) {
            folder[root.size()] == '/';
 }
 
+// How many mount points a message names before "and N more".
+constexpr std::size_t kMountsNamed = 3;
+
+// The answer of one look into a folder, shared by the worker and the waiter.
+struct Look {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool answered = false;
+    bool holds = false;
+};
+
 }  // namespace
-
-std::vector<std::string> ParseMountInfo(const std::string& text) {
-    std::vector<std::string> mounts;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string field;
-        // mount id, parent id, major:minor, root, mount point
-        for (int i = 0; i < 5 && fields >> field; ++i) {
-            if (i == 4 && !field.empty() && field[0] == '/')
-                AddOnce(mounts, NormalFolder(Unescape(field)));
-        }
-    }
-    return mounts;
-}
-
-std::vector<std::string> ReadMountTable() {
-    std::ifstream file("/proc/self/mountinfo");
-    if (!file) return {};
-    const std::string text((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
-    return ParseMountInfo(text);
-}
 
 std::string JoinFolder(const std::string& folder, const std::string& name) {
     if (name.empty()) return folder;
@@ -94,15 +65,16 @@ std::string NormalFolder(const std::string& folder) {
     return result.empty() ? "/" : result;
 }
 
-std::string MountOf(const std::string& folder, const std::vector<std::string>& mounts) {
+std::string MountOf(const std::string& folder, const std::vector<MountPoint>& mounts) {
     std::string best = "/";
-    for (const std::string& mount : mounts)
-        if ((mount == folder || Below(folder, mount) || mount == "/") && mount.size() > best.size())
-            best = mount;
+    for (const MountPoint& mount : mounts)
+        if ((mount.folder == folder || Below(folder, mount.folder)) &&
+            mount.folder.size() > best.size())
+            best = mount.folder;
     return best;
 }
 
-std::string RelativeToMount(const std::string& folder, const std::vector<std::string>& mounts) {
+std::string RelativeToMount(const std::string& folder, const std::vector<MountPoint>& mounts) {
     const std::string mount = MountOf(folder, mounts);
     if (mount == folder) return {};
     return folder.substr(mount == "/" ? 1 : mount.size() + 1);
@@ -125,6 +97,97 @@ std::vector<std::string> SiblingNames(const std::string& name, int number) {
     return names;
 }
 
+bool NeverProbed(const MountPoint& mount) {
+    static const std::set<std::string> pseudo = {
+        "autofs",  "binfmt_misc", "bpf",      "cgroup",     "cgroup2",     "configfs",
+        "debugfs", "devpts",      "efivarfs", "fusectl",    "hugetlbfs",   "mqueue",
+        "nsfs",    "proc",        "pstore",   "rpc_pipefs", "securityfs",  "selinuxfs",
+        "sysfs",   "tracefs",     "devtmpfs", "ramfs",      "fuse.portal", "nfsd"};
+    return pseudo.count(mount.type) != 0 || mount.folder == "/proc" ||
+           Below(mount.folder, "/proc") || mount.folder == "/sys" || Below(mount.folder, "/sys") ||
+           mount.folder == "/dev" || Below(mount.folder, "/dev");
+}
+
+bool OverNetwork(const MountPoint& mount) {
+    static const std::set<std::string> network = {"nfs",
+                                                  "nfs4",
+                                                  "cifs",
+                                                  "smb3",
+                                                  "smbfs",
+                                                  "ncpfs",
+                                                  "afs",
+                                                  "9p",
+                                                  "ceph",
+                                                  "glusterfs",
+                                                  "lustre",
+                                                  "davfs",
+                                                  "fuse.sshfs",
+                                                  "fuse.gvfsd-fuse",
+                                                  "fuse.rclone",
+                                                  "fuse.s3fs",
+                                                  "fuse.curlftpfs",
+                                                  "fuse.glusterfs"};
+    return network.count(mount.type) != 0;
+}
+
+std::string ReadableFolder(const std::string& folder) {
+    static const char hex[] = "0123456789abcdef";
+    std::string text;
+    const auto escaped = [&](unsigned char c) {
+        text += "\\x";
+        text += hex[c >> 4];
+        text += hex[c & 15];
+    };
+    for (std::size_t i = 0; i < folder.size();) {
+        const auto c = static_cast<unsigned char>(folder[i]);
+        if (c == '\\') {
+            text += "\\\\";
+            ++i;
+        } else if (c == '\t') {
+            text += "\\t";
+            ++i;
+        } else if (c == '\n') {
+            text += "\\n";
+            ++i;
+        } else if (c < 0x20 || c == 0x7F) {
+            escaped(c);
+            ++i;
+        } else if (c < 0x80) {
+            text += static_cast<char>(c);
+            ++i;
+        } else {
+            // A whole UTF-8 sequence stays as it is; any other byte is escaped.
+            const std::size_t length = c >= 0xF0 && c < 0xF5 ? 4
+                                       : c >= 0xE0           ? 3
+                                       : c >= 0xC2           ? 2
+                                                             : 0;
+            bool whole = length != 0 && i + length <= folder.size();
+            for (std::size_t k = 1; whole && k < length; ++k)
+                whole = (static_cast<unsigned char>(folder[i + k]) & 0xC0) == 0x80;
+            if (whole && c >= 0xE0 && c < 0xF0) {
+                const auto next = static_cast<unsigned char>(folder[i + 1]);
+                // No overlong forms and no surrogates.
+                whole = !(c == 0xE0 && next < 0xA0) && !(c == 0xED && next >= 0xA0);
+            }
+            if (whole && c >= 0xF0) {
+                const auto next = static_cast<unsigned char>(folder[i + 1]);
+                whole = !(c == 0xF0 && next < 0x90) && !(c == 0xF4 && next >= 0x90);
+            }
+            if (whole) {
+                text.append(folder, i, length);
+                i += length;
+            } else {
+                escaped(c);
+                ++i;
+            }
+        }
+    }
+    return text;
+}
+
+TDiskSearch::TDiskSearch(DiskProbe probe, std::chrono::milliseconds limit)
+    : probe_(std::move(probe)), limit_(limit) {}
+
 void TDiskSearch::Start(const std::vector<std::string>& sources) {
     sources_.clear();
     for (const std::string& source : sources) AddOnce(sources_, NormalFolder(source));
@@ -142,94 +205,227 @@ void TDiskSearch::FirstDiskFound(const std::string& folder, const std::string& i
 
 void TDiskSearch::AddFolder(const std::string& folder) { AddOnce(chosen_, NormalFolder(folder)); }
 
-std::vector<TDiskSearch::Candidate> TDiskSearch::Candidates(int number) const {
+std::vector<MountPoint> TDiskSearch::Mounts() const {
+    return probe_.mounts ? probe_.mounts() : std::vector<MountPoint>();
+}
+
+// Touched only by the searching thread: the workers write into their Look only.
+std::vector<std::string> TDiskSearch::Unanswered() const { return *unanswered_; }
+
+std::vector<TDiskSearch::Candidate> TDiskSearch::Candidates(
+    int number, const std::vector<MountPoint>& mounts) const {
     std::vector<Candidate> candidates;
     std::vector<std::string> seen;
-    const auto add = [&](const std::string& folder, bool sameSetOnly) {
+    const auto add = [&](const std::string& folder, bool sameSetOnly, bool onMount) {
         if (folder.empty() || std::find(seen.begin(), seen.end(), folder) != seen.end()) return;
         seen.push_back(folder);
-        candidates.push_back({folder, sameSetOnly});
+        candidates.push_back({folder, sameSetOnly, onMount});
     };
     // a
-    add(last_, false);
-    for (const std::string& source : sources_) add(source, false);
+    add(last_, false, false);
+    for (const std::string& source : sources_) add(source, false, false);
     // b and c: only where the digest file can tell the set.
     if (!identity_.empty() && !first_.empty()) {
         const std::size_t slash = first_.find_last_of('/');
         const std::string parent = slash == 0 ? "/" : first_.substr(0, slash);
         for (const std::string& name : SiblingNames(first_.substr(slash + 1), number))
-            add(JoinFolder(parent, name), true);
-        const std::vector<std::string> mounts =
-            probe_.mounts ? probe_.mounts() : std::vector<std::string>();
+            add(JoinFolder(parent, name), true, false);
         // A first disk on the file system of "/" is a folder, not a disk of its own.
         if (MountOf(first_, mounts) != "/") {
             const std::string relative = RelativeToMount(first_, mounts);
-            for (const std::string& mount : mounts)
-                if (mount != "/") add(NormalFolder(JoinFolder(mount, relative)), true);
+            for (const bool network : {false, true})
+                for (const MountPoint& mount : mounts)
+                    if (mount.folder != "/" && !NeverProbed(mount) && OverNetwork(mount) == network)
+                        add(NormalFolder(JoinFolder(mount.folder, relative)), true, true);
         }
     }
     // d
+    for (const std::string& folder : chosen_) add(folder, false, false);
+    return candidates;
+}
+
+std::vector<TDiskSearch::Candidate> TDiskSearch::FirstCandidates(
+    const std::vector<MountPoint>& mounts) const {
+    std::vector<Candidate> candidates;
+    std::vector<std::string> seen;
+    const auto add = [&](const std::string& folder, bool onMount) {
+        if (std::find(seen.begin(), seen.end(), folder) != seen.end()) return;
+        seen.push_back(folder);
+        candidates.push_back({folder, false, onMount});
+    };
+    for (const std::string& source : sources_) add(source, false);
     for (const std::string& folder : chosen_) add(folder, false);
+    for (const bool network : {false, true})
+        for (const MountPoint& mount : mounts) {
+            if (NeverProbed(mount) || OverNetwork(mount) != network ||
+                (!Below(mount.folder, "/media") && !Below(mount.folder, "/run/media") &&
+                 !Below(mount.folder, "/mnt")))
+                continue;
+            add(mount.folder, true);
+            for (const std::string& source : sources_)
+                add(NormalFolder(JoinFolder(mount.folder, RelativeToMount(source, mounts))), true);
+        }
     return candidates;
 }
 
 std::vector<std::string> TDiskSearch::Folders(int number) const {
     std::vector<std::string> folders;
-    for (const Candidate& candidate : Candidates(number)) folders.push_back(candidate.folder);
+    for (const Candidate& candidate : Candidates(number, Mounts()))
+        folders.push_back(candidate.folder);
     return folders;
 }
 
-std::optional<std::string> TDiskSearch::Find(int number) const {
-    for (const Candidate& candidate : Candidates(number)) {
-        if (!probe_.holdsVolume(candidate.folder, number)) continue;
-        if (candidate.sameSetOnly && probe_.setIdentity(candidate.folder) != identity_) continue;
-        return candidate.folder;
+std::vector<std::string> TDiskSearch::FirstFolders() const {
+    std::vector<std::string> folders;
+    for (const Candidate& candidate : FirstCandidates(Mounts()))
+        folders.push_back(candidate.folder);
+    return folders;
+}
+
+bool TDiskSearch::Holds(const std::string& folder, int number, bool identity,
+                        const std::vector<MountPoint>& mounts) {
+    const std::string mount = MountOf(folder, mounts);
+    {
+        const std::vector<std::string>& unanswered = *unanswered_;
+        if (std::find(unanswered.begin(), unanswered.end(), mount) != unanswered.end())
+            return false;
+    }
+    const auto look = std::make_shared<Look>();
+    const DiskProbe probe = probe_;
+    const std::string wanted = identity ? identity_ : std::string();
+    const auto work = [look, probe, folder, number, identity, wanted] {
+        bool holds = probe.holdsVolume(folder, number);
+        if (holds && identity) holds = probe.setIdentity(folder) == wanted;
+        {
+            const std::lock_guard<std::mutex> lock(look->mutex);
+            look->answered = true;
+            look->holds = holds;
+        }
+        look->done.notify_all();
+    };
+    try {
+        std::thread(work).detach();
+    } catch (const std::system_error&) {
+        work();  // no thread to be had: looked into here, as without a limit
+    }
+    const auto deadline = std::chrono::steady_clock::now() + limit_;
+    std::unique_lock<std::mutex> lock(look->mutex);
+    while (true) {
+        if (look->done.wait_for(lock, std::chrono::milliseconds(20),
+                                [&look] { return look->answered; }))
+            return look->holds;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            AddOnce(*unanswered_, mount);
+            return false;
+        }
+        lock.unlock();
+        const bool stop = WhileProbing && WhileProbing();
+        lock.lock();
+        if (stop) {
+            stopped_ = true;
+            return look->answered && look->holds;
+        }
+    }
+}
+
+bool TDiskSearch::HoldsVolume(const std::string& folder, int number) {
+    stopped_ = false;
+    return Holds(NormalFolder(folder), number, false, Mounts());
+}
+
+std::optional<std::string> TDiskSearch::Find(int number) {
+    const std::vector<MountPoint> mounts = Mounts();
+    stopped_ = false;
+    for (const Candidate& candidate : Candidates(number, mounts)) {
+        if (Holds(candidate.folder, number, candidate.sameSetOnly, mounts)) return candidate.folder;
+        if (stopped_) break;
     }
     return std::nullopt;
 }
 
-std::string FileInFolder(const std::string& folder, const std::string& name) {
-    const std::string host = JoinFolder(folder, name);
-    return Files().FromHostPath(host).value_or(host);
+std::optional<std::string> TDiskSearch::FindFirst() {
+    const std::vector<MountPoint> mounts = Mounts();
+    std::vector<std::string> found;
+    stopped_ = false;
+    for (const Candidate& candidate : FirstCandidates(mounts)) {
+        const bool holds = Holds(candidate.folder, 1, false, mounts);
+        if (stopped_) return std::nullopt;
+        if (!holds) continue;
+        if (!candidate.onMount) return candidate.folder;
+        AddOnce(found, candidate.folder);
+    }
+    if (found.size() == 1) return found.front();
+    return std::nullopt;
+}
+
+std::string TDiskSearch::Searched(int number) const {
+    const std::vector<MountPoint> mounts = Mounts();
+    return Text(number, number == 1 ? FirstCandidates(mounts) : Candidates(number, mounts),
+                *unanswered_);
+}
+
+std::string TDiskSearch::Text(int number, const std::vector<Candidate>& candidates,
+                              const std::vector<std::string>& unanswered) {
+    std::vector<std::string> places;
+    std::vector<std::string> onMounts;
+    for (const Candidate& candidate : candidates)
+        (candidate.onMount ? onMounts : places).push_back(ReadableFolder(candidate.folder));
+    if (!onMounts.empty()) {
+        std::string part = onMounts.size() == 1 ? onMounts.front() : "";
+        if (onMounts.size() > 1) {
+            part = std::to_string(onMounts.size()) + " mounted file systems (";
+            for (std::size_t i = 0; i < std::min(onMounts.size(), kMountsNamed); ++i)
+                part += (i > 0 ? ", " : "") + onMounts[i];
+            if (onMounts.size() > kMountsNamed)
+                part += " and " + std::to_string(onMounts.size() - kMountsNamed) + " more";
+            part += ")";
+        }
+        places.push_back(part);
+    }
+    std::string text;
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        if (i > 0) text += i + 1 == places.size() ? " and " : ", ";
+        text += places[i];
+    }
+    if (places.empty()) text = "no folder";
+    if (number == 1 && !onMounts.empty()) text += " (below /media, /run/media and /mnt)";
+    if (!unanswered.empty()) {
+        text += "; ";
+        for (std::size_t i = 0; i < unanswered.size(); ++i) {
+            if (i > 0) text += i + 1 == unanswered.size() ? " and " : ", ";
+            text += ReadableFolder(unanswered[i]);
+        }
+        text += unanswered.size() == 1 ? " did not answer and was passed over"
+                                       : " did not answer and were passed over";
+    }
+    return text;
+}
+
+std::optional<std::string> FileInFolder(const std::string& folder, const std::string& name) {
+    const std::optional<std::vector<std::string>> files = Files().HostFolderFiles(folder);
+    if (!files) return std::nullopt;
+    if (std::find(files->begin(), files->end(), name) != files->end())
+        return JoinFolder(folder, name);
+    for (const std::string& file : *files)
+        if (volume::NamesFile(file, name)) return JoinFolder(folder, file);
+    return std::nullopt;
 }
 
 DiskProbe MachineProbe() {
     DiskProbe probe;
     probe.holdsVolume = [](const std::string& folder, int number) {
-        return Files().FileExists(FileInFolder(folder, volume::VolumeName(number)));
+        return FileInFolder(folder, volume::VolumeName(number)).has_value();
     };
     probe.setIdentity = [](const std::string& folder) -> std::optional<std::string> {
         try {
-            const auto digests =
-                volume::ReadDigestFile(FileInFolder(folder, volume::kDigestFileName));
+            const auto digests = volume::ReadDigestFileIn(folder);
             if (digests) return digests->identity;
         } catch (const volume::EDamagedDigestFile&) {
         }
         return std::nullopt;
     };
-    probe.mounts = [] { return ReadMountTable(); };
+    probe.mounts = [] { return Files().MountTable(); };
     return probe;
-}
-
-std::optional<std::string> FindFirstDisk(const std::vector<std::string>& sources,
-                                         const DiskProbe& probe) {
-    for (const std::string& source : sources)
-        if (probe.holdsVolume(NormalFolder(source), 1)) return NormalFolder(source);
-    const std::vector<std::string> mounts =
-        probe.mounts ? probe.mounts() : std::vector<std::string>();
-    std::vector<std::string> found;
-    for (const std::string& mount : mounts) {
-        if (!Below(mount, "/media") && !Below(mount, "/run/media") && !Below(mount, "/mnt"))
-            continue;
-        std::vector<std::string> places = {mount};
-        for (const std::string& source : sources)
-            AddOnce(places,
-                    NormalFolder(JoinFolder(mount, RelativeToMount(NormalFolder(source), mounts))));
-        for (const std::string& place : places)
-            if (probe.holdsVolume(place, 1)) AddOnce(found, place);
-    }
-    if (found.size() == 1) return found.front();
-    return std::nullopt;
 }
 
 }  // namespace disks

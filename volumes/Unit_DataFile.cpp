@@ -8,6 +8,7 @@
 #include "installlog/Unit_Paths.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
+#include "volumes/DiskSearch.h"
 
 std::unique_ptr<IFileStream> OutFile;
 std::int32_t OutFileRemaining = 0;
@@ -54,6 +55,19 @@ TDataFile::TDataFile(const std::string& fileName, TLogFile* logFile,
     if (!stream_) throw EFOpenError(fileName);
     size_ = stream_->Size();
     if (size_ < 0) throw EFOpenError(fileName);
+    position_ = 0;
+}
+
+TDataFile::TDataFile(const HostPath& volume, TLogFile* logFile, const std::string& targetFolder)
+    : fileName_(disks::ReadableFolder(volume.path)),
+      buffer_(new char[kReadAhead]),
+      logFile_(logFile),
+      targetFolder_(targetFolder) {
+    std::uint32_t error = 0;
+    stream_ = Files().OpenHostRead(volume.path, error);
+    if (!stream_) throw EFOpenError(fileName_);
+    size_ = stream_->Size();
+    if (size_ < 0) throw EFOpenError(fileName_);
     position_ = 0;
 }
 

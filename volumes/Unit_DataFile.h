@@ -45,6 +45,12 @@ class TDataFile {
     // Opens the volume for reading, shared with nobody. Raises EFOpenError when
     // it cannot be opened.
     TDataFile(const std::string& fileName, TLogFile* logFile, const std::string& targetFolder);
+    // A volume on a disk, named by its host path (volumes/DiskSearch.h), which
+    // may hold any bytes: opened as a host file, named readably in messages.
+    struct HostPath {
+        std::string path;
+    };
+    TDataFile(const HostPath& volume, TLogFile* logFile, const std::string& targetFolder);
     ~TDataFile();
     TDataFile(const TDataFile&) = delete;
     TDataFile& operator=(const TDataFile&) = delete;

@@ -158,16 +158,10 @@ std::string FormatDigestFile(const SetDigests& set) {
     return text;
 }
 
-std::optional<SetDigests> ReadDigestFile(const std::string& path) {
-    // Anything of that name counts: a folder, a FIFO or a device is no digest
-    // file, and a set beside one is not taken as a set without one.
-    const std::uint32_t attributes = Files().GetFileAttributes(path);
-    if (attributes == win::INVALID_FILE_ATTRIBUTES) return std::nullopt;
-    if ((attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0)
-        throw EDamagedDigestFile("The digest file " + path + " is not a file but a folder");
-    std::uint32_t error = 0;
-    const std::unique_ptr<IFileStream> file = Files().OpenRead(path, error);
-    if (!file) throw EDamagedDigestFile("The digest file " + path + " cannot be read");
+namespace {
+// The digest file open as file, named path in the messages.
+SetDigests ReadOpenDigestFile(IFileStream* file, const std::string& path) {
+    if (file == nullptr) throw EDamagedDigestFile("The digest file " + path + " cannot be read");
     const std::int64_t size = file->Size();
     if (size < 0 || size > kMostDigestFileSize)
         throw EDamagedDigestFile("The digest file " + path +
@@ -177,6 +171,36 @@ std::optional<SetDigests> ReadDigestFile(const std::string& path) {
     if (file->Read(text.data(), text.size()) != text.size())
         throw EDamagedDigestFile("The digest file " + path + " cannot be read");
     return ParseDigestFile(text);
+}
+}  // namespace
+
+std::optional<SetDigests> ReadDigestFile(const std::string& path) {
+    // Anything of that name counts: a folder, a FIFO or a device is no digest
+    // file, and a set beside one is not taken as a set without one.
+    const std::uint32_t attributes = Files().GetFileAttributes(path);
+    if (attributes == win::INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    if ((attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0)
+        throw EDamagedDigestFile("The digest file " + path + " is not a file but a folder");
+    std::uint32_t error = 0;
+    return ReadOpenDigestFile(Files().OpenRead(path, error).get(), path);
+}
+
+std::optional<SetDigests> ReadDigestFileIn(const std::string& hostFolder) {
+    const std::optional<std::string> path = disks::FileInFolder(hostFolder, kDigestFileName);
+    if (!path) {
+        // Something of that name that is no regular file (a folder, a FIFO, a
+        // device) is no digest file, and the set beside it is not taken as a
+        // set without one.
+        std::uint32_t error = 0;
+        const std::string named = disks::JoinFolder(hostFolder, kDigestFileName);
+        if (Files().OpenHostRead(named, error) || error == win::ERROR_ACCESS_DENIED)
+            throw EDamagedDigestFile("The digest file " + disks::ReadableFolder(named) +
+                                     " is not a regular file");
+        return std::nullopt;
+    }
+    std::uint32_t error = 0;
+    return ReadOpenDigestFile(Files().OpenHostRead(*path, error).get(),
+                              disks::ReadableFolder(*path));
 }
 
 std::optional<StreamDigest> DigestOf(const ReadBytes& read, const StopRequested& stop) {
@@ -219,13 +243,13 @@ std::string VolumeMismatch(const SetDigests& set, int number, const StreamDigest
 }
 
 std::string EarlySetFault(const std::string& folder) {
-    const std::optional<SetDigests> set =
-        ReadDigestFile(disks::FileInFolder(folder, kDigestFileName));
+    const std::optional<SetDigests> set = ReadDigestFileIn(folder);
     if (!set || set->volumes.empty()) return {};
     const std::string first = VolumeName(1);
+    const std::optional<std::string> path = disks::FileInFolder(folder, first);
+    if (!path) return {};  // the copying names a volume it cannot open
     std::uint32_t error = 0;
-    const std::unique_ptr<IFileStream> file =
-        Files().OpenRead(disks::FileInFolder(folder, first), error);
+    const std::unique_ptr<IFileStream> file = Files().OpenHostRead(*path, error);
     if (!file) return {};  // the copying names a volume it cannot open
     const std::int64_t size = file->Size();
     const std::string damaged =

@@ -75,6 +75,9 @@ std::string FormatDigestFile(const SetDigests& set);
 // through the platform's file system. Nothing when there is none;
 // EDamagedDigestFile when it cannot be read or parsed.
 std::optional<SetDigests> ReadDigestFile(const std::string& path = kDigestFileName);
+// Reads the digest file in a host folder (a disk), found by its name as the
+// disk shows it (disks::FileInFolder). As ReadDigestFile otherwise.
+std::optional<SetDigests> ReadDigestFileIn(const std::string& hostFolder);
 
 // Reads bytes into a buffer; fewer than asked only at the end (0 there).
 using ReadBytes = std::function<std::size_t(void* buffer, std::size_t count)>;
@@ -95,8 +98,8 @@ std::optional<StreamDigest> DigestOf(IFileStream& stream, const StopRequested& s
 // "it is not part of the set"), or an empty string when it matches.
 std::string VolumeMismatch(const SetDigests& set, int number, const StreamDigest& volume);
 
-// What the digest file in the current directory already tells before anything
-// is copied from the first disk's folder (a host path): "" when there is none or the set agrees
+// What the digest file in the first disk's folder (a host path) already tells
+// before anything is copied from it: "" when there is none or the set agrees
 // with it, else why the set cannot be right: the first volume's size is not the one listed, or the
 // total at its start is more than the listed volumes can hold (their data parts, less the total
 // itself). EDamagedDigestFile for a digest file that cannot be read.

@@ -1,5 +1,7 @@
 #include "volumes/VolumeFormat.h"
 
+#include <cctype>
+
 namespace volume {
 
 std::string VolumeSuffix(int number) { return (number < 10 ? "d0" : "d") + std::to_string(number); }
@@ -36,6 +38,21 @@ std::string StoredNameFault(const std::string& name) {
         start = end + 1;
     }
     return {};
+}
+
+bool NamesFile(const std::string& onDisk, const std::string& name) {
+    std::size_t length = onDisk.size();
+    const std::size_t semicolon = onDisk.rfind(';');
+    if (semicolon != std::string::npos && semicolon + 1 < onDisk.size() &&
+        onDisk.size() - semicolon <= 6 &&
+        onDisk.find_first_not_of("0123456789", semicolon + 1) == std::string::npos)
+        length = semicolon;
+    if (length != name.size()) return false;
+    for (std::size_t i = 0; i < length; ++i)
+        if (std::tolower(static_cast<unsigned char>(onDisk[i])) !=
+            std::tolower(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
 }
 
 std::string EncodeInt32(std::int32_t value) {

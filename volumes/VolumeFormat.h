@@ -28,6 +28,10 @@ constexpr std::int64_t kCdVolumeSize = 681984000;
 std::string VolumeName(int number);
 // The part behind "Setup.": "d01", "d10", "d123".
 std::string VolumeSuffix(int number);
+// True when a file name on a disk names the file `name` (a volume, the digest
+// file), as disks show names: in any case, and with an ISO 9660 version
+// suffix (";1") or none. "SETUP.D01;1" and "setup.d01" name "Setup.d01".
+bool NamesFile(const std::string& onDisk, const std::string& name);
 
 // Why a stored name may not be extracted, or an empty string when it may. A
 // name must stay inside the installation folder: no ".." (or other dots-only)

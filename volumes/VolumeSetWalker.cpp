@@ -11,19 +11,19 @@
 #include "volumes/Unit_DataFile.h"
 #include "volumes/VolumeDigest.h"
 
+// The publisher's file system names host paths.
 SetFileLocator InSetFolder(const std::string& folder) {
     return [folder](const std::string& name) {
-        return folder.empty() ? name : disks::FileInFolder(folder, name);
+        return folder.empty() ? name : disks::JoinFolder(folder, name);
     };
 }
 
 SetFileLocator OnSetDisks(const std::vector<std::string>& disks) {
     return [disks](const std::string& name) {
-        for (const std::string& disk : disks) {
-            const std::string file = disks::FileInFolder(disk, name);
-            if (Files().FileExists(file)) return file;
-        }
-        return disks.empty() ? name : disks::FileInFolder(disks.front(), name);
+        for (const std::string& disk : disks)
+            if (const std::optional<std::string> file = disks::FileInFolder(disk, name))
+                return *file;
+        return disks.empty() ? name : disks::JoinFolder(disks.front(), name);
     };
 }
 

@@ -562,7 +562,7 @@ void TMainForm::ProgFoldersTreeChange(QTreeWidgetItem* node) {
 void TMainForm::InstallConfirmed() {
     // Disk 1 before anything is removed or created; exit at its prompt ends the
     // wizard with nothing changed.
-    if (!LocateFirstDisk()) {
+    if (!LocateFirstDisk(SetupPars.Sources)) {
         SetupPars.NoExitConfirmation = true;
         close();
         return;
@@ -587,6 +587,7 @@ void TMainForm::InstallConfirmed() {
                 } handover;
                 ExtractPars.LogFile = &log;
                 ExtractPars.TargetFolder = folder;
+                ExtractPars.Sources = SetupPars.Sources;
                 const int modalResult = FormInUse<TExtractForm>(ExtractForm)->exec();
                 abandoned = modalResult != CopyDone;
                 return modalResult;
@@ -613,6 +614,9 @@ void TMainForm::InstallConfirmed() {
         ShowFinishedPage();
         return;
     }
+    // Ended by the session (a signal) while copying: files are in place without
+    // what completes them, and the program's exit code must say so.
+    if (ExitForTheSession) SetupPars.FailedPartWay = true;
     SetupPars.NoExitConfirmation = true;
     close();
 }

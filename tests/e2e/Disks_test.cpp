@@ -4,9 +4,13 @@
 // in a mount namespace of this program's own, entered before any thread starts,
 // so that nothing is seen outside it. Where no mount is possible, the tests are
 // skipped with the reason.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -18,9 +22,12 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <iterator>
 
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
@@ -85,13 +92,10 @@ class DisksTest : public ExtractTest {
             std::cout << "[ NOTE     ] disk images cannot be read here (no iso9660 in "
                          "/proc/filesystems, no FUSE with fuseiso): tmpfs mounts hold the "
                          "volumes instead\n";
-        // The volumes are never read through the working folder.
-        disks::SourceFolders.clear();
     }
     void TearDown() override {
         for (auto it = mounted_.rbegin(); it != mounted_.rend(); ++it)
             ::umount2(it->c_str(), MNT_DETACH);
-        disks::SourceFolders.clear();
         FirstDiskFolder.clear();
         ExtractTest::TearDown();
     }
@@ -198,7 +202,7 @@ TEST_F(DisksTest, DisksChangedInOneDriveAreTakenWhenMountedAndTheFirstCanBeUnmou
     const fs::path other = MakeSet("other", records, "ffeeddccbbaa99887766554433221100");
     const fs::path drive = temp_.Path() / "cdrom";
     Insert(set, 1, drive);
-    disks::SourceFolders = {drive.string()};
+    ExtractPars.Sources = {drive.string()};
 
     // Disk 1 out, another set's disk 2 in: refused with the damaged-disk prompt;
     // then the right disk 2, taken when it is mounted.
@@ -224,7 +228,7 @@ TEST_F(DisksTest, DisksAtTheirOwnLabelsAreFoundWithoutAPromptAndAnotherSetsIsPas
     Insert(set, 1, media / "LINGORA_1");
     Insert(other, 2, media / "LINGORA_0");  // mounted first, of another set
     Insert(set, 2, media / "LINGORA_2");
-    disks::SourceFolders = {(media / "LINGORA_1").string()};
+    ExtractPars.Sources = {(media / "LINGORA_1").string()};
     PromptWatch watch([](QMessageBox*) {}, 500);
     EXPECT_EQ(ExtractForm->exec(), 1);
     EXPECT_TRUE(watch.texts.empty()) << watch.texts.front();
@@ -237,7 +241,7 @@ TEST_F(DisksTest, ADiskMountedWhileThePromptIsShownAtItsOwnLabelGoesOn) {
     const fs::path set = MakeSet("right", records, testset::kSetIdentity);
     const fs::path media = temp_.Path() / "run" / "media" / "bo";
     Insert(set, 1, media / "LINGORA_1");
-    disks::SourceFolders = {(media / "LINGORA_1").string()};
+    ExtractPars.Sources = {(media / "LINGORA_1").string()};
     PromptWatch watch([&](QMessageBox*) { Insert(set, 2, media / "LINGORA_2"); });
     EXPECT_EQ(ExtractForm->exec(), 1);
     EXPECT_EQ(watch.texts, std::vector<std::string>{kInsert2});
@@ -253,9 +257,8 @@ TEST_F(DisksTest, DiskOneMountedLaterIsFoundBelowMnt) {
     // /mnt of this namespace only.
     ASSERT_EQ(::mount("tmpfs", "/mnt", "tmpfs", 0, "size=1m"), 0) << std::strerror(errno);
     mounted_.push_back("/mnt");
-    disks::SourceFolders = {(temp_.Path() / "elsewhere").string()};
     PromptWatch watch([&](QMessageBox*) { Insert(set, 1, "/mnt/LINGORA_1"); });
-    EXPECT_TRUE(LocateFirstDisk());
+    EXPECT_TRUE(LocateFirstDisk({(temp_.Path() / "elsewhere").string()}));
     EXPECT_EQ(watch.texts,
               std::vector<std::string>{"Insert disk 1 in the disk drive and click OK."});
     EXPECT_EQ(watch.clicks, 0);
@@ -267,18 +270,50 @@ TEST_F(DisksTest, DiskOneMountedLaterIsFoundBelowMnt) {
 
 // Runs Setup unattended on a prefix of its own; its exit code, standard error in
 // messages.
-int RunUnattended(const fs::path& prefix, const QStringList& sources, std::string& messages) {
+// With terminateAfterMs, SIGTERM goes to it that long after its start.
+int RunUnattended(const fs::path& prefix, const std::vector<std::string>& sources,
+                  std::string& messages, int terminateAfterMs = -1) {
     WinePrefix(prefix).EnsureExists();
-    QProcess setup;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("WINEPREFIX", QString::fromStdString(prefix.string()));
-    setup.setProcessEnvironment(environment);
-    QStringList arguments = {"--unattended", "--accept-licence", "--no-desktop-entries"};
-    for (const QString& source : sources) arguments << "--source" << source;
-    setup.start(SETUP_PATH, arguments);
-    if (!setup.waitForFinished(60000)) return -1;
-    messages = setup.readAllStandardError().toStdString();
-    return setup.exitCode();
+    // The arguments go as bytes (QProcess would make them UTF-8).
+    std::vector<std::string> arguments = {SETUP_PATH, "--unattended", "--accept-licence",
+                                          "--no-desktop-entries"};
+    for (const std::string& source : sources) {
+        arguments.push_back("--source");
+        arguments.push_back(source);
+    }
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const std::string errors = prefix.string() + ".stderr";
+    const std::string variable = "WINEPREFIX=" + prefix.string();
+    std::vector<char*> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        if (std::strncmp(*entry, "WINEPREFIX=", 11) != 0) environment.push_back(*entry);
+    environment.push_back(const_cast<char*>(variable.c_str()));
+    environment.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t child = 0;
+    const int spawned =
+        posix_spawn(&child, SETUP_PATH, &actions, nullptr, argv.data(), environment.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return -1;
+    int status = 0;
+    for (int i = 0; i < 6000; ++i) {
+        const pid_t done = ::waitpid(child, &status, WNOHANG);
+        if (done == child) break;
+        if (terminateAfterMs >= 0 && i == terminateAfterMs / 10) ::kill(child, SIGTERM);
+        if (i == 5999) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            return -1;
+        }
+        QThread::msleep(10);
+    }
+    messages = TempFolder::ReadFile(errors);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST_F(DisksTest, UnattendedFindsTheDisksMountedApartAndNamesWhereItLookedForAMissingOne) {
@@ -287,7 +322,7 @@ TEST_F(DisksTest, UnattendedFindsTheDisksMountedApartAndNamesWhereItLookedForAMi
     const fs::path media = temp_.Path() / "media" / "anna";
     Insert(set, 1, media / "LINGORA_1");
     Insert(set, 2, media / "LINGORA_2");
-    const QString first = QString::fromStdString((media / "LINGORA_1").string());
+    const std::string first = (media / "LINGORA_1").string();
     std::string messages;
     const fs::path prefix = temp_.Path() / "unattended";
     ASSERT_EQ(RunUnattended(prefix, {first}, messages), 0) << messages;
@@ -311,20 +346,19 @@ TEST_F(DisksTest, UnattendedFindsTheDisksMountedApartAndNamesWhereItLookedForAMi
     EXPECT_NE(messages.find((media / "LINGORA_1").string()), std::string::npos) << messages;
 }
 
-TEST_F(DisksTest, SetupStartedFromItsDiskRunsFromAPrivateCopyAndLeavesTheDiskFree) {
-    const fs::path disk = temp_.Path() / "disk";
-    fs::create_directories(disk);
-    ASSERT_EQ(::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64m"), 0) << std::strerror(errno);
-    mounted_.push_back(disk);
-    fs::copy_file(SETUP_PATH, disk / "Setup");
-    // Started as the README shows: in the disk's folder, the program on the disk.
+// Starts Setup's wizard from the program on the mounted disk, in folder with
+// arguments, and checks that it runs from its private copy with "/" as its
+// folder and lets the disk be unmounted.
+void ExpectRunningFromAPrivateCopy(const fs::path& disk, const fs::path& folder,
+                                   const QStringList& arguments, const fs::path& prefix,
+                                   const std::function<void()>& eject) {
     QProcess setup;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("WINEPREFIX", QString::fromStdString((temp_.Path() / "prefix").string()));
+    environment.insert("WINEPREFIX", QString::fromStdString(prefix.string()));
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     setup.setProcessEnvironment(environment);
-    setup.setWorkingDirectory(QString::fromStdString(disk.string()));
-    setup.start(QString::fromStdString((disk / "Setup").string()), {});
+    setup.setWorkingDirectory(QString::fromStdString(folder.string()));
+    setup.start(QString::fromStdString((disk / "lingora-setup").string()), arguments);
     ASSERT_TRUE(setup.waitForStarted());
     const std::string proc = "/proc/" + std::to_string(setup.processId());
     // The program runs from its copy (already removed) with "/" as its folder.
@@ -341,9 +375,169 @@ TEST_F(DisksTest, SetupStartedFromItsDiskRunsFromAPrivateCopyAndLeavesTheDiskFre
         QThread::msleep(50);
     EXPECT_EQ(fs::read_symlink(proc + "/cwd").string(), "/");
     EXPECT_EQ(setup.state(), QProcess::Running);
-    Eject(disk);
+    eject();
     setup.kill();
     setup.waitForFinished();
+}
+
+TEST_F(DisksTest, SetupStartedFromItsDiskRunsFromAPrivateCopyAndLeavesTheDiskFree) {
+    const fs::path disk = temp_.Path() / "disk";
+    fs::create_directories(disk);
+    ASSERT_EQ(::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64m"), 0) << std::strerror(errno);
+    mounted_.push_back(disk);
+    fs::copy_file(SETUP_PATH, disk / "lingora-setup");
+    // Started as the README shows: in the disk's folder, the program on the disk.
+    ExpectRunningFromAPrivateCopy(disk, disk, {}, temp_.Path() / "prefix", [&] { Eject(disk); });
+    // From the home folder, naming the disk's first volume: the same.
+    const fs::path set = MakeSet("right", Records(), testset::kSetIdentity);
+    const fs::path cd = temp_.Path() / "media" / "cd";
+    fs::create_directories(cd);
+    ASSERT_EQ(::mount("tmpfs", cd.c_str(), "tmpfs", 0, "size=64m"), 0) << std::strerror(errno);
+    mounted_.push_back(cd);
+    fs::copy_file(SETUP_PATH, cd / "lingora-setup");
+    fs::copy_file(set / "Setup.d01", cd / "Setup.d01");
+    const fs::path home = temp_.Path() / "home";
+    fs::create_directories(home);
+    ExpectRunningFromAPrivateCopy(cd, home, {QString::fromStdString((cd / "Setup.d01").string())},
+                                  temp_.Path() / "prefix2", [&] { Eject(cd); });
+}
+
+// Puts disk number of the set into a tmpfs mounted at `at`, with the files named
+// as given (the names a disk shows).
+void MountTmpfsDisk(const fs::path& set, int number, const fs::path& at,
+                    const std::vector<std::pair<std::string, std::string>>& names,
+                    std::vector<fs::path>& mounted) {
+    fs::create_directories(at);
+    ASSERT_EQ(::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=8m"), 0)
+        << at << ": " << std::strerror(errno);
+    mounted.push_back(at);
+    for (const auto& [file, shown] : names)
+        if (file != "Setup.d0" + std::to_string(3 - number)) fs::copy_file(set / file, at / shown);
+    ASSERT_EQ(::mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+}
+
+void ExpectInstalledUnattended(const fs::path& prefix, const std::vector<Record>& records) {
+    for (const Record& record : records) {
+        std::string relative = record.name;
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        EXPECT_EQ(TempFolder::ReadFile(prefix / "drive_c" / "Program Files" / "Lingora" / relative),
+                  record.data)
+            << record.name;
+    }
+}
+
+const std::vector<std::pair<std::string, std::string>> kPlainNames = {
+    {"Setup.d01", "Setup.d01"}, {"Setup.d02", "Setup.d02"}, {"Setup.sum", "Setup.sum"}};
+
+TEST_F(DisksTest, FoldersWithAnyBytesInTheirNamesHoldTheDisksAndAreNamedReadably) {
+    const auto records = Records();
+    const fs::path set = MakeSet("right", records, testset::kSetIdentity);
+    // As GVFS names its mounts, and every character Windows refuses in a name.
+    const std::string odd = std::string("smb-share:server=x,share=y \\ \t*?\"<>|\n\xff");
+    const fs::path media = temp_.Path() / "media" / "anna";
+    // Each disk holds its files in a folder below its mount point, as a share does.
+    for (int number : {1, 2}) {
+        const fs::path at = media / (odd + "_" + std::to_string(number));
+        fs::create_directories(at);
+        ASSERT_EQ(::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=8m"), 0) << std::strerror(errno);
+        mounted_.push_back(at);
+        fs::create_directories(at / "setup");
+        for (const std::string file :
+             {"Setup.d0" + std::to_string(number), std::string("Setup.sum")})
+            fs::copy_file(set / file, at / "setup" / file);
+    }
+    const fs::path first = media / (odd + "_1") / "setup";
+
+    std::string messages;
+    ASSERT_EQ(RunUnattended(temp_.Path() / "odd", {first.string()}, messages), 0) << messages;
+    ExpectInstalledUnattended(temp_.Path() / "odd", records);
+
+    // Disk 2 gone: the message names the folders readably, on one line.
+    fs::remove_all(media / (odd + "_2") / "setup");
+    EXPECT_EQ(RunUnattended(temp_.Path() / "odd-again", {first.string()}, messages), 4);
+    EXPECT_NE(messages.find("smb-share:server=x,share=y \\\\ \\t*?\"<>|\\n\\xff_1/setup"),
+              std::string::npos)
+        << messages;
+    // Nowhere raw: neither in the progress lines nor in the message.
+    EXPECT_EQ(messages.find(odd), std::string::npos) << messages;
+    EXPECT_EQ(messages.find('\t'), std::string::npos) << messages;
+}
+
+TEST_F(DisksTest, VolumeNamesAsAnIso9660DiskWithoutLongNamesShowsThemInstall) {
+    const auto records = Records();
+    const fs::path set = MakeSet("right", records, testset::kSetIdentity);
+    const fs::path media = temp_.Path() / "media" / "anna";
+    const std::vector<std::pair<std::string, std::string>> shown = {
+        {"Setup.d01", "SETUP.D01;1"}, {"Setup.d02", "SETUP.D02;1"}, {"Setup.sum", "SETUP.SUM;1"}};
+    MountTmpfsDisk(set, 1, media / "LINGORA_1", shown, mounted_);
+    MountTmpfsDisk(set, 2, media / "LINGORA_2", shown, mounted_);
+    std::string messages;
+    ASSERT_EQ(RunUnattended(temp_.Path() / "iso", {(media / "LINGORA_1").string()}, messages), 0)
+        << messages;
+    ExpectInstalledUnattended(temp_.Path() / "iso", records);
+}
+
+TEST_F(DisksTest, AMountWhoseDaemonIsStoppedHangsNothingAndIsPassedOver) {
+    if (!FuseIsoWorks()) GTEST_SKIP() << "no FUSE here (/dev/fuse and fuseiso are needed)";
+    const auto records = Records();
+    const fs::path set = MakeSet("right", records, testset::kSetIdentity);
+    if (kind_ == DiskKind::Tmpfs) WriteDiskImages(set, 2, set.string() + "-images", "LINGORA");
+    const fs::path media = temp_.Path() / "media" / "anna";
+    MountTmpfsDisk(set, 1, media / "LINGORA_1", kPlainNames, mounted_);
+    // A FUSE mount between them in the table, its daemon stopped.
+    const fs::path hung = media / "HUNG";
+    fs::create_directories(hung);
+    QProcess daemon;
+    daemon.start("fuseiso", {"-n", QString::fromStdString(set.string() + "-images/disk1.iso"),
+                             QString::fromStdString(hung.string()), "-f"});
+    ASSERT_TRUE(daemon.waitForStarted());
+    bool mounted = false;
+    for (int i = 0; i < 100 && !mounted; ++i) {
+        QThread::msleep(50);
+        std::ifstream table("/proc/self/mountinfo");
+        const std::string text((std::istreambuf_iterator<char>(table)),
+                               std::istreambuf_iterator<char>());
+        mounted = text.find(hung.string() + " ") != std::string::npos;
+    }
+    ASSERT_TRUE(mounted) << "fuseiso did not mount " << hung;
+    struct Daemon {
+        QProcess& process;
+        fs::path folder;
+        ~Daemon() {
+            ::umount2(folder.c_str(), MNT_DETACH);
+            ::kill(static_cast<pid_t>(process.processId()), SIGCONT);
+            process.kill();
+            process.waitForFinished();
+        }
+    } cleanup{daemon, hung};
+    ASSERT_EQ(::kill(static_cast<pid_t>(daemon.processId()), SIGSTOP), 0);
+    // Disk 2 at a label of its own, after the hung mount in the table.
+    const fs::path second = temp_.Path() / "media" / "bo" / "DISK_B";
+    MountTmpfsDisk(set, 2, second, kPlainNames, mounted_);
+
+    using Clock = std::chrono::steady_clock;
+    const auto seconds = [](Clock::time_point since) {
+        return std::chrono::duration<double>(Clock::now() - since).count();
+    };
+    const std::vector<std::string> sources = {(media / "LINGORA_1").string()};
+    Clock::time_point start = Clock::now();
+    std::string messages;
+    ASSERT_EQ(RunUnattended(temp_.Path() / "hung", sources, messages), 0) << messages;
+    // The time limit once (2 s), and the rest.
+    EXPECT_LT(seconds(start), 6.0);
+    ExpectInstalledUnattended(temp_.Path() / "hung", records);
+
+    // Disk 2 missing: the hung mount is named.
+    Eject(second);
+    EXPECT_EQ(RunUnattended(temp_.Path() / "hung-again", sources, messages), 4);
+    EXPECT_NE(messages.find(hung.string() + " did not answer and was passed over"),
+              std::string::npos)
+        << messages;
+    // SIGTERM while the mount is waited for ends the run at once, as Cancel does.
+    start = Clock::now();
+    EXPECT_EQ(RunUnattended(temp_.Path() / "hung-stopped", sources, messages, 700), 1) << messages;
+    EXPECT_LT(seconds(start), 1.9) << messages;
+    EXPECT_NE(messages.find("stopped by SIGTERM"), std::string::npos) << messages;
 }
 
 }  // namespace

@@ -30,6 +30,7 @@ void ExtractTest::SetUp() {
     log_ = std::make_unique<TLogFile>(kTarget, "Lingora");
     ExtractPars.LogFile = log_.get();
     ExtractPars.TargetFolder = kTarget;
+    ExtractPars.Sources = {volumes_.string()};
     ExtractStepObserver = nullptr;
 }
 

@@ -4,9 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <set>
 #include <utility>
+
+#include "volumes/VolumeFormat.h"
 
 namespace {
 
@@ -17,10 +23,31 @@ constexpr char kOtherSet[] = "00000000000000000000000000000001";
 
 // Folders with the volumes they hold and the set their digest file names.
 struct FakeMachine {
-    std::vector<std::string> mounts = {"/", "/home", "/tmp"};
+    std::vector<MountPoint> mounts = {"/", "/home", "/tmp"};
     std::map<std::string, std::set<int>> volumes;
     std::map<std::string, std::string> identities;
     std::vector<std::string> probed;  // every folder asked for a volume, in order
+    std::mutex probing;               // the looks run on workers
+    // Folders below this one never answer until the gate opens (a hung mount).
+    std::string hung = "/never";
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+    };
+    std::shared_ptr<Gate> gate = std::make_shared<Gate>();
+    ~FakeMachine() { Open(); }
+    void Open() {
+        {
+            const std::lock_guard<std::mutex> lock(gate->mutex);
+            gate->open = true;
+        }
+        gate->opened.notify_all();
+    }
+    std::vector<std::string> Probed() {
+        const std::lock_guard<std::mutex> lock(probing);
+        return probed;
+    }
 
     void Disk(const std::string& folder, std::set<int> numbers,
               const std::string& identity = kSet) {
@@ -29,7 +56,15 @@ struct FakeMachine {
     }
     disks::DiskProbe Probe() {
         disks::DiskProbe probe;
-        probe.holdsVolume = [this](const std::string& folder, int number) {
+        probe.holdsVolume = [this, gate = gate, hung = hung](const std::string& folder,
+                                                             int number) {
+            if (folder.rfind(hung, 0) == 0) {
+                // Held in the "kernel" until the test ends; touches nothing of it then.
+                std::unique_lock<std::mutex> lock(gate->mutex);
+                gate->opened.wait(lock, [&] { return gate->open; });
+                return false;
+            }
+            const std::lock_guard<std::mutex> lock(probing);
             probed.push_back(folder);
             const auto found = volumes.find(folder);
             return found != volumes.end() && found->second.count(number) != 0;
@@ -44,19 +79,8 @@ struct FakeMachine {
     }
 };
 
-TEST(MountTable, MountPointsAreReadWithTheirEscapesUndone) {
-    const std::string text =
-        "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
-        "60 22 7:0 / /media/anna/LINGORA\\0402 ro,nosuid shared:30 - iso9660 /dev/loop0 ro\n"
-        "61 22 0:50 /sub /mnt/bind\\134x rw - tmpfs tmpfs rw\n"
-        "62 22 0:51 / /media/anna/LINGORA_1/ ro - iso9660 /dev/loop1 ro\n";
-    EXPECT_EQ(disks::ParseMountInfo(text),
-              (std::vector<std::string>{"/", "/media/anna/LINGORA 2", "/mnt/bind\\x",
-                                        "/media/anna/LINGORA_1"}));
-}
-
 TEST(MountTable, AFolderIsPlacedInsideTheDeepestMountThatHoldsIt) {
-    const std::vector<std::string> mounts = {"/", "/media", "/media/anna/LINGORA_1"};
+    const std::vector<MountPoint> mounts = {"/", "/media", "/media/anna/LINGORA_1"};
     EXPECT_EQ(disks::MountOf("/media/anna/LINGORA_1/setup", mounts), "/media/anna/LINGORA_1");
     EXPECT_EQ(disks::RelativeToMount("/media/anna/LINGORA_1/setup", mounts), "setup");
     EXPECT_EQ(disks::RelativeToMount("/media/anna/LINGORA_1", mounts), "");
@@ -141,25 +165,136 @@ TEST(DiskSearch, ADownloadFolderOnTheRootFileSystemFindsItsSiblingsButNoOtherMou
               (std::vector<std::string>{"/home/anna/Lingora/DISK1", "/home/anna/Lingora/DISK3"}));
 }
 
+// Disk 1 as the search finds it before the run, from these sources.
+std::optional<std::string> First(FakeMachine& machine, const std::vector<std::string>& sources) {
+    TDiskSearch search(machine.Probe());
+    search.Start(sources);
+    return search.FindFirst();
+}
+
 TEST(FirstDisk, TheSourceFirstThenTheOnlyDiskMountedBelowMediaOrMnt) {
     FakeMachine machine;
     machine.mounts = {"/", "/home", "/media/anna/LINGORA_1", "/run/media/bo/X", "/srv/disk"};
     machine.Disk("/srv/disk", {1});  // not where removable disks are mounted
-    EXPECT_EQ(disks::FindFirstDisk({"/home/anna"}, machine.Probe()), std::nullopt);
+    EXPECT_EQ(First(machine, {"/home/anna"}), std::nullopt);
     machine.Disk("/media/anna/LINGORA_1", {1});
-    EXPECT_EQ(disks::FindFirstDisk({"/home/anna"}, machine.Probe()), "/media/anna/LINGORA_1");
+    EXPECT_EQ(First(machine, {"/home/anna"}), "/media/anna/LINGORA_1");
     // The source's own relative folder on each disk.
     machine.volumes.clear();
     machine.Disk("/run/media/bo/X/setup", {1});
-    EXPECT_EQ(disks::FindFirstDisk({"/media/anna/LINGORA_1/setup"}, machine.Probe()),
-              "/run/media/bo/X/setup");
+    EXPECT_EQ(First(machine, {"/media/anna/LINGORA_1/setup"}), "/run/media/bo/X/setup");
     // Two disks 1: which one is meant cannot be told.
     machine.Disk("/media/anna/LINGORA_1", {1});
     machine.Disk("/run/media/bo/X", {1});
-    EXPECT_EQ(disks::FindFirstDisk({"/home/anna"}, machine.Probe()), std::nullopt);
+    EXPECT_EQ(First(machine, {"/home/anna"}), std::nullopt);
     // A source that holds it wins over them.
     machine.Disk("/home/anna", {1});
-    EXPECT_EQ(disks::FindFirstDisk({"/tmp/none", "/home/anna"}, machine.Probe()), "/home/anna");
+    EXPECT_EQ(First(machine, {"/tmp/none", "/home/anna"}), "/home/anna");
+}
+
+TEST(DiskSearch, AMountThatDoesNotAnswerIsPassedOverWithinTheLimitForTheRestOfTheRunAndNamed) {
+    using Clock = std::chrono::steady_clock;
+    FakeMachine machine;
+    machine.mounts = {"/", "/media/anna/LINGORA_1", "/media/anna/HUNG", "/media/anna/LINGORA_2"};
+    machine.hung = "/media/anna/HUNG";
+    machine.Disk("/media/anna/LINGORA_1/setup", {1});
+    machine.Disk("/media/anna/LINGORA_2/setup", {2});
+    const auto limit = std::chrono::milliseconds(300);
+    TDiskSearch search(machine.Probe(), limit);
+    search.Start({"/media/anna/LINGORA_1/setup"});
+    search.FirstDiskFound("/media/anna/LINGORA_1/setup", kSet);
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(search.Find(2), "/media/anna/LINGORA_2/setup");
+    EXPECT_LT(Clock::now() - start, limit + std::chrono::milliseconds(250));
+    EXPECT_EQ(search.Unanswered(), std::vector<std::string>{"/media/anna/HUNG"});
+    // Not waited for again, whichever folder of it is asked for.
+    search.AddFolder("/media/anna/HUNG/elsewhere");
+    start = Clock::now();
+    EXPECT_EQ(search.Find(3), std::nullopt);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_NE(search.Searched(3).find("/media/anna/HUNG did not answer and was passed over"),
+              std::string::npos)
+        << search.Searched(3);
+}
+
+TEST(DiskSearch, AWaitThatTheCallerStopsEndsAtOnceWithoutPassingTheMountOver) {
+    FakeMachine machine;
+    machine.mounts = {"/", "/media/anna/HUNG"};
+    machine.hung = "/media/anna/HUNG";
+    TDiskSearch search(machine.Probe(), std::chrono::milliseconds(5000));
+    search.Start({"/media/anna/HUNG/setup"});
+    int asked = 0;
+    disks::WhileProbing = [&asked] { return ++asked == 3; };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(search.FindFirst(), std::nullopt);
+    disks::WhileProbing = nullptr;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(asked, 3);
+    EXPECT_TRUE(search.Unanswered().empty());
+}
+
+TEST(DiskSearch, PseudoAndAutomountedFileSystemsAreNeverLookedIntoAndNetworkSharesLast) {
+    FakeMachine machine;
+    machine.mounts = {{"/", "ext4"},
+                      {"/media/anna/LINGORA_1", "iso9660"},
+                      {"/proc", "proc"},
+                      {"/media/net", "fuse.sshfs"},
+                      {"/media/auto", "autofs"},
+                      {"/media/cg", "cgroup2"},
+                      {"/media/anna/STICK", "vfat"}};
+    TDiskSearch search(machine.Probe());
+    search.Start({"/media/anna/LINGORA_1"});
+    search.FirstDiskFound("/media/anna/LINGORA_1", kSet);
+    EXPECT_EQ(search.Find(2), std::nullopt);
+    // The sibling folder, then the mounts; the network share last.
+    EXPECT_EQ(machine.Probed(),
+              (std::vector<std::string>{"/media/anna/LINGORA_1", "/media/anna/LINGORA_2",
+                                        "/media/anna/STICK", "/media/net"}));
+    EXPECT_EQ(First(machine, {"/home/anna"}), std::nullopt);
+    const std::vector<std::string> probed = machine.Probed();
+    EXPECT_EQ(std::vector<std::string>(probed.begin() + 4, probed.end()),
+              (std::vector<std::string>{"/home/anna", "/media/anna/LINGORA_1",
+                                        "/media/anna/LINGORA_1/home/anna", "/media/anna/STICK",
+                                        "/media/anna/STICK/home/anna", "/media/net",
+                                        "/media/net/home/anna"}));
+}
+
+TEST(DiskSearch, TheMissingDiskIsReportedInShortWithEveryFolderReadable) {
+    FakeMachine machine;
+    machine.mounts = {"/", "/media/anna/LINGORA_1"};
+    machine.mounts.push_back(std::string("/media/anna/tab") + '\t' + "there");
+    machine.mounts.push_back(std::string("/media/anna/new") + '\n' + "line\xff");
+    for (int i = 0; i < 500; ++i) machine.mounts.push_back("/media/m" + std::to_string(i));
+    TDiskSearch search(machine.Probe());
+    search.Start({"/home/anna/Disk1"});
+    search.FirstDiskFound("/media/anna/LINGORA_1/Disk1", kSet);
+    const std::string text = search.Searched(2);
+    EXPECT_EQ(text,
+              "/media/anna/LINGORA_1/Disk1, /home/anna/Disk1, /media/anna/LINGORA_1/Disk2 and "
+              "502 mounted file systems (/media/anna/tab\\tthere/Disk1, "
+              "/media/anna/new\\nline\\xff/Disk1, /media/m0/Disk1 and 499 more)");
+}
+
+TEST(VolumeNames, MatchInAnyCaseWithAnIso9660VersionOrNone) {
+    EXPECT_TRUE(volume::NamesFile("Setup.d01", "Setup.d01"));
+    EXPECT_TRUE(volume::NamesFile("SETUP.D01;1", "Setup.d01"));
+    EXPECT_TRUE(volume::NamesFile("setup.sum;12", "Setup.sum"));
+    EXPECT_FALSE(volume::NamesFile("Setup.d01;", "Setup.d01"));
+    EXPECT_FALSE(volume::NamesFile("Setup.d01;x", "Setup.d01"));
+    EXPECT_FALSE(volume::NamesFile("Setup.d011", "Setup.d01"));
+    EXPECT_FALSE(volume::NamesFile("Setup.d0", "Setup.d01"));
+}
+
+TEST(ReadableFolder, EscapesControlCharactersAndBytesThatAreNotUtf8) {
+    EXPECT_EQ(disks::ReadableFolder("/media/smb-share:server=x,share=y"),
+              "/media/smb-share:server=x,share=y");
+    EXPECT_EQ(disks::ReadableFolder(std::string("/a\tb\nc\x01\x7f\\") + "\xff\xc3"),
+              "/a\\tb\\nc\\x01\\x7f\\\\\\xff\\xc3");
+    EXPECT_EQ(disks::ReadableFolder("/media/Ren\xc3\xa9"
+                                    "e/\xe2\x82\xac"),
+              "/media/Ren\xc3\xa9"
+              "e/\xe2\x82\xac");
+    EXPECT_EQ(disks::ReadableFolder("/x\xed\xa0\x80"), "/x\\xed\\xa0\\x80");  // a surrogate
 }
 
 }  // namespace

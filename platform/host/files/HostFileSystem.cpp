@@ -14,6 +14,7 @@
 #include "platform/WinTypes.h"
 #include "platform/host/files/HostErrors.h"
 #include "platform/host/files/HostFileStream.h"
+#include "platform/host/files/HostFolders.h"
 #include "platform/host/files/IsoImage.h"
 #include "platform/host/files/WindowsPath.h"
 
@@ -660,3 +661,33 @@ std::string HostFileSystem::GetFullPathName(const std::string& path) {
     if (path.empty()) return std::string();
     return FullPath(path, nullptr);
 }
+
+std::unique_ptr<IFileStream> HostFileSystem::OpenHostRead(const std::string& hostPath,
+                                                          std::uint32_t& error) {
+    if (hostPath.empty() || hostPath.front() != '/' || hostPath.find('\0') != std::string::npos) {
+        error = win::ERROR_PATH_NOT_FOUND;
+        return nullptr;
+    }
+    // Opened as anything that exists (a FIFO does not block the open).
+    HostLocation location;
+    location.host = hostPath;
+    location.exists = true;
+    location.folderExists = true;
+    std::int64_t dataSize = 0;
+    const int descriptor = OpenLocked(location, O_RDONLY, dataSize, error);
+    if (descriptor >= 0) return std::make_unique<HostFileStream>(descriptor);
+    // A file on a disk image is read from the image itself, unmounted.
+    if (error == win::ERROR_FILE_NOT_FOUND || error == win::ERROR_PATH_NOT_FOUND) {
+        std::uint32_t imageError = 0;
+        if (auto inImage = iso::OpenImagePath(hostPath, imageError); inImage) return inImage;
+        if (imageError != win::ERROR_PATH_NOT_FOUND) error = imageError;
+    }
+    return nullptr;
+}
+
+std::optional<std::vector<std::string>> HostFileSystem::HostFolderFiles(
+    const std::string& hostFolder) {
+    return hostfiles::RegularFilesIn(hostFolder);
+}
+
+std::vector<MountPoint> HostFileSystem::MountTable() { return hostfiles::ReadMountTable(); }

@@ -48,6 +48,10 @@ class HostFileSystem : public IFileSystem {
     std::string GetFullPathName(const std::string& path) override;
     // The Windows path of a host path, through the drive that covers it (Z:).
     std::optional<std::string> FromHostPath(const std::string& hostPath) override;
+    std::unique_ptr<IFileStream> OpenHostRead(const std::string& hostPath,
+                                              std::uint32_t& error) override;
+    std::optional<std::vector<std::string>> HostFolderFiles(const std::string& hostFolder) override;
+    std::vector<MountPoint> MountTable() override;
 
     // Where a Windows path (relative or full) lies on the host. A ".." that
     // would climb above the drive's root is refused with ERROR_INVALID_NAME.

@@ -47,6 +47,13 @@ int SyncFolder(const std::filesystem::path& folder) {
 }
 
 int ReplaceFile(const std::filesystem::path& file, std::string_view content, mode_t newFileMode) {
+    return ReplaceFileWith(
+        file, [content](int fd) { return WriteAll(fd, content.data(), content.size()); },
+        newFileMode);
+}
+
+int ReplaceFileWith(const std::filesystem::path& file, const std::function<int(int fd)>& write,
+                    mode_t newFileMode) {
     struct stat old {};
     const bool exists = ::stat(file.c_str(), &old) == 0;
     std::string temporary = file.string() + ".new-XXXXXX";
@@ -59,7 +66,7 @@ int ReplaceFile(const std::filesystem::path& file, std::string_view content, mod
         // new file is ours, as any program's rewrite would be.
         [[maybe_unused]] const int kept = ::fchown(fd.Get(), old.st_uid, old.st_gid);
     }
-    if (error == 0) error = WriteAll(fd.Get(), content.data(), content.size());
+    if (error == 0) error = write(fd.Get());
     if (error == 0 && ::fsync(fd.Get()) != 0) error = errno;
     const int closeError = fd.Close();
     if (error == 0) error = closeError;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string_view>
 
 namespace posix {
@@ -48,5 +49,9 @@ int SyncFolder(const std::filesystem::path& folder);
 // the errno; on failure the file is as it was and the new one is gone.
 int ReplaceFile(const std::filesystem::path& file, std::string_view content,
                 mode_t newFileMode = 0644);
+// The same, for content too large to hold: write puts it into the new file's
+// descriptor and returns 0 or an errno (its failure leaves the file as it was).
+int ReplaceFileWith(const std::filesystem::path& file, const std::function<int(int fd)>& write,
+                    mode_t newFileMode = 0644);
 
 }  // namespace posix
