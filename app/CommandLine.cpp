@@ -1,6 +1,5 @@
 #include "app/CommandLine.h"
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <QCommandLineOption>
@@ -25,13 +24,9 @@
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
 #include "platform/host/machine/PrefixLock.h"
+#include "platform/host/machine/WineInstallation.h"
 
 namespace {
-
-bool Set(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
-}
 
 // A Windows path or folder name from the command line (UTF-8) in the ANSI code
 // page of the core; nothing when Windows-1252 cannot hold it.
@@ -92,35 +87,6 @@ void InstallPrefixRunLock(PrefixLock* lock) {
     InstallRunLock(nullptr);
     installed = lock != nullptr ? std::make_unique<PrefixRunLock>(*lock) : nullptr;
     InstallRunLock(installed.get());
-}
-
-bool DisplayAvailable() {
-    return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
-}
-
-std::string UnreachableXDisplay() {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (!Set("DISPLAY") || Set("WAYLAND_DISPLAY") ||
-        (platform != nullptr && *platform != '\0' && std::strncmp(platform, "xcb", 3) != 0))
-        return {};
-    // Qt aborts the program when its X connection fails: the same connection is
-    // tried first, through the library that Qt's own X platform loads.
-    void* xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
-    if (xcb == nullptr) return {};  // no X library: Qt's own message then
-    using Connect = void* (*)(const char*, int*);
-    using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
-    const auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
-    const auto hasError = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
-    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
-    bool reached = true;
-    if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
-        void* connection = connect(nullptr, nullptr);
-        reached = hasError(connection) == 0;
-        disconnect(connection);  // also a connection in error
-    }
-    ::dlclose(xcb);
-    return reached ? std::string() : std::string(std::getenv("DISPLAY"));
 }
 
 std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::string>& sources) {
@@ -295,6 +261,9 @@ std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::
         std::error_code ignored;
         if (!madeFolder.empty()) std::filesystem::remove(madeFolder, ignored);  // only if empty
     }
+    // Installed without Wine (Setup needs none): said once, kept by --quiet.
+    if (parser.isSet(unattended) && code == ExitDone && !WineInstallation::FindOnPath().Installed())
+        std::fprintf(stderr, "lingora-setup: warning: %s\n", WineNeededText().c_str());
     InstallPrefixRunLock(nullptr);
     ReleaseTexts();
     return code;

@@ -21,15 +21,6 @@ bool OnlySourceOptions(int argc, char** argv);
 // started on mounted. After RunSources, which reads the folder first.
 void LeaveTheWorkingFolder();
 
-// True when a window can be shown: an X or Wayland display, or a Qt platform
-// chosen explicitly.
-bool DisplayAvailable();
-
-// The X display that the wizard's windows would open on, when it cannot be
-// reached (no server, or one that refuses us): its name; "" when it answers or
-// when the windows go elsewhere (Wayland, a Qt platform chosen explicitly).
-std::string UnreachableXDisplay();
-
 class PrefixLock;
 // Makes the prefix's lock the one that the installation runs and removals take.
 void InstallPrefixRunLock(PrefixLock* lock);

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "app/CommandLine.h"
+#include "app/DisplayProbe.h"
 #include "app/ExitCodes.h"
 #include "app/Forms.h"
 #include "app/SignalPolicy.h"
@@ -27,6 +28,7 @@
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
 #include "platform/host/machine/PrefixLock.h"
+#include "platform/host/machine/WineInstallation.h"
 
 int main(int argc, char** argv) {
     ApplySignalPolicy();
@@ -42,22 +44,9 @@ int main(int argc, char** argv) {
     }
     SetupPars.Sources = sources;
     LeaveTheWorkingFolder();
-    if (!DisplayAvailable()) {
-        std::fprintf(stderr,
-                     "lingora-setup: the installation wizard needs a display (DISPLAY or "
-                     "WAYLAND_DISPLAY). Without one, install with 'lingora-setup --unattended "
-                     "--accept-licence'; 'lingora-setup --help' says more.\n");
-        return ExitRefused;
-    }
-    if (const std::string display = UnreachableXDisplay(); !display.empty()) {
-        std::fprintf(
-            stderr,
-            "lingora-setup: the installation wizard cannot open the display %s (DISPLAY): no X "
-            "server answers there, or it does not let Setup in. Without a display, "
-            "install with 'lingora-setup --unattended --accept-licence'; 'lingora-setup --help' "
-            "says "
-            "more.\n",
-            display.c_str());
+    // The display that Qt will use, before it could end the program for want of one.
+    if (const std::string problem = DisplayProblem(argv[0]); !problem.empty()) {
+        std::fprintf(stderr, "lingora-setup: %s\n", problem.c_str());
         return ExitRefused;
     }
     // Caught from here on: a session that ends closes the wizard as Exit would.
@@ -100,6 +89,8 @@ int main(int argc, char** argv) {
     int endedBy = 0;  // the signal that ended the session
     {
         TFormsScope forms;
+        // Setup installs without Wine; Lingora will not start without it.
+        if (!WineInstallation::FindOnPath().Installed()) MainForm->FinishNote = WineNeededText();
         QObject::connect(MainForm, &TMainForm::Closed, &application, &QApplication::quit,
                          Qt::QueuedConnection);
         QSocketNotifier ending(sessionEnd.ReadDescriptor(), QSocketNotifier::Read);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "dialogs/WindowParents.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 
@@ -28,7 +29,7 @@ std::string ErrorClassName(const std::exception& error) {
 }
 
 void ShowException(const std::exception& error) {
-    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(),
+    QMessageBox::critical(OwnerWindow(), QApplication::applicationName(),
                           ToQString(WithFullStop(error.what())));
 }
 
@@ -53,7 +54,7 @@ void FatalErrorReport(const std::exception& error, const void* address) {
     } else {
         std::fprintf(stderr, "Application Error: %s\n", text.c_str());
         if (QApplication::instance() != nullptr)
-            QMessageBox::critical(nullptr, "Application Error", ToQString(text));
+            QMessageBox::critical(OwnerWindow(), "Application Error", ToQString(text));
     }
     std::_Exit(1);
 }

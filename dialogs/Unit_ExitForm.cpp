@@ -9,13 +9,18 @@
 #include "dialogs/FormInUse.h"
 #include "dialogs/Unit_Constants.h"
 #include "dialogs/Unit_FormText.h"
+#include "dialogs/WindowParents.h"
 
 TExitForm* ExitForm = nullptr;
 
 bool ExitForTheSession = false;
 
 bool ConfirmExit() {
-    return ExitForTheSession || FormInUse<TExitForm>(ExitForm)->exec() == TExitForm::ExitResult;
+    if (ExitForTheSession) return true;
+    const FormInUse<TExitForm> form(ExitForm);
+    // Over the window that asks: the wizard, or the progress window.
+    StandOver(&*form, OwnerWindow());
+    return form->exec() == TExitForm::ExitResult;
 }
 
 namespace {

@@ -1,10 +1,12 @@
 #include "dialogs/Unit_FullScreenForm.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPalette>
 
 #include "dialogs/Unit_Constants.h"
 #include "dialogs/Unit_FormText.h"
+#include "dialogs/WindowParents.h"
 #include "platform/Platform.h"
 
 TFullScreenForm* FullScreenForm = nullptr;
@@ -19,6 +21,12 @@ TFullScreenForm::TFullScreenForm(QWidget* parent)
     setPalette(palette);
     setAutoFillBackground(true);
     setEnabled(false);
+    // A Wayland compositor gives the keyboard to the window clicked, and no
+    // program can take it back: a backdrop that let clicks in would take it
+    // from the wizard. There clicks go through it (on X11 the backdrop hands
+    // the focus back itself, below).
+    if (QGuiApplication::platformName().startsWith("wayland"))
+        setWindowFlag(Qt::WindowTransparentForInput);
     FormCreate();
 }
 
@@ -29,6 +37,7 @@ void TFullScreenForm::ShowBehind(QWidget* front) {
     const ScreenSize screen = WindowServices().GetScreenSize();
     setGeometry(0, 0, screen.width, screen.height);
     show();
+    StandOver(front_, this);
     if (front_ != nullptr) {
         front_->raise();
         front_->activateWindow();

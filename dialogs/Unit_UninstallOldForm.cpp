@@ -7,6 +7,7 @@
 
 #include "dialogs/Unit_Constants.h"
 #include "dialogs/Unit_FormText.h"
+#include "dialogs/WindowParents.h"
 #include "platform/Platform.h"
 
 TUninstallOldForm* UninstallOldForm = nullptr;
@@ -102,6 +103,7 @@ bool OfferOldVersionRemoval(const std::string& uninstallCommand) {
         own = std::make_unique<TUninstallOldForm>();
         form = own.get();
     }
+    StandOver(form, OwnerWindow());
     if (form->exec() != TUninstallOldForm::YesResult) return false;
     const TUninstallCommand split = SplitUninstallCommand(uninstallCommand);
     Shell().ShellExecute(split.Program, split.Parameters, split.Folder);

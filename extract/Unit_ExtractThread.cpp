@@ -22,6 +22,7 @@
 #include "dialogs/Unit_Constants.h"
 #include "dialogs/Unit_ExitForm.h"
 #include "dialogs/Unit_FormText.h"
+#include "dialogs/WindowParents.h"
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_Logfile.h"
 #include "platform/Exceptions.h"
@@ -310,7 +311,7 @@ void RunOnUserInterfaceThread(const std::function<void()>& work) {
 
 bool AskForDisk(const std::string& text, const TDiskRequest* request) {
     QMessageBox box(QMessageBox::Question, FormText(ChangeDiskCaption), FormText(text),
-                    QMessageBox::NoButton, QApplication::activeWindow());
+                    QMessageBox::NoButton, OwnerWindow());
     box.setObjectName("ChangeDiskBox");
     QPushButton* ok = box.addButton(FormText(OkButtonCaption), QMessageBox::AcceptRole);
     QPushButton* browse =
@@ -343,7 +344,7 @@ bool AskForDisk(const std::string& text, const TDiskRequest* request) {
         if (arrived) return false;
         if (browse == nullptr || box.clickedButton() != browse)
             return box.clickedButton() == cancel;
-        QFileDialog picker(QApplication::activeWindow(),
+        QFileDialog picker(OwnerWindow(),
                            FormText(DiskText(DiskFolderDialogTitle, request->number)));
         picker.setObjectName("DiskFolderDialog");
         picker.setOption(QFileDialog::DontUseNativeDialog);

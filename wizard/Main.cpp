@@ -26,6 +26,8 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "dialogs/ErrorReport.h"
@@ -35,6 +37,7 @@
 #include "dialogs/Unit_FormText.h"
 #include "dialogs/Unit_FullScreenForm.h"
 #include "dialogs/Unit_UninstallOldForm.h"
+#include "dialogs/WindowParents.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "install/Unit_FolderProbe.h"
@@ -507,6 +510,11 @@ void TMainForm::DisagreeRadioClick() { NextButton->setEnabled(true); }
 void TMainForm::CancelButtonClick() { close(); }
 
 void TMainForm::FinishButtonClick() {
+    if (!FinishNote.empty()) {
+        const std::string note = std::exchange(FinishNote, std::string());
+        std::fprintf(stderr, "lingora-setup: warning: %s\n", note.c_str());
+        QMessageBox::information(this, FormText(ApplicationTitle), FormText(note));
+    }
     if (!RestartCheckbox->isChecked()) {
         close();
         return;
@@ -588,7 +596,9 @@ void TMainForm::InstallConfirmed() {
                 ExtractPars.LogFile = &log;
                 ExtractPars.TargetFolder = folder;
                 ExtractPars.Sources = SetupPars.Sources;
-                const int modalResult = FormInUse<TExtractForm>(ExtractForm)->exec();
+                const FormInUse<TExtractForm> progress(ExtractForm);
+                StandOver(&*progress, this);
+                const int modalResult = progress->exec();
                 abandoned = modalResult != CopyDone;
                 return modalResult;
             },

@@ -80,6 +80,11 @@ class TMainForm : public QWidget {
     // Fills ProgFoldersTree from the user's Programs folder.
     void FillProgFoldersTree();
 
+    // Said once, when Finish is first clicked, in a message box over the
+    // wizard and on standard error: what the machine still lacks for what was
+    // installed (that Wine is not installed). Empty: nothing to say.
+    std::string FinishNote;
+
   signals:
     // The window has closed (the question, if any, answered with Exit).
     void Closed();

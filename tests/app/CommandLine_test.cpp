@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
@@ -43,7 +44,7 @@ class CommandLineTest : public testing::Test {
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(
             QString::fromStdString((startIn_.empty() ? Volumes() : startIn_).string()));
-        process.start(SETUP_PATH, arguments);
+        process.start(program_.isEmpty() ? QString(SETUP_PATH) : program_, arguments);
         EXPECT_TRUE(process.waitForFinished(60000));
         Outcome outcome;
         outcome.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
@@ -81,6 +82,7 @@ class CommandLineTest : public testing::Test {
 
     TempFolder temp_;
     fs::path startIn_;
+    QString program_;  // another copy of Setup to start; empty: the build's
 };
 
 TEST_F(CommandLineTest, WithoutADisplayTheWizardPointsToTheUnattendedMode) {
@@ -100,6 +102,61 @@ TEST_F(CommandLineTest, AnUnreachableDisplayIsNamedNotAborted) {
     const Outcome outcome = Setup({}, "", display);
     EXPECT_EQ(outcome.code, 3) << outcome.err;
     EXPECT_NE(outcome.err.find("cannot open the display :1987"), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find("--unattended"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix()));
+}
+
+// WAYLAND_DISPLAY names a compositor that is gone: Qt would try it, then X, and
+// abort when neither starts. Setup names each display it tried, in Qt's order.
+TEST_F(CommandLineTest, AnUnreachableWaylandDisplayIsNamedNotAborted) {
+    const fs::path runtime = temp_.Path() / "runtime";
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    QProcessEnvironment session;
+    session.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.string()));
+    session.insert("WAYLAND_DISPLAY", "lingora-gone");
+    // The reason depends on whether Qt's Wayland plugin is installed here.
+    const bool plugin =
+        fs::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() +
+                   "/platforms/libqwayland-generic.so");
+    const std::string reason = plugin ? "lingora-gone (WAYLAND_DISPLAY): no Wayland compositor"
+                                      : "lingora-gone (WAYLAND_DISPLAY): Qt's Wayland platform "
+                                        "plugin is not installed (Debian package qt6-wayland)";
+    Outcome outcome = Setup({}, "", session);
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("cannot open the Wayland display " + reason), std::string::npos)
+        << outcome.err;
+    EXPECT_NE(outcome.err.find("--unattended"), std::string::npos) << outcome.err;
+
+    // X is tried next, as Qt falls back to it.
+    ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X1987")) << "a display :1987 exists here";
+    session.insert("DISPLAY", ":1987");
+    outcome = Setup({}, "", session);
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find(reason), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find("; nor the display :1987 (DISPLAY): no X server answers there"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_FALSE(fs::exists(Prefix()));
+}
+
+// A Wayland session where Qt has no Wayland plugin: a copy of Setup whose
+// qt.conf gives it a plugin folder without one names the package that brings it.
+TEST_F(CommandLineTest, AMissingWaylandPluginNamesItsPackage) {
+    const fs::path alone = temp_.Path() / "alone";
+    fs::create_directories(alone / "plugins" / "platforms");
+    fs::copy_file(SETUP_PATH, alone / "lingora-setup");
+    std::ofstream(alone / "qt.conf") << "[Paths]\nPlugins = plugins\n";
+    program_ = QString::fromStdString((alone / "lingora-setup").string());
+    QProcessEnvironment session;
+    session.insert("WAYLAND_DISPLAY", "wayland-0");
+    const Outcome outcome = Setup({}, "", session);
+    EXPECT_EQ(outcome.code, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("cannot open the Wayland display wayland-0 (WAYLAND_DISPLAY): Qt's "
+                               "Wayland platform plugin is not installed (Debian package "
+                               "qt6-wayland)"),
+              std::string::npos)
+        << outcome.err;
     EXPECT_NE(outcome.err.find("--unattended"), std::string::npos) << outcome.err;
     EXPECT_FALSE(fs::exists(Prefix()));
 }

@@ -404,3 +404,48 @@ TEST(SetupsOwnPrefixTest, WineOpensIt) {
     EXPECT_EQ(said.find("cannot support"), std::string::npos) << said;
     EXPECT_NE(said.find("DisplayName    REG_SZ    Lingora"), std::string::npos) << said;
 }
+
+// Setup on a machine without Wine (none on its PATH): it installs all the same,
+// into a prefix of the kind that Debian's wine opens on this architecture, and
+// says once that Wine is needed. The Wine installed afterwards (here: the one
+// on the test's PATH) opens that prefix and finds the entry.
+TEST(SetupsOwnPrefixTest, MadeWithoutWineTheWineInstalledLaterOpensIt) {
+    if (!WineInstalled()) GTEST_SKIP() << "Wine is not installed";
+    const bool win64 = sizeof(void*) == 8;
+    if (!(win64 ? WineInstallation::FindOnPath().Runs64 : WineInstallation::FindOnPath().Runs32))
+        GTEST_SKIP() << "the installed Wine is not Debian's wine of this architecture";
+    TempFolder folder;
+    const fs::path prefix = folder.Path() / "prefix";
+    const fs::path noWine = folder.Path() / "bin";  // a PATH without wine
+    fs::create_directories(noWine);
+    int status = 0;
+    std::string said = RunOnPrefix(prefix,
+                                   std::string(SETUPVOL_PATH) + " build " + DEMO_PAYLOAD_PATH +
+                                       " " + ShellQuoted((folder.Path() / "volumes").string()),
+                                   &status);
+    ASSERT_EQ(status, 0) << said;
+    said = RunOnPrefix(prefix,
+                       "env -u WINEARCH PATH=" + ShellQuoted(noWine.string()) + " " +
+                           ShellQuoted(SETUP_PATH) +
+                           " --unattended --accept-licence --quiet --no-desktop-entries --source " +
+                           ShellQuoted((folder.Path() / "volumes").string()),
+                       &status);
+    ASSERT_EQ(status, 0) << said;
+    const std::string warning = "lingora-setup: warning: Wine is not installed on this computer.";
+    EXPECT_NE(said.find(warning), std::string::npos) << said;
+    EXPECT_EQ(said.find(warning), said.rfind(warning)) << "said more than once:\n" << said;
+    EXPECT_NE(said.find("install the package wine"), std::string::npos) << said;
+    EXPECT_NE(TempFolder::ReadFile(prefix / "system.reg")
+                  .find(win64 ? "\n#arch=win64\n" : "\n#arch=win32\n"),
+              std::string::npos);
+
+    said = RunOnPrefix(prefix,
+                       "timeout 240 wine reg query "
+                       "'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora'" +
+                           std::string(win64 ? " /reg:32" : ""),
+                       &status);
+    EndServer(prefix);
+    EXPECT_EQ(status, 0) << said;
+    EXPECT_EQ(said.find("cannot support"), std::string::npos) << said;
+    EXPECT_NE(said.find("DisplayName    REG_SZ    Lingora"), std::string::npos) << said;
+}

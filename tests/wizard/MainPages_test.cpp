@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
+#include <QWindow>
 #include <filesystem>
 
 #include "dialogs/Unit_ExitForm.h"
@@ -468,6 +469,18 @@ TEST_F(PagesTest, BackdropCoversTheScreenBehindTheWizard) {
     EXPECT_EQ(FullScreenForm->windowTitle(), "Lingora Setup");
     EXPECT_EQ(FullScreenForm->palette().color(QPalette::Window), QColor(0, 128, 128));
     EXPECT_TRUE(QTest::qWaitForWindowActive(MainForm));
+    // The wizard is the backdrop's child window, which a Wayland compositor
+    // keeps above it; the exit question is the wizard's.
+    ASSERT_NE(MainForm->windowHandle(), nullptr);
+    EXPECT_EQ(MainForm->windowHandle()->transientParent(), FullScreenForm->windowHandle());
+    QWindow* questionParent = nullptr;
+    ModalAnswer resume([&questionParent](QWidget* w) {
+        questionParent = w->windowHandle()->transientParent();
+        QTest::mouseClick(ExitForm->ResumeButton, Qt::LeftButton);
+    });
+    Click(Form().CancelButton);
+    EXPECT_TRUE(resume.Answered());
+    EXPECT_EQ(questionParent, MainForm->windowHandle());
     // Clicking the backdrop leaves the wizard usable in front.
     QTest::mouseClick(FullScreenForm, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(QTest::qWaitForWindowActive(MainForm));
@@ -522,6 +535,38 @@ TEST_F(FinishTest, EnterOnTheRestartBoxPressesFinish) {
     QTest::keyClick(Form().RestartCheckbox, Qt::Key_Return);
     EXPECT_TRUE(QTest::qWaitFor([this] { return !Form().isVisible(); }));
     EXPECT_TRUE(windows_.RestartRequests().empty());
+}
+
+// A note for the finished installation (Wine is missing) is said once, over the
+// wizard and on standard error, when Finish is first clicked.
+TEST_F(FinishTest, TheFinishNoteIsSaidOnceOverTheWizard) {
+    RecordingWindowServices refusing(prefix_.Machine().WindowServices(), false);
+    Platform platform = CurrentPlatform();
+    platform.windows = &refusing;
+    ScopedPlatform installed(platform);
+    GoToFinishedPage();
+    Form().FinishNote = "Wine is not installed on this computer.";
+    QWindow* boxParent = nullptr;
+    ModalAnswer note([&boxParent](QWidget* w) {
+        boxParent = w->windowHandle()->transientParent();
+        AcceptMessageBox(w);
+    });
+    testing::internal::CaptureStderr();
+    Click(Form().FinishButton);  // the restart is refused: the page stays
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(note.Answered());
+    EXPECT_EQ(note.Text(), "Wine is not installed on this computer.");
+    EXPECT_EQ(boxParent, MainForm->windowHandle());
+    // (Qt's offscreen platform adds lines of its own.)
+    const std::string line = "lingora-setup: warning: Wine is not installed on this computer.\n";
+    EXPECT_NE(said.find(line), std::string::npos) << said;
+    EXPECT_EQ(said.find(line), said.rfind(line)) << said;
+    ASSERT_TRUE(Form().isVisible());
+    // Said: Finish again brings no second note, and closes the wizard.
+    EXPECT_TRUE(Form().FinishNote.empty());
+    Form().RestartCheckbox->setChecked(false);
+    Click(Form().FinishButton);
+    EXPECT_FALSE(Form().isVisible());
 }
 
 TEST_F(FinishTest, FinishWithoutRestartClosesWithoutAsking) {

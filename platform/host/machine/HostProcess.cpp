@@ -22,9 +22,12 @@ std::string NameOf(const std::string& assignment) {
 
 namespace {
 
+int diagnosticOutput = -1;
+
 // posix_spawnp of the request with stdin from /dev/null; in a session of its
-// own when detached, with stdout and stderr to /dev/null when quiet. Nothing
-// when it could not be started.
+// own when detached, with stdout and stderr to /dev/null when quiet, to the
+// diagnostic output when the request asks for it. Nothing when it could not
+// be started.
 std::optional<pid_t> Spawn(const ProcessRequest& request, bool detached, bool quiet) {
     if (request.arguments.empty() || request.arguments.front().empty()) return std::nullopt;
 
@@ -50,7 +53,10 @@ std::optional<pid_t> Spawn(const ProcessRequest& request, bool detached, bool qu
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (quiet) {
+    if (request.diagnostic && !quiet && diagnosticOutput >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, diagnosticOutput, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, diagnosticOutput, STDERR_FILENO);
+    } else if (quiet || request.diagnostic) {
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     }
@@ -78,6 +84,8 @@ int WaitFor(pid_t child) {
 }
 
 }  // namespace
+
+void SetDiagnosticOutput(int descriptor) { diagnosticOutput = descriptor; }
 
 bool StartDetached(const ProcessRequest& request) {
     const std::optional<pid_t> child = Spawn(request, true, false);

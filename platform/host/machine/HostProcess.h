@@ -13,7 +13,16 @@ struct ProcessRequest {
     std::vector<std::string> arguments;    // the program first (a host path or a name on PATH)
     std::vector<std::string> environment;  // NAME=VALUE added to (or replacing in) Setup's own
     std::filesystem::path workingFolder;   // empty: Setup's current directory
+    // Its standard output and error go to Setup's diagnostic output (see
+    // SetDiagnosticOutput), not to Setup's terminal: for the programs Setup
+    // starts for itself (Wine's restart), whose messages are no user's business.
+    bool diagnostic = false;
 };
+
+// Where the output of the programs started with `diagnostic` goes: a
+// descriptor that Setup keeps open for its diagnostic log, or -1 (the start:
+// none, their output is discarded).
+void SetDiagnosticOutput(int descriptor);
 
 // Starts a program, true when it was started. Tests replace it to see what
 // would have been started.

@@ -24,5 +24,7 @@ bool HostWindowServices::ExitWindowsEx(std::uint32_t) {
     ProcessRequest request;
     request.arguments = {wineboot->string(), "--restart"};
     request.environment = {"WINEPREFIX=" + prefixFolder_.string()};
+    // Without a display Wine fills the terminal with its display drivers' errors.
+    request.diagnostic = true;
     return starter_(request);
 }

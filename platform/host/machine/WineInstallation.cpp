@@ -93,15 +93,18 @@ WineInstallation WineInstallation::FindOnPath() {
 
 PrefixArch NewPrefixArch(const char* winearch, const WineInstallation& wine) {
     const std::string wanted = winearch != nullptr ? winearch : "";
-    if (wanted.empty()) return wine.Runs64 ? PrefixArch::Win64 : PrefixArch::Win32;
+    // Debian builds its "wine" for the system's own word size, as Setup is built.
+    constexpr PrefixArch debianWine = sizeof(void*) == 8 ? PrefixArch::Win64 : PrefixArch::Win32;
+    if (wanted.empty()) {
+        if (!wine.Installed()) return debianWine;
+        return wine.Runs64 ? PrefixArch::Win64 : PrefixArch::Win32;
+    }
     if (wanted != "win32" && wanted != "win64")
         throw Exception("WINEARCH must be win32 or win64; it is \"" + wanted + "\".");
     const bool win64 = wanted == "win64";
-    if (win64 ? wine.Runs64 : wine.Runs32) return win64 ? PrefixArch::Win64 : PrefixArch::Win32;
-    if (!wine.Runs32 && !wine.Runs64)
-        throw Exception("WINEARCH is " + wanted +
-                        ", but no Wine is installed (no wine or wine64 on PATH with its "
-                        "libraries). Install Wine, or leave WINEARCH unset.");
+    // Nothing installed contradicts it: the Wine to come is the one asked for.
+    if (!wine.Installed() || (win64 ? wine.Runs64 : wine.Runs32))
+        return win64 ? PrefixArch::Win64 : PrefixArch::Win32;
     throw Exception(
         "WINEARCH is " + wanted + ", but the Wine installed here runs only " +
         (win64 ? "32-bit" : "64-bit") + " programs, so it could not open a " +
@@ -109,4 +112,10 @@ PrefixArch NewPrefixArch(const char* winearch, const WineInstallation& wine) {
         (win64 ? "Install 64-bit Wine (Debian: wine64)"
                : "Install 32-bit Wine (Debian: dpkg --add-architecture i386, then wine32:i386)") +
         ", or set WINEARCH=" + (win64 ? "win32" : "win64") + " or leave it unset.");
+}
+
+std::string WineNeededText() {
+    return "Wine is not installed on this computer. Lingora is installed in the Wine prefix, "
+           "but it needs Wine to start: install the package wine (on Debian and Ubuntu: sudo apt "
+           "install wine).";
 }

@@ -1,6 +1,8 @@
 // The shell of the host machine on a temporary prefix: the Programs folder,
 // path conversion for the folder picker, starting programs and shell links.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -119,6 +121,36 @@ TEST(StartDetached, StartsTheProgramInItsFolderWithTheGivenEnvironment) {
     EXPECT_FALSE(StartDetached(ProcessRequest{{(temp.Path() / "missing").string()}, {}, {}}));
 }
 
+// A program started for Setup itself writes to Setup's diagnostic output, both
+// streams, never to the terminal that Setup's own stdout and stderr are.
+TEST(StartDetached, DiagnosticProgramsWriteToTheDiagnosticOutputOnly) {
+    TempFolder temp;
+    const fs::path script = temp.Path() / "talk.sh";
+    MakeExecutable(script, "#!/bin/sh\necho said-out\necho said-err >&2\ntouch \"$1\"\n");
+    const fs::path log = temp.Path() / "diagnostic.log";
+    const int descriptor = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    ASSERT_GE(descriptor, 0);
+    const auto run = [&](const fs::path& done) {
+        ProcessRequest request{{script.string(), done.string()}, {}, temp.Path()};
+        request.diagnostic = true;
+        ASSERT_TRUE(StartDetached(request));
+        for (int i = 0; i < 1000 && !fs::exists(done); ++i) usleep(10000);
+        ASSERT_TRUE(fs::exists(done));
+    };
+    SetDiagnosticOutput(descriptor);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    run(temp.Path() / "first");
+    SetDiagnosticOutput(-1);
+    run(temp.Path() / "second");  // no diagnostic log: discarded
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    ::close(descriptor);
+    EXPECT_EQ(TempFolder::ReadFile(log), "said-out\nsaid-err\n");
+    EXPECT_EQ(out.find("said"), std::string::npos) << out;
+    EXPECT_EQ(err.find("said"), std::string::npos) << err;
+}
+
 TEST_F(HostShellTest, RestartIsWinebootOnThePrefixOrRefused) {
     const bool wineboot = FindProgramOnPath("wineboot").has_value();
     EXPECT_EQ(WindowServices().ExitWindowsEx(win::EWX_REBOOT), wineboot);
@@ -128,6 +160,7 @@ TEST_F(HostShellTest, RestartIsWinebootOnThePrefixOrRefused) {
                   (std::vector<std::string>{FindProgramOnPath("wineboot")->string(), "--restart"}));
         EXPECT_EQ(prefix_.Started()[0].environment,
                   std::vector<std::string>{"WINEPREFIX=" + prefix_.Folder().string()});
+        EXPECT_TRUE(prefix_.Started()[0].diagnostic);  // Wine's messages stay off the terminal
     }
     const ScreenSize screen = WindowServices().GetScreenSize();
     EXPECT_GT(screen.width, 0);
