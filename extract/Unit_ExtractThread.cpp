@@ -24,6 +24,7 @@
 #include "dialogs/Unit_FormText.h"
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_Logfile.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
@@ -132,6 +133,7 @@ void OpenVolume(int number, const std::string& folder) {
                                            ExtractPars.LogFile, ExtractPars.TargetFolder);
     VolumeNumber = number;
     VolumeFolder = disks::NormalFolder(folder);
+    diag::Note("opened volume ", VolumeName(number), " in ", diag::Host{VolumeFolder}, " (", DataFile->Size(), " bytes)");
     if (number == 1)
         diskSearch.FirstDiskFound(VolumeFolder, diskSearch.Identity());
     else
@@ -522,7 +524,11 @@ bool TExtractThread::AcceptVolume() {
             if (released_) throw ExtractionReleased();
             return false;
         }
-        if (fault->empty()) return true;
+        if (fault->empty()) {
+            diag::Note("volume ", VolumeNumber, ": size and digest match the digest file");
+            return true;
+        }
+        diag::Note("volume ", VolumeNumber, " in ", diag::Host{VolumeFolder}, ": refused, ", *fault);
         VolumeFault = *fault;
         Synchronize(RefuseVolume, "RefuseVolume");
         if (!VolumeFound) return false;

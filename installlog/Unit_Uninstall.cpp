@@ -2,6 +2,7 @@
 
 #include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
@@ -94,13 +95,15 @@ void RemovePreviousInstallation(const std::string& oldInstallFolder,
         for (const std::string& entry : log.ProgramFolderFiles) {
             if (!IsContainedRelativePath(entry)) continue;
             const std::string relative = JoinPath(oldStartMenuFolder, entry);
-            Files().DeleteFile(JoinPath(programsFolder, relative));
+            if (Files().DeleteFile(JoinPath(programsFolder, relative)))
+                diag::Note("shortcut removed: ", JoinPath(programsFolder, relative));
             RemoveEnclosingFolders(programsFolder, relative);
         }
     }
     for (const std::string& entry : log.ProgramFiles) {
         if (!IsContainedRelativePath(entry)) continue;
-        Files().DeleteFile(JoinPath(oldInstallFolder, entry));
+        if (Files().DeleteFile(JoinPath(oldInstallFolder, entry)))
+            diag::Note("removed file ", JoinPath(oldInstallFolder, entry));
         RemoveEnclosingFolders(oldInstallFolder, entry);
     }
 

@@ -4,6 +4,7 @@
 
 #include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
@@ -52,5 +53,6 @@ void CreateShortcuts(const std::string& installFolder, const std::string& startM
         // is missing while its name stands in the log, which the removal skips.
         [[maybe_unused]] const bool folderMade = Files().MakeSureDirectoryPathExists(linkFile);
         persist->Save(linkFile);
+        diag::Note("shortcut made: ", linkFile, " -> ", JoinPath(installFolder, row.target));
     }
 }

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/DiagnosticLog.h"
 #include "platform/Platform.h"
 #include "volumes/VolumeDigest.h"
 #include "volumes/VolumeFormat.h"
@@ -181,10 +182,20 @@ std::vector<std::string> TDiskSearch::Folders(int number) const {
 
 std::optional<std::string> TDiskSearch::Find(int number) const {
     for (const Candidate& candidate : Candidates(number)) {
-        if (!probe_.holdsVolume(candidate.folder, number)) continue;
-        if (candidate.sameSetOnly && probe_.setIdentity(candidate.folder) != identity_) continue;
+        const diag::Host folder{candidate.folder};
+        if (!probe_.holdsVolume(candidate.folder, number)) {
+            diag::Note("disk ", number, ": looked in ", folder, ": passed over, no volume there");
+            continue;
+        }
+        if (candidate.sameSetOnly && probe_.setIdentity(candidate.folder) != identity_) {
+            diag::Note("disk ", number, ": looked in ", folder,
+                       ": passed over, its digest file does not name the set ", identity_);
+            continue;
+        }
+        diag::Note("disk ", number, ": looked in ", folder, ": taken");
         return candidate.folder;
     }
+    diag::Note("disk ", number, ": not found in any folder of the search");
     return std::nullopt;
 }
 
@@ -213,8 +224,11 @@ DiskProbe MachineProbe() {
 
 std::optional<std::string> FindFirstDisk(const std::vector<std::string>& sources,
                                          const DiskProbe& probe) {
-    for (const std::string& source : sources)
-        if (probe.holdsVolume(NormalFolder(source), 1)) return NormalFolder(source);
+    for (const std::string& source : sources) {
+        const bool holds = probe.holdsVolume(NormalFolder(source), 1);
+        diag::Note("disk 1: looked in ", diag::Host{NormalFolder(source)}, holds ? ": taken" : ": passed over, no volume there");
+        if (holds) return NormalFolder(source);
+    }
     const std::vector<std::string> mounts =
         probe.mounts ? probe.mounts() : std::vector<std::string>();
     std::vector<std::string> found;
@@ -225,10 +239,17 @@ std::optional<std::string> FindFirstDisk(const std::vector<std::string>& sources
         for (const std::string& source : sources)
             AddOnce(places,
                     NormalFolder(JoinFolder(mount, RelativeToMount(NormalFolder(source), mounts))));
-        for (const std::string& place : places)
-            if (probe.holdsVolume(place, 1)) AddOnce(found, place);
+        for (const std::string& place : places) {
+            const bool holds = probe.holdsVolume(place, 1);
+            diag::Note("disk 1: looked in ", diag::Host{place}, holds ? ": holds the volume" : ": passed over, no volume there");
+            if (holds) AddOnce(found, place);
+        }
     }
-    if (found.size() == 1) return found.front();
+    if (found.size() == 1) {
+        diag::Note("disk 1: taken in ", diag::Host{found.front()}, ", the only mounted disk that holds it");
+        return found.front();
+    }
+    diag::Note("disk 1: not found", found.size() > 1 ? " (several mounted disks hold it)" : "");
     return std::nullopt;
 }
 

@@ -39,11 +39,14 @@
 #include "extract/Unit_ExtractThread.h"
 #include "install/Unit_FolderProbe.h"
 #include "installlog/Unit_Paths.h"
+#include "platform/CodePage.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "volumes/CopyResult.h"
 #include "volumes/VolumeDigest.h"
+#include "wizard/AnswerFile.h"
 #include "wizard/Unit_JpegImage.h"
 #include "wizard/Unit_ProgramGroups.h"
 
@@ -53,6 +56,21 @@ std::string OldUninstallCommand;
 TMainForm* MainForm = nullptr;
 
 namespace {
+
+// The choices of the run as an answer file holds them (--save-answers);
+// Exception when it cannot be written.
+void SaveWizardAnswers(bool restart) {
+    if (SaveAnswersPath.empty()) return;
+    TAnswers answers;
+    answers.InstallFolder = SetupPars.InstallFolder;
+    answers.StartMenuFolder = SetupPars.ProgramFolder;
+    answers.KeepVersion1 = OldVersionFound;  // the wizard went on beside it
+    answers.Restart = restart;
+    answers.DesktopEntries = Desktop().Enabled();
+    const std::string failed = SaveAnswers(SaveAnswersPath, answers);
+    if (!failed.empty()) throw Exception(Utf8ToAnsiForMessage(failed));
+    diag::Note("saved the answers in ", diag::Host{SaveAnswersPath});
+}
 
 // The window: the picture at the left, the page at the right, the button row
 // below a line.
@@ -480,6 +498,12 @@ void TMainForm::DisagreeRadioClick() { NextButton->setEnabled(true); }
 void TMainForm::CancelButtonClick() { close(); }
 
 void TMainForm::FinishButtonClick() {
+    try {
+        SaveWizardAnswers(RestartCheckbox->isChecked());
+    } catch (const std::exception& failed) {
+        // The installation is done: the answers' failure does not hold the wizard.
+        QMessageBox::warning(this, FormText(ApplicationTitle), FormText(failed.what()));
+    }
     if (!RestartCheckbox->isChecked()) {
         close();
         return;
@@ -543,6 +567,8 @@ void TMainForm::InstallConfirmed() {
     // A set that its digest file already shows to be wrong is not begun.
     const std::string wrongSet = volume::EarlySetFault(FirstDiskFolder);
     if (!wrongSet.empty()) throw EDamagedVolume(wrongSet);
+    // Restart is the finished page's choice: saved again there.
+    SaveWizardAnswers(false);
     bool abandoned = false;
     bool copyingBegan = false;
     std::vector<std::string> warnings;
