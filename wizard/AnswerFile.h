@@ -5,11 +5,11 @@
 //
 //     ; Lingora Setup 2.0 answers: lingora-setup --unattended --accept-licence --answers FILE
 //     [Setup]
+//     DesktopEntries=true
 //     InstallFolder=C:\\Program Files\\Lingora
-//     StartMenuFolder=Lingora
 //     KeepVersion1=false
 //     Restart=false
-//     DesktopEntries=true
+//     StartMenuFolder=Lingora
 //
 // Every key may be left out; a key that is there must be one of these, with a
 // value of its kind (folders in Windows-1252, the installation folder a full
