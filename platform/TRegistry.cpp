@@ -90,6 +90,7 @@ void TRegistry::WriteString(const std::string& name, const std::string& text) {
         diag::Note("registry value written: ", RootName(root_), "\\", currentPath_, " \"", name,
                    "\" = \"", text, "\"");
     if (result != win::ERROR_SUCCESS) {
+        diag::SystemError("cannot write the registry value \"" + name + "\" of " + currentPath_, result);
         // The reason on a line of its own, as a full disk must be named.
         throw ERegistryException(Format("Failed to set data for '%s'", {name}) + "\n" +
                                  SysErrorMessage(result));

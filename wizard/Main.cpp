@@ -383,6 +383,7 @@ void TMainForm::FormShow() {
             close();
             return;
         }
+        diag::Note("decision: version 1.0 stays; the wizard goes on beside it");
         activateWindow();  // back from the question, on the first page
         NextButton->setFocus(Qt::OtherFocusReason);
         return;
@@ -426,6 +427,7 @@ void TMainForm::EnterConfirmationPage() {
 }
 
 void TMainForm::ComplainAboutFolder(QWidget* focus) {
+    diag::Note("decision: the folder typed cannot be created; the page stays");
     QMessageBox::critical(this, QApplication::applicationName(), FormText(FolderErrorText));
     // Without a window manager nobody hands the activation back to the wizard.
     activateWindow();
@@ -450,6 +452,7 @@ void TMainForm::NextButtonClick() {
                 break;
             }
             SetupPars.InstallFolder = *folder;
+            diag::Note("decision: the installation folder ", *folder);
             EnterProgramFolderPage();
             break;
         }
@@ -460,6 +463,7 @@ void TMainForm::NextButtonClick() {
                 break;
             }
             SetupPars.ProgramFolder = *name;
+            diag::Note("decision: the Start-menu folder ", *name);
             EnterConfirmationPage();
             break;
         }
@@ -605,8 +609,10 @@ void TMainForm::InstallConfirmed() {
     }
     if (result == TInstallResult::Installed) {
         SetupPars.FailedPartWay = false;  // a later try went through
-        for (const std::string& warning : warnings)
+        for (const std::string& warning : warnings) {
+            diag::Note("warning: ", warning);
             QMessageBox::warning(this, FormText(ApplicationTitle), FormText(warning));
+        }
         ShowFinishedPage();
         return;
     }

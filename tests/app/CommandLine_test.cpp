@@ -139,7 +139,10 @@ TEST_F(CommandLineTest, HelpVersionLicenceAndUsageErrors) {
           QStringList{"--dir", "C:\\x"}, QStringList{"--unattended", "extra"},
           QStringList{"--unattended", "--dir"},
           QStringList{"--unattended", "--accept-licence", "--dir", "Lingora"},
-          QStringList{"--unattended", "--accept-licence", "--dir", "\\Lingora"}}) {
+          QStringList{"--unattended", "--accept-licence", "--dir", "\\Lingora"},
+          QStringList{"--unattended", "--save-answers", "a.ini"}, QStringList{"--answers", "a.ini"},
+          QStringList{"--licence", "--log", "setup.log"},
+          QStringList{"--uninstall", "--unless-installed"}}) {
         outcome = Setup(wrong);
         EXPECT_EQ(outcome.code, 2) << wrong.join(' ').toStdString() << ": " << outcome.err;
         EXPECT_NE(outcome.err.find("lingora-setup --help"), std::string::npos) << outcome.err;

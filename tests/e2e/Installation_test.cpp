@@ -284,6 +284,17 @@ std::map<std::string, std::string> PrefixContent(const fs::path& prefix) {
     return content;
 }
 
+// Two prefixes' contents (PrefixContent), file by file.
+void ExpectSameContent(const std::map<std::string, std::string>& expected,
+                       const std::map<std::string, std::string>& actual) {
+    EXPECT_EQ(actual.size(), expected.size());
+    for (const auto& [name, bytes] : expected) {
+        const auto found = actual.find(name);
+        ASSERT_NE(found, actual.end()) << name;
+        EXPECT_TRUE(found->second == bytes) << name << " differs";
+    }
+}
+
 TEST_F(InstallationTest, UnattendedInstallationLeavesWhatTheWizardLeaves) {
     WriteVolumeSet(volumes_.Path(), Payload(), 3000);
     const std::string folder = "C:\\Programs\\Taal & Woorden";
@@ -302,12 +313,7 @@ TEST_F(InstallationTest, UnattendedInstallationLeavesWhatTheWizardLeaves) {
     options.Sources = {volumes_.Path().string()};
     ASSERT_EQ(InstallUnattended(options, stderr), 0);
     const auto unattended = PrefixContent(other.Folder());
-    EXPECT_EQ(unattended.size(), byWizard.size());
-    for (const auto& [name, bytes] : byWizard) {
-        const auto found = unattended.find(name);
-        ASSERT_NE(found, unattended.end()) << name;
-        EXPECT_TRUE(found->second == bytes) << name << " differs";
-    }
+    ExpectSameContent(byWizard, unattended);
 }
 
 TEST_F(InstallationTest, SecondInstallationRemovesTheFirst) {
@@ -642,12 +648,7 @@ TEST_F(InstallationTest, AnswersSavedByTheWizardGiveTheSameInstallationUnattende
     const std::string output = RunShellCommand(command, &status);
     ASSERT_EQ(status, 0) << output;
     const auto unattended = PrefixContent(other.Folder());
-    EXPECT_EQ(unattended.size(), byWizard.size());
-    for (const auto& [name, bytes] : byWizard) {
-        const auto found = unattended.find(name);
-        ASSERT_NE(found, unattended.end()) << name;
-        EXPECT_TRUE(found->second == bytes) << name << " differs";
-    }
+    ExpectSameContent(byWizard, unattended);
     EXPECT_TRUE(fs::exists(other.Machine().Desktop().MenuEntryFile("Taal & Woorden\\Nederlands", "Lingora")));
 }
 
