@@ -289,7 +289,8 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
             SaveAnswersPath = AbsolutePath(parser.value(saveAnswers).toStdString());
         if (positional.isEmpty()) {
             std::vector<std::string> given;
-            for (const QString& folder : parser.values(source)) given.push_back(folder.toStdString());
+            for (const QString& folder : parser.values(source))
+                given.push_back(folder.toStdString());
             disks::SourceFolders = StartSources(given);
             return std::nullopt;
         }

@@ -135,8 +135,9 @@ void NoteStart(int argc, char** argv) {
 void NotePrefix(const std::filesystem::path& folder, bool existed) {
     if (!diag::On()) return;
     const std::string kind = PrefixKind(folder);
-    diag::Note("prefix: ", diag::Host{folder.string()}, existed ? ", an existing prefix" : ", a new one (none was there)",
-               ", kind ", kind.empty() ? std::string("not yet known") : kind,
+    diag::Note("prefix: ", diag::Host{folder.string()},
+               existed ? ", an existing prefix" : ", a new one (none was there)", ", kind ",
+               kind.empty() ? std::string("not yet known") : kind,
                ", WINEPREFIX=", diag::Host{Variable("WINEPREFIX")},
                " WINEARCH=", diag::Host{Variable("WINEARCH")});
     const std::string wine = FirstLineOf("wine --version 2>/dev/null");

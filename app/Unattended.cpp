@@ -236,7 +236,8 @@ bool IsInstalledAsIs(const TSetupPars& pars) {
         !SameFolder(pars.PreviousProgramFolder, pars.ProgramFolder))
         return false;
     try {
-        return !ReadInstallLog(JoinPath(pars.InstallFolder, LogFileName)).ProgramFolderFiles.empty();
+        return !ReadInstallLog(JoinPath(pars.InstallFolder, LogFileName))
+                    .ProgramFolderFiles.empty();
     } catch (const std::exception&) {
         return false;
     }

@@ -404,7 +404,8 @@ int main(int argc, char** argv) {
                 long peak = 0;
                 const std::string log = logged ? (root / ("log-" + name + id)).string() : "";
                 times.push_back(Seconds([&] {
-                    peak = RunUnattended(ownPrefix, load.plainVolumes, "C:\\Bench\\Unattended", log);
+                    peak =
+                        RunUnattended(ownPrefix, load.plainVolumes, "C:\\Bench\\Unattended", log);
                 }));
                 if (!logged) load.unattendedPeakKiB = std::max(load.unattendedPeakKiB, peak);
                 keepOrRemove(ownPrefix);
@@ -415,9 +416,8 @@ int main(int argc, char** argv) {
             };
             // Each round starts with another of the seven; a run with the log
             // follows its run without it, so that both see the same machine.
-            const std::function<void()> runs[] = {runSetup,      runLogged,          runChecked,
-                                                  runTar,        runCp,              runUnattended,
-                                                  runUnattendedLogged};
+            const std::function<void()> runs[] = {
+                runSetup, runLogged, runChecked, runTar, runCp, runUnattended, runUnattendedLogged};
             constexpr int count = sizeof runs / sizeof runs[0];
             for (int i = 0; i < count; ++i) runs[(round + i) % count]();
         }
@@ -470,7 +470,7 @@ int main(int argc, char** argv) {
             "(logged/unlogged %.3f); target at most 1.05: %s\n",
             "", setupLogged, setupLogged / setup, unattendedLogged, unattendedLogged / unattended,
             setupLogged / setup <= 1.05 && unattendedLogged / unattended <= 1.05 ? "met"
-                                                                                : "NOT met");
+                                                                                 : "NOT met");
     }
     std::printf("fixed cost of the window, the thread and 100 hand-overs (100-byte set): %.1f ms\n",
                 Median(fixed) * 1000);

@@ -133,7 +133,8 @@ void OpenVolume(int number, const std::string& folder) {
                                            ExtractPars.LogFile, ExtractPars.TargetFolder);
     VolumeNumber = number;
     VolumeFolder = disks::NormalFolder(folder);
-    diag::Note("opened volume ", VolumeName(number), " in ", diag::Host{VolumeFolder}, " (", DataFile->Size(), " bytes)");
+    diag::Note("opened volume ", VolumeName(number), " in ", diag::Host{VolumeFolder}, " (",
+               DataFile->Size(), " bytes)");
     if (number == 1)
         diskSearch.FirstDiskFound(VolumeFolder, diskSearch.Identity());
     else
@@ -528,7 +529,8 @@ bool TExtractThread::AcceptVolume() {
             diag::Note("volume ", VolumeNumber, ": size and digest match the digest file");
             return true;
         }
-        diag::Note("volume ", VolumeNumber, " in ", diag::Host{VolumeFolder}, ": refused, ", *fault);
+        diag::Note("volume ", VolumeNumber, " in ", diag::Host{VolumeFolder}, ": refused, ",
+                   *fault);
         VolumeFault = *fault;
         Synchronize(RefuseVolume, "RefuseVolume");
         if (!VolumeFound) return false;

@@ -56,10 +56,12 @@ void ReadPreviousInstallation(TSetupPars& pars, TOldVersion& oldVersion) {
             pars.PreviousInstallFound = true;
         }
     }
-    diag::Note("decision: the uninstall entry names ", pars.PreviousInstallFolder,
-               pars.PreviousInstallFound ? "; an earlier installation is there, its Start-menu folder "
-                                         : "; no Install.log there names a Start-menu folder, so no earlier installation ",
-               pars.PreviousProgramFolder);
+    diag::Note(
+        "decision: the uninstall entry names ", pars.PreviousInstallFolder,
+        pars.PreviousInstallFound
+            ? "; an earlier installation is there, its Start-menu folder "
+            : "; no Install.log there names a Start-menu folder, so no earlier installation ",
+        pars.PreviousProgramFolder);
     pars.InstallFolder = pars.PreviousInstallFolder;
     pars.ProgramFolder = pars.PreviousProgramFolder;
 }
@@ -79,7 +81,8 @@ void RemovePreviousWithDesktopEntries(const TSetupPars& pars, const TWarn& warn)
         // The removal reports an unreadable log itself.
     }
     const diag::Stage stage("removal of the installation in the earlier folder");
-    diag::Note("removing the installation recorded in ", JoinPath(pars.PreviousInstallFolder, LogFileName));
+    diag::Note("removing the installation recorded in ",
+               JoinPath(pars.PreviousInstallFolder, LogFileName));
     RemovePreviousInstallation(pars.PreviousInstallFolder, pars.PreviousProgramFolder);
     Warn(warn, RemoveDesktopEntries(pars.PreviousProgramFolder, shortcutFiles));
 }
@@ -208,7 +211,8 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
                                const TWarn& warn) {
     const RunLockScope locked;
     const diag::Stage run("installation");
-    diag::Note("installing into ", pars.InstallFolder, " with the Start-menu folder ", pars.ProgramFolder);
+    diag::Note("installing into ", pars.InstallFolder, " with the Start-menu folder ",
+               pars.ProgramFolder);
     // Nothing is removed or copied while the machine's registry cannot take the
     // entries that end the installation.
     const std::string refused = InstallationRefusedReason(&pars);
@@ -355,11 +359,13 @@ TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn, boo
         if (FolderExists(folder) && EmptyFolder(folder)) remains(folder);
     if (result.Remaining == 0) {
         diag::Note("decision: nothing that the log names remains",
-                   removeEntries ? "; the uninstall entry and the file type go" : "; the uninstall entry names another folder and stays");
+                   removeEntries ? "; the uninstall entry and the file type go"
+                                 : "; the uninstall entry names another folder and stays");
         if (removeEntries) RemoveRegistryEntries();
         return result;
     }
-    diag::Note("decision: ", result.Remaining, " of what the log names remain, the first ", result.FirstRemaining, "; the log and the entries stay");
+    diag::Note("decision: ", result.Remaining, " of what the log names remain, the first ",
+               result.FirstRemaining, "; the log and the entries stay");
     // What remains stays recorded, so that the removal can be run again: the log
     // goes back where it was when its folder is still there.
     if (logBytes && !Files().FileExists(logName) && FolderExists(pars.PreviousInstallFolder))

@@ -90,7 +90,8 @@ void TRegistry::WriteString(const std::string& name, const std::string& text) {
         diag::Note("registry value written: ", RootName(root_), "\\", currentPath_, " \"", name,
                    "\" = \"", text, "\"");
     if (result != win::ERROR_SUCCESS) {
-        diag::SystemError("cannot write the registry value \"" + name + "\" of " + currentPath_, result);
+        diag::SystemError("cannot write the registry value \"" + name + "\" of " + currentPath_,
+                          result);
         // The reason on a line of its own, as a full disk must be named.
         throw ERegistryException(Format("Failed to set data for '%s'", {name}) + "\n" +
                                  SysErrorMessage(result));
@@ -100,7 +101,9 @@ void TRegistry::WriteString(const std::string& name, const std::string& text) {
 bool TRegistry::DeleteValue(const std::string& name) {
     const bool deleted =
         current_ != 0 && Registry().DeleteValue(current_, name) == win::ERROR_SUCCESS;
-    if (deleted) diag::Note("registry value deleted: ", RootName(root_), "\\", currentPath_, " \"", name, "\"");
+    if (deleted)
+        diag::Note("registry value deleted: ", RootName(root_), "\\", currentPath_, " \"", name,
+                   "\"");
     return deleted;
 }
 

@@ -226,7 +226,8 @@ std::optional<std::string> FindFirstDisk(const std::vector<std::string>& sources
                                          const DiskProbe& probe) {
     for (const std::string& source : sources) {
         const bool holds = probe.holdsVolume(NormalFolder(source), 1);
-        diag::Note("disk 1: looked in ", diag::Host{NormalFolder(source)}, holds ? ": taken" : ": passed over, no volume there");
+        diag::Note("disk 1: looked in ", diag::Host{NormalFolder(source)},
+                   holds ? ": taken" : ": passed over, no volume there");
         if (holds) return NormalFolder(source);
     }
     const std::vector<std::string> mounts =
@@ -241,12 +242,14 @@ std::optional<std::string> FindFirstDisk(const std::vector<std::string>& sources
                     NormalFolder(JoinFolder(mount, RelativeToMount(NormalFolder(source), mounts))));
         for (const std::string& place : places) {
             const bool holds = probe.holdsVolume(place, 1);
-            diag::Note("disk 1: looked in ", diag::Host{place}, holds ? ": holds the volume" : ": passed over, no volume there");
+            diag::Note("disk 1: looked in ", diag::Host{place},
+                       holds ? ": holds the volume" : ": passed over, no volume there");
             if (holds) AddOnce(found, place);
         }
     }
     if (found.size() == 1) {
-        diag::Note("disk 1: taken in ", diag::Host{found.front()}, ", the only mounted disk that holds it");
+        diag::Note("disk 1: taken in ", diag::Host{found.front()},
+                   ", the only mounted disk that holds it");
         return found.front();
     }
     diag::Note("disk 1: not found", found.size() > 1 ? " (several mounted disks hold it)" : "");

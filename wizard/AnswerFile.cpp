@@ -46,12 +46,14 @@ std::string SaveAnswers(const std::string& path, const TAnswers& answers) {
         const auto text = [](const std::string& ansi) {
             return QString::fromStdString(AnsiToUtf8(ansi));
         };
-        if (answers.InstallFolder) settings.setValue(Key(InstallFolderKey), text(*answers.InstallFolder));
+        if (answers.InstallFolder)
+            settings.setValue(Key(InstallFolderKey), text(*answers.InstallFolder));
         if (answers.StartMenuFolder)
             settings.setValue(Key(StartMenuFolderKey), text(*answers.StartMenuFolder));
         if (answers.KeepVersion1) settings.setValue(Key(KeepVersion1Key), *answers.KeepVersion1);
         if (answers.Restart) settings.setValue(Key(RestartKey), *answers.Restart);
-        if (answers.DesktopEntries) settings.setValue(Key(DesktopEntriesKey), *answers.DesktopEntries);
+        if (answers.DesktopEntries)
+            settings.setValue(Key(DesktopEntriesKey), *answers.DesktopEntries);
         settings.sync();
         if (settings.status() != QSettings::NoError)
             return "the answers cannot be saved in " + path + ": it cannot be written";
@@ -59,15 +61,16 @@ std::string SaveAnswers(const std::string& path, const TAnswers& answers) {
     // QSettings keeps no comments: the line naming this Setup goes in front.
     QFile written(file);
     if (!written.open(QIODevice::ReadOnly))
-        return "the answers cannot be saved in " + path + ": " + written.errorString().toStdString();
+        return "the answers cannot be saved in " + path + ": " +
+               written.errorString().toStdString();
     const QByteArray body = written.readAll();
     written.close();
     QSaveFile out(file);
     const QByteArray comment = QByteArray("; Lingora Setup ") + VersionText +
                                " answers: lingora-setup --unattended --accept-licence --answers "
                                "FILE\n";
-    if (!out.open(QIODevice::WriteOnly) || out.write(comment + body) != comment.size() + body.size() ||
-        !out.commit())
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(comment + body) != comment.size() + body.size() || !out.commit())
         return "the answers cannot be saved in " + path + ": " + out.errorString().toStdString();
     return {};
 }
@@ -132,8 +135,9 @@ std::optional<TAnswers> ReadAnswers(const std::string& path, std::string& error)
         if (key == InstallFolderKey || key == StartMenuFolderKey) {
             const std::optional<std::string> value = text(key.c_str());
             if (!value)
-                return fault(line, key + " must be one name in Windows-1252 (a name with a comma "
-                                         "goes in double quotes)");
+                return fault(line, key +
+                                       " must be one name in Windows-1252 (a name with a comma "
+                                       "goes in double quotes)");
             if (key == InstallFolderKey && !IsDrivePath(*value))
                 return fault(line, key + " must be a full Windows path, with its drive (C:\\...)");
             (key == InstallFolderKey ? answers.InstallFolder : answers.StartMenuFolder) = *value;

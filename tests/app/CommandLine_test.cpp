@@ -465,12 +465,12 @@ TEST_F(CommandLineTest, AnswerFilesAndTheDiagnosticLogBeforeAnyChange) {
     EXPECT_FALSE(fs::exists(Prefix()));
 
     temp_.WriteFile("answers.ini",
-                          "; by hand\n[Setup]\nInstallFolder=C:\\\\Apps\\\\Lingora\n"
-                          "StartMenuFolder=\"Taal, Woorden\"\nDesktopEntries=false\n");
+                    "; by hand\n[Setup]\nInstallFolder=C:\\\\Apps\\\\Lingora\n"
+                    "StartMenuFolder=\"Taal, Woorden\"\nDesktopEntries=false\n");
     const fs::path log = temp_.Path() / "setup.log";
-    const QStringList install = {"--unattended",   "--accept-licence", "--answers",
-                                 answers.c_str(),  "--group",          "Lingora 2",
-                                 "--log",          log.c_str(),        "--unless-installed"};
+    const QStringList install = {"--unattended",  "--accept-licence", "--answers",
+                                 answers.c_str(), "--group",          "Lingora 2",
+                                 "--log",         log.c_str(),        "--unless-installed"};
     outcome = Setup(install);
     ASSERT_EQ(outcome.code, 0) << outcome.err;
     const fs::path folder = Prefix() / "drive_c" / "Apps" / "Lingora";
@@ -504,8 +504,8 @@ TEST_F(CommandLineTest, ALogCutBySigkillMidCopyEndsWithAWholeLine) {
     QProcess setup;
     setup.setProcessEnvironment(environment);
     setup.setWorkingDirectory(QString::fromStdString(Volumes().string()));
-    setup.start(SETUP_PATH, {"--unattended", "--accept-licence", "--quiet", "--dir",
-                             "C:\\Lingora", "--log", log.c_str()});
+    setup.start(SETUP_PATH, {"--unattended", "--accept-licence", "--quiet", "--dir", "C:\\Lingora",
+                             "--log", log.c_str()});
     ASSERT_TRUE(setup.waitForStarted(10000));
     for (int i = 0; i < 20000; ++i) {
         if (TempFolder::ReadFile(log).find("wrote file C:\\Lingora\\Words\\List100.wdl") !=

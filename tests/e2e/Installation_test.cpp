@@ -559,11 +559,13 @@ TEST_F(InstallationTest, TheDiagnosticLogNamesWhatATwoDiskInstallationWrote) {
     const std::string menu = JoinPath(prefix_.ProgramsFolder(), record.ProgramFolder);
     ASSERT_EQ(record.ProgramFolderFiles.size(), 3u);
     for (const std::string& link : record.ProgramFolderFiles)
-        EXPECT_TRUE(LoggedStart(lines, AnsiToUtf8("shortcut made: " + JoinPath(menu, link) + " -> ")))
+        EXPECT_TRUE(
+            LoggedStart(lines, AnsiToUtf8("shortcut made: " + JoinPath(menu, link) + " -> ")))
             << link;
 
     std::size_t values = 0;
-    for (const auto& [key, rows] : RegistryFileKeys(TempFolder::ReadFile(prefix_.Folder() / "system.reg"))) {
+    for (const auto& [key, rows] :
+         RegistryFileKeys(TempFolder::ReadFile(prefix_.Folder() / "system.reg"))) {
         const auto old = before.find(key);
         const std::string path = Unescaped(key);
         const std::string classes = "Software\\Classes\\";
@@ -571,15 +573,15 @@ TEST_F(InstallationTest, TheDiagnosticLogNamesWhatATwoDiskInstallationWrote) {
                                       ? "HKEY_CLASSES_ROOT\\" + path.substr(classes.size())
                                       : "HKEY_LOCAL_MACHINE\\" + path;
         for (const std::string& row : rows) {
-            if (old != before.end() && std::find(old->second.begin(), old->second.end(), row) !=
-                                           old->second.end())
+            if (old != before.end() &&
+                std::find(old->second.begin(), old->second.end(), row) != old->second.end())
                 continue;
             const std::size_t equals = row.find("=\"");
             ASSERT_NE(equals, std::string::npos) << row;
             const std::string name = row[0] == '@' ? "" : Unescaped(row.substr(1, equals - 2));
             const std::string data = Unescaped(row.substr(equals + 2, row.size() - equals - 3));
-            EXPECT_TRUE(Logged(lines, "registry value written: " + named + " \"" + name +
-                                          "\" = \"" + data + "\""))
+            EXPECT_TRUE(Logged(
+                lines, "registry value written: " + named + " \"" + name + "\" = \"" + data + "\""))
                 << row;
             ++values;
         }
@@ -591,8 +593,9 @@ TEST_F(InstallationTest, TheDiagnosticLogNamesWhatATwoDiskInstallationWrote) {
     for (const fs::path& root : {desktop.dataHome, desktop.configHome}) {
         for (const auto& entry : fs::recursive_directory_iterator(root)) {
             // The desktop's own databases are made by its tools, not by Setup.
-            if (!entry.is_regular_file() || (entry.path().string().find("/mime/") != std::string::npos &&
-                                                entry.path().parent_path().filename() != "packages"))
+            if (!entry.is_regular_file() ||
+                (entry.path().string().find("/mime/") != std::string::npos &&
+                 entry.path().parent_path().filename() != "packages"))
                 continue;
             if (entry.path().filename() == "mimeinfo.cache") continue;
             EXPECT_TRUE(LoggedStart(lines, "desktop file written: " + entry.path().string() + " ("))
@@ -614,7 +617,8 @@ TEST_F(InstallationTest, TheDiagnosticLogNamesWhatATwoDiskInstallationWrote) {
         }
     }
     EXPECT_TRUE(taken);
-    EXPECT_TRUE(Logged(lines, "disk 1: looked in " + disks::NormalFolder(disk1.string()) + ": taken"));
+    EXPECT_TRUE(
+        Logged(lines, "disk 1: looked in " + disks::NormalFolder(disk1.string()) + ": taken"));
     EXPECT_TRUE(Logged(lines, "volume 2: size and digest match the digest file"));
 }
 
@@ -638,9 +642,10 @@ TEST_F(InstallationTest, AnswersSavedByTheWizardGiveTheSameInstallationUnattende
     TempPrefix other;
     const std::string command =
         "cd / && env -i PATH=\"$PATH\" HOME=" + ShellQuoted(other.Folder().parent_path().string()) +
-        " WINEPREFIX=" + ShellQuoted(other.Folder().string()) + " XDG_DATA_HOME=" +
-        ShellQuoted(other.Machine().Desktop().Settings().dataHome.string()) +
-        " XDG_CONFIG_HOME=" + ShellQuoted(other.Machine().Desktop().Settings().configHome.string()) +
+        " WINEPREFIX=" + ShellQuoted(other.Folder().string()) +
+        " XDG_DATA_HOME=" + ShellQuoted(other.Machine().Desktop().Settings().dataHome.string()) +
+        " XDG_CONFIG_HOME=" +
+        ShellQuoted(other.Machine().Desktop().Settings().configHome.string()) +
         " " SETUP_PATH " --unattended --accept-licence --quiet --answers " +
         ShellQuoted(answers.string()) + " --source " + ShellQuoted(volumes_.Path().string()) +
         " 2>&1";
@@ -649,7 +654,8 @@ TEST_F(InstallationTest, AnswersSavedByTheWizardGiveTheSameInstallationUnattende
     ASSERT_EQ(status, 0) << output;
     const auto unattended = PrefixContent(other.Folder());
     ExpectSameContent(byWizard, unattended);
-    EXPECT_TRUE(fs::exists(other.Machine().Desktop().MenuEntryFile("Taal & Woorden\\Nederlands", "Lingora")));
+    EXPECT_TRUE(fs::exists(
+        other.Machine().Desktop().MenuEntryFile("Taal & Woorden\\Nederlands", "Lingora")));
 }
 
 }  // namespace
