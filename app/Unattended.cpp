@@ -312,6 +312,8 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     // What the digest file tells already is checked before anything changes.
     try {
         const std::string fault = volume::EarlySetFault(*firstDisk);
+        diag::Note("disk 1 in ", diag::Host{*firstDisk}, ": first check of the set ",
+                   fault.empty() ? "passed" : "failed: ", fault);
         if (!fault.empty()) {
             Say(out, Sentence(fault) + " (in " + *firstDisk + ") Nothing was changed.");
             return ExitVolumeMissing;

@@ -570,6 +570,8 @@ void TMainForm::InstallConfirmed() {
     }
     // A set that its digest file already shows to be wrong is not begun.
     const std::string wrongSet = volume::EarlySetFault(FirstDiskFolder);
+    diag::Note("disk 1 in ", diag::Host{FirstDiskFolder}, ": first check of the set ",
+               wrongSet.empty() ? "passed" : "failed: ", wrongSet);
     if (!wrongSet.empty()) throw EDamagedVolume(wrongSet);
     // Restart is the finished page's choice: saved again there.
     SaveWizardAnswers(false);
