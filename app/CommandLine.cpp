@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DiagnosticLogFile.h"
 #include "app/ExitCodes.h"
 #include "app/SourceArgument.h"
 #include "app/StartUp.h"
@@ -25,12 +26,27 @@
 #include "platform/host/machine/HostMachine.h"
 #include "platform/host/machine/PrefixLock.h"
 #include "platform/host/machine/WineInstallation.h"
+#include "wizard/AnswerFile.h"
 
 namespace {
 
 // A Windows path or folder name from the command line (UTF-8) in the ANSI code
 // page of the core; nothing when Windows-1252 cannot hold it.
 std::optional<std::string> Ansi(const QString& text) { return Utf8ToAnsi(text.toStdString()); }
+
+// A refusal before any change (exit code 3), on standard error.
+int Refused(const std::string& sentence) {
+    std::fprintf(stderr, "lingora-setup: %s. Nothing was changed.\n", sentence.c_str());
+    return ExitRefused;
+}
+
+// A file named on the command line, kept as an absolute path: Setup leaves
+// the folder it was started in.
+std::string AbsolutePath(const std::string& name) {
+    std::error_code ignored;
+    const std::filesystem::path path = std::filesystem::absolute(name, ignored);
+    return path.empty() ? name : path.string();
+}
 
 int Usage(const QString& message) {
     std::fprintf(stderr, "lingora-setup: %s\nTry 'lingora-setup --help'.\n",
@@ -126,8 +142,24 @@ std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::
         "Add no entries to the Linux desktop's menu and no file association "
         "(as WINEDLLOVERRIDES=winemenubuilder.exe=d does).");
     const QCommandLineOption quiet("quiet", "Print only errors and warnings.");
+    const QCommandLineOption log(
+        "log",
+        "Append a diagnostic log of the run to FILE (the wizard, --unattended and --uninstall): "
+        "what Setup found, decided and wrote, with times.",
+        "FILE");
+    const QCommandLineOption answers(
+        "answers",
+        "Take the choices from an answer file (with --unattended, or --uninstall for its "
+        "folder); options given here win over it.",
+        "FILE");
+    const QCommandLineOption saveAnswers(
+        "save-answers", "The wizard saves its choices in FILE when the run is confirmed.", "FILE");
+    const QCommandLineOption unlessInstalled(
+        "unless-installed",
+        "Change nothing, and say so, when this version is already installed in the "
+        "installation folder with the same Start-menu folder.");
     for (const auto& option : {unattended, uninstall, licence, accept, dir, group, source, restart,
-                               keep, noDesktop, quiet})
+                               keep, noDesktop, quiet, log, answers, saveAnswers, unlessInstalled})
         parser.addOption(option);
     parser.addPositionalArgument(
         "PATH",
@@ -150,7 +182,8 @@ std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1) return Usage("unexpected argument '" + positional[1] + "'");
     const int modes = parser.isSet(unattended) + parser.isSet(uninstall) + parser.isSet(licence);
-    if (modes > 1 || (modes == 0 && positional.isEmpty()))
+    const bool wizardOptions = parser.isSet(log) || parser.isSet(saveAnswers);
+    if (modes > 1 || (modes == 0 && positional.isEmpty() && !wizardOptions))
         return Usage("give one of --unattended, --uninstall or --licence");
     if (!positional.isEmpty() && !parser.isSet(unattended) && modes == 1)
         return Usage("PATH goes with the wizard or --unattended");
@@ -158,8 +191,16 @@ std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::
         return Usage("give the volumes' folder once: PATH or --source");
     if (parser.isSet(source) && !parser.isSet(unattended) && modes == 1)
         return Usage("--source goes with --unattended, or alone for the wizard");
+    if (parser.isSet(saveAnswers) && modes != 0)
+        return Usage("--save-answers goes with the wizard");
+    if (parser.isSet(log) && parser.isSet(licence))
+        return Usage("--log goes with the wizard, --unattended or --uninstall");
+    if (parser.isSet(answers) && modes == 0)
+        return Usage("--answers goes with --unattended or --uninstall");
     if (!parser.isSet(unattended)) {
-        for (const auto& option : {accept, group, restart, keep, noDesktop})
+        if (parser.isSet(answers) && !parser.isSet(uninstall))
+            return Usage("--answers goes with --unattended or --uninstall");
+        for (const auto& option : {accept, group, restart, keep, noDesktop, unlessInstalled})
             if (parser.isSet(option))
                 return Usage("--" + option.names().front() + " goes with --unattended");
         if (parser.isSet(dir) && !parser.isSet(uninstall))
@@ -172,6 +213,13 @@ std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::
     if (modes == 0) {
         // The wizard, on the set that PATH names (the run's sources).
         if (parser.isSet(quiet)) return Usage("--quiet goes with --unattended or --uninstall");
+        if (parser.isSet(log)) {
+            const std::string refused = OpenRunLog(parser.value(log).toStdString());
+            if (!refused.empty()) return Refused(refused);
+            NoteStart(argc, argv);
+        }
+        if (parser.isSet(saveAnswers))
+            SaveAnswersPath = AbsolutePath(parser.value(saveAnswers).toStdString());
         return std::nullopt;
     }
 
@@ -182,10 +230,31 @@ std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::
         return ExitDone;
     }
 
+    // The answers and the log before anything is changed; the file names are
+    // taken from the folder Setup was started in.
+    if (parser.isSet(log)) {
+        const std::string refused = OpenRunLog(parser.value(log).toStdString());
+        if (!refused.empty()) return Refused(refused);
+        NoteStart(argc, argv);
+    }
+    TAnswers given;
+    if (parser.isSet(answers)) {
+        std::string error;
+        const std::optional<TAnswers> read =
+            ReadAnswers(AbsolutePath(parser.value(answers).toStdString()), error);
+        if (!read) {
+            diag::Note("refused: ", diag::Host{error});
+            return Usage(QString::fromStdString(error));
+        }
+        given = *read;
+        diag::Note("answers read from ", diag::Host{parser.value(answers).toStdString()});
+    }
+
     TUnattendedOptions options;
     options.AcceptLicence = parser.isSet(accept);
-    options.KeepVersion1 = parser.isSet(keep);
-    options.Restart = parser.isSet(restart);
+    options.KeepVersion1 = parser.isSet(keep) || given.KeepVersion1.value_or(false);
+    options.Restart = parser.isSet(restart) || given.Restart.value_or(false);
+    options.UnlessInstalled = parser.isSet(unlessInstalled);
     options.Quiet = parser.isSet(quiet);
     options.Terminal = ::isatty(STDERR_FILENO) == 1;
     options.Sources = sources;
@@ -196,13 +265,19 @@ std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::
         if (!IsDrivePath(*folder))
             return Usage("--dir needs a full Windows path, with its drive (C:\\...)");
         options.Dir = *folder;
+    } else if (given.InstallFolder) {
+        options.Dir = *given.InstallFolder;
     }
     if (parser.isSet(group)) {
         const auto name = Ansi(parser.value(group));
         if (!name) return Usage("--group needs a name in Windows-1252");
         options.Group = *name;
         options.GroupGiven = true;
+    } else if (given.StartMenuFolder) {
+        options.Group = *given.StartMenuFolder;
+        options.GroupGiven = true;
     }
+    const bool desktopEntries = !parser.isSet(noDesktop) && given.DesktopEntries.value_or(true);
 
     std::unique_ptr<HostMachine> machine;
     std::unique_ptr<PrefixLock> lock;
@@ -211,6 +286,7 @@ std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::
         CheckWinePrefixVariable(std::getenv("WINEPREFIX"));
         // A folder without a prefix holds nothing to remove: none is laid down there.
         const WinePrefix prefix(WinePrefix::DefaultFolder());
+        const bool prefixExisted = prefix.Exists();
         if (parser.isSet(uninstall) && !prefix.Exists()) {
             std::fprintf(
                 stderr,
@@ -239,7 +315,8 @@ std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::
         }
         InstallPrefixRunLock(lock.get());
         machine = HostMachine::Open(prefix.Folder());
-        if (parser.isSet(noDesktop)) machine->Desktop().SwitchOff();
+        NotePrefix(prefix.Folder(), prefixExisted);
+        if (!desktopEntries) machine->Desktop().SwitchOff();
     } catch (const std::exception& error) {
         std::error_code ignored;
         if (!madeFolder.empty()) std::filesystem::remove(madeFolder, ignored);  // only if empty

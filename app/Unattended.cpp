@@ -17,6 +17,7 @@
 #include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
 #include "platform/CodePage.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "volumes/DiskSearch.h"
@@ -54,6 +55,7 @@ std::string Sentence(std::string text) {
 // Messages are built in the ANSI code page of the texts and the Windows paths,
 // and written in UTF-8, as the terminal shows them.
 void Say(std::FILE* out, const std::string& message) {
+    diag::Note("said: ", message);
     std::fprintf(out, "lingora-setup: %s\n", AnsiToUtf8(message).c_str());
     std::fflush(out);
 }
@@ -217,6 +219,21 @@ bool SameFolder(const std::string& a, const std::string& b) {
     return true;
 }
 
+// This version stands complete in the folders of pars: the uninstall entry
+// names the installation folder, and its Install.log the same Start-menu
+// folder and its shortcuts (which it lists only after every file was copied).
+bool IsInstalledAsIs(const TSetupPars& pars) {
+    if (!pars.PreviousInstallFound || !SameFolder(pars.PreviousInstallFolder, pars.InstallFolder) ||
+        !SameFolder(pars.PreviousProgramFolder, pars.ProgramFolder))
+        return false;
+    try {
+        return !ReadInstallLog(JoinPath(pars.InstallFolder, LogFileName))
+                    .ProgramFolderFiles.empty();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
@@ -255,6 +272,14 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     }
     pars.InstallFolder = *installFolder;
     pars.ProgramFolder = *programFolder;
+    if (options.UnlessInstalled && IsInstalledAsIs(pars)) {
+        diag::Note("decision: already installed in these folders; nothing to do");
+        if (!options.Quiet)
+            Say(out, "Lingora " + std::string(VersionText) + " is already installed in " +
+                         pars.InstallFolder + ", with its shortcuts in the Start menu's folder \"" +
+                         pars.ProgramFolder + "\". Nothing was changed.");
+        return ExitDone;
+    }
 
     const std::string refused = InstallationRefusedReason(&pars);
     if (!refused.empty()) {
@@ -282,12 +307,15 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     try {
         const std::string fault = volume::EarlySetFault(*firstDisk);
         pars.LongestStoredName = volume::LongestStoredName(*firstDisk);
+        diag::Note("disk 1 in ", diag::Host{*firstDisk}, ": first check of the set ",
+                   fault.empty() ? "passed" : "failed: ", fault);
         if (!fault.empty()) {
             Say(out,
                 Sentence(fault) + " (in " + HostFolderText(*firstDisk) + ") Nothing was changed.");
             return ExitVolumeMissing;
         }
     } catch (const std::exception& failure) {
+        diag::Failure(failure, "the check of the digest file");
         Say(out, Sentence(failure.what()) + " (in " + HostFolderText(*firstDisk) +
                      ") Nothing was changed.");
         return ExitVolumeMissing;
@@ -315,6 +343,7 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
             },
             [out](const std::string& warning) { Say(out, "warning: " + warning); });
     } catch (const std::exception& failure) {
+        diag::Failure(failure, "the installation");
         Say(out, Sentence(failure.what()) + " Setup stopped; the files copied so far stay in " +
                      pars.InstallFolder + " and its Install.log lists them.");
         return ExitFailedPartWay;
@@ -432,6 +461,7 @@ int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
             pars, [out](const std::string& warning) { Say(out, "warning: " + warning); },
             removeEntries);
     } catch (const std::exception& failure) {
+        diag::Failure(failure, "the removal");
         Say(out, Sentence(failure.what()) + " Setup stopped part-way through the removal of " +
                      pars.PreviousInstallFolder + ".");
         return ExitFailedPartWay;

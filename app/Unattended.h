@@ -17,6 +17,8 @@ struct TUnattendedOptions {
     // (volumes/DiskSearch.h); none: the source folders of the program's start.
     std::vector<std::string> Sources;
     bool Restart = false;
+    // Nothing is done when this version is installed in the folders already.
+    bool UnlessInstalled = false;
     bool Quiet = false;     // errors only
     bool Terminal = false;  // out is a terminal: the progress line redraws in place
 };

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "app/CommandLine.h"
+#include "app/DiagnosticLogFile.h"
 #include "app/DisplayProbe.h"
 #include "app/ExitCodes.h"
 #include "app/Forms.h"
@@ -71,7 +72,9 @@ int main(int argc, char** argv) {
             ReleaseTexts();
             return ExitRefused;
         }
+        const bool prefixExisted = WinePrefix(WinePrefix::DefaultFolder()).Exists();
         machine = HostMachine::Open(WinePrefix::DefaultFolder());
+        NotePrefix(machine->Prefix().Folder(), prefixExisted);
         // Taken by the confirmation page's run, not before: two wizards may be open.
         lock = std::make_unique<PrefixLock>(machine->Prefix().Folder());
         InstallPrefixRunLock(lock.get());

@@ -8,6 +8,10 @@
 // nothing handed over). Prints the medians, the ratios against the baselines
 // and the peak memory before and after extracting, and of the unattended process.
 //
+// With --log the same runs write a diagnostic log (app/DiagnosticLogFile.h):
+// Setup through the window with the log installed, and the unattended program
+// with --log FILE, each side by side with its run without it.
+//
 // The builder writes the set's digest file, with which Setup checks every volume
 // before copying from it. Setup runs on the set with it ("checked") and on the
 // same volumes without it (hard links in a folder of their own), side by side;
@@ -42,6 +46,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DiagnosticLogFile.h"
 #include "dialogs/Unit_Constants.h"
 #include "dialogs/Unit_ExitForm.h"
 #include "extract/Unit_ExtractForm.h"
@@ -152,15 +157,19 @@ struct Workload {
     fs::path volumes, archive;
     fs::path plainVolumes;  // the same volumes without the digest file
     std::vector<double> setup, checked, tar, cp, unattended;
+    std::vector<double> setupLogged, unattendedLogged;  // with a diagnostic log
+    fs::path loggedRun;  // the diagnostic log of one logged Setup run
     long unattendedPeakKiB = 0;  // the largest peak of the unattended processes
 };
 
 // Runs `lingora-setup --unattended` as a process of its own on the prefix, installing
 // into target from the volumes; returns the process's peak resident memory.
-long RunUnattended(const fs::path& prefix, const fs::path& volumes, const std::string& target) {
-    const std::vector<std::string> arguments = {SETUP_PATH, "--unattended",  "--accept-licence",
-                                                "--quiet",  "--dir",         target,
-                                                "--source", volumes.string()};
+long RunUnattended(const fs::path& prefix, const fs::path& volumes, const std::string& target,
+                   const std::string& log = {}) {
+    std::vector<std::string> arguments = {SETUP_PATH, "--unattended",  "--accept-licence",
+                                          "--quiet",  "--dir",         target,
+                                          "--source", volumes.string()};
+    if (!log.empty()) arguments.insert(arguments.end(), {"--log", log});
     // The whole installation, its desktop entries too, in folders of the bench's own.
     std::vector<std::string> environment = {"WINEPREFIX=" + prefix.string(),
                                             "XDG_DATA_HOME=" + prefix.string() + "-xdg-data",
@@ -334,13 +343,21 @@ int main(int argc, char** argv) {
             };
             // Setup: the log, then the window with its thread, as the wizard does.
             auto runSetupOn = [&](const fs::path& volumes, std::vector<double>& times,
-                                  const std::string& name) {
+                                  const std::string& name, bool logged = false) {
                 const std::string target = "C:\\Bench\\" + name + id;
                 const fs::path host = prefix / "drive_c" / "Bench" / (name + id);
                 fs::create_directories(host);
                 fs::current_path(volumes);
                 int result = 0;
+                std::unique_ptr<DiagnosticLogFile> diagnostic;
+                if (logged) {
+                    std::string error;
+                    load.loggedRun = root / ("log" + id);
+                    diagnostic = DiagnosticLogFile::Open(load.loggedRun.string(), error);
+                    if (!diagnostic) std::exit(1);
+                }
                 times.push_back(Seconds([&] {
+                    diag::Install(diagnostic.get());
                     TLogFile log(target, "Lingora");
                     ExtractPars.LogFile = &log;
                     ExtractPars.TargetFolder = target;
@@ -348,6 +365,7 @@ int main(int argc, char** argv) {
                     result = ExtractForm->exec();
                     log.Close();
                     ExtractPars = {};
+                    diag::Install(nullptr);
                 }));
                 if (result != 1) {
                     std::fprintf(stderr, "the extraction ended with %d\n", result);
@@ -357,6 +375,9 @@ int main(int argc, char** argv) {
             };
             auto runSetup = [&] { runSetupOn(load.plainVolumes, load.setup, "Setup"); };
             auto runChecked = [&] { runSetupOn(load.volumes, load.checked, "Checked"); };
+            auto runLogged = [&] {
+                runSetupOn(load.plainVolumes, load.setupLogged, "Logged", true);
+            };
             // tar and cp write beside Setup's installation folder: new files of one
             // folder come from the same part of the disk (the file system places a
             // file near its folder), whatever earlier runs left there.
@@ -378,24 +399,61 @@ int main(int argc, char** argv) {
             };
             // The whole program without windows, on a prefix of its own made
             // beforehand (each run would otherwise remove the one before it).
-            auto runUnattended = [&] {
-                const fs::path ownPrefix = root / ("prefix-unattended" + id);
+            auto runUnattendedOn = [&](const std::string& name, std::vector<double>& times,
+                                       bool logged) {
+                const fs::path ownPrefix = root / ("prefix-" + name + id);
                 WinePrefix(ownPrefix).EnsureExists();
                 Sync();
                 long peak = 0;
-                load.unattended.push_back(Seconds([&] {
-                    peak = RunUnattended(ownPrefix, load.plainVolumes, "C:\\Bench\\Unattended");
+                const std::string log = logged ? (root / ("log-" + name + id)).string() : "";
+                times.push_back(Seconds([&] {
+                    peak =
+                        RunUnattended(ownPrefix, load.plainVolumes, "C:\\Bench\\Unattended", log);
                 }));
-                load.unattendedPeakKiB = std::max(load.unattendedPeakKiB, peak);
+                if (!logged) load.unattendedPeakKiB = std::max(load.unattendedPeakKiB, peak);
                 keepOrRemove(ownPrefix);
             };
-            // Each round starts with another of the five.
-            const std::function<void()> runs[] = {runSetup, runChecked, runTar, runCp,
-                                                  runUnattended};
-            for (int i = 0; i < 5; ++i) runs[(round + i) % 5]();
+            auto runUnattended = [&] { runUnattendedOn("unattended", load.unattended, false); };
+            auto runUnattendedLogged = [&] {
+                runUnattendedOn("unattended-logged", load.unattendedLogged, true);
+            };
+            // Each round starts with another of the seven; a run with the log
+            // follows its run without it, so that both see the same machine.
+            const std::function<void()> runs[] = {
+                runSetup, runLogged, runChecked, runTar, runCp, runUnattended, runUnattendedLogged};
+            constexpr int count = sizeof runs / sizeof runs[0];
+            for (int i = 0; i < count; ++i) runs[(round + i) % count]();
         }
     }
     const long peakHwm = StatusKiB("VmHWM:");
+
+    // The log's own cost, free of the noise between whole runs: the lines that
+    // one logged Setup run recorded, recorded again into a new log (the same
+    // joining, time stamps and one write a line), five times.
+    for (Workload& load : workloads) {
+        if (!Selected(load) || load.loggedRun.empty()) continue;
+        std::vector<std::string> lines;
+        std::ifstream recorded(load.loggedRun);
+        for (std::string line; std::getline(recorded, line);)
+            lines.push_back(line.size() > 30 ? line.substr(30) : line);
+        std::vector<double> times;
+        for (int i = 0; i < 5; ++i) {
+            std::string error;
+            const fs::path file = root / ("relog" + std::to_string(i));
+            std::unique_ptr<DiagnosticLogFile> log = DiagnosticLogFile::Open(file.string(), error);
+            if (!log) std::exit(1);
+            times.push_back(Seconds([&] {
+                diag::Install(log.get());
+                for (const std::string& line : lines) diag::Note(line);
+                diag::Install(nullptr);
+            }));
+        }
+        const double cost = Median(times), setup = Median(load.setup);
+        std::printf("%-22s the log's own cost: %zu lines in %.1f ms, %.2f%% of setup without it "
+                    "(%.3f s); (setup + cost)/setup %.3f, target at most 1.05: %s\n",
+                    load.name.c_str(), lines.size(), cost * 1000, cost / setup * 100, setup,
+                    (setup + cost) / setup, (setup + cost) / setup <= 1.05 ? "met" : "NOT met");
+    }
 
     // The fixed cost of the real path: the window, the thread and its 100 chunks
     // handed over, on a set of 100 bytes.
@@ -437,6 +495,14 @@ int main(int argc, char** argv) {
             "%-22s with digest file: setup %.3f s   without: setup %.3f s   checked/unchecked "
             "%.2f   checked/cp %.2f   checked/tar %.2f\n",
             "", checked, setup, checked / setup, checked / cp, checked / tar);
+        const double setupLogged = Median(load.setupLogged);
+        const double unattendedLogged = Median(load.unattendedLogged);
+        std::printf(
+            "%-22s with --log: setup %.3f s (logged/unlogged %.3f)   unattended %.3f s "
+            "(logged/unlogged %.3f); target at most 1.05: %s\n",
+            "", setupLogged, setupLogged / setup, unattendedLogged, unattendedLogged / unattended,
+            setupLogged / setup <= 1.05 && unattendedLogged / unattended <= 1.05 ? "met"
+                                                                                 : "NOT met");
     }
     std::printf("fixed cost of the window, the thread and 100 hand-overs (100-byte set): %.1f ms\n",
                 Median(fixed) * 1000);

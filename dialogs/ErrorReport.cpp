@@ -8,6 +8,7 @@
 
 #include "dialogs/WindowParents.h"
 #include "platform/CodePage.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
 
 namespace {
@@ -49,6 +50,7 @@ void SetFatalErrorHandler(std::function<void(const std::string&, const std::stri
 
 void FatalErrorReport(const std::exception& error, const void* address) {
     const std::string text = FatalErrorText(error, address);
+    diag::Failure(error, "the copying (the fatal error report ends Setup)");
     if (fatalHandler) {
         fatalHandler("Application Error", text);
     } else {

@@ -25,6 +25,7 @@
 #include "dialogs/WindowParents.h"
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_Logfile.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
@@ -150,6 +151,8 @@ void OpenVolume(int number, const std::string& folder) {
                                            ExtractPars.TargetFolder);
     VolumeNumber = number;
     VolumeFolder = disks::NormalFolder(folder);
+    diag::Note("opened volume ", VolumeName(number), " in ", diag::Host{VolumeFolder}, " (",
+               DataFile->Size(), " bytes)");
     if (number == 1)
         diskSearch.FirstDiskFound(VolumeFolder, diskSearch.Identity());
     else
@@ -546,7 +549,12 @@ bool TExtractThread::AcceptVolume() {
             if (released_) throw ExtractionReleased();
             return false;
         }
-        if (fault->empty()) return true;
+        if (fault->empty()) {
+            diag::Note("volume ", VolumeNumber, ": size and digest match the digest file");
+            return true;
+        }
+        diag::Note("volume ", VolumeNumber, " in ", diag::Host{VolumeFolder}, ": refused, ",
+                   *fault);
         VolumeFault = *fault;
         Synchronize(RefuseVolume, "RefuseVolume");
         if (!VolumeFound) return false;

@@ -8,6 +8,7 @@
 #include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
 #include "installlog/Unit_Uninstall.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/SystemMessages.h"
@@ -32,12 +33,15 @@ void ReadPreviousInstallation(TSetupPars& pars, TOldVersion& oldVersion) {
     TRegistry registry;
     registry.SetRootKey(RootKey::LocalMachine);
     if (!registry.OpenKey(regnames::UninstallKey, false) ||
-        !registry.ValueExists(regnames::UninstallStringValue))
+        !registry.ValueExists(regnames::UninstallStringValue)) {
+        diag::Note("decision: no uninstall entry, so no earlier installation");
         return;
+    }
     const std::string uninstall = registry.ReadString(regnames::UninstallStringValue);
     if (registry.KeyExists(regnames::Version1Key)) {
         oldVersion.UninstallCommand = uninstall;
         oldVersion.Found = true;
+        diag::Note("decision: version 1.0 is installed; its uninstall command is ", uninstall);
     }
     const std::size_t lastBackslash = uninstall.rfind('\\');
     pars.PreviousInstallFolder = TrimTrailingBackslash(
@@ -52,6 +56,12 @@ void ReadPreviousInstallation(TSetupPars& pars, TOldVersion& oldVersion) {
             pars.PreviousInstallFound = true;
         }
     }
+    diag::Note(
+        "decision: the uninstall entry names ", pars.PreviousInstallFolder,
+        pars.PreviousInstallFound
+            ? "; an earlier installation is there, its Start-menu folder "
+            : "; no Install.log there names a Start-menu folder, so no earlier installation ",
+        pars.PreviousProgramFolder);
     pars.InstallFolder = pars.PreviousInstallFolder;
     pars.ProgramFolder = pars.PreviousProgramFolder;
 }
@@ -71,6 +81,9 @@ TRemovalOutcome RemovePreviousWithDesktopEntries(const TSetupPars& pars, const T
     } catch (const std::exception&) {
         // The removal reports an unreadable log itself.
     }
+    const diag::Stage stage("removal of the installation in the earlier folder");
+    diag::Note("removing the installation recorded in ",
+               JoinPath(pars.PreviousInstallFolder, LogFileName));
     const TRemovalOutcome outcome = RemovePreviousInstallation(
         pars.PreviousInstallFolder, pars.PreviousProgramFolder, keepLogUnlessComplete);
     if (!outcome.Stopped)
@@ -252,10 +265,16 @@ void InstallRunLock(IRunLock* lock) { runLock = lock; }
 TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles,
                                const TWarn& warn) {
     const RunLockScope locked;
+    const diag::Stage run("installation");
+    diag::Note("installing into ", pars.InstallFolder, " with the Start-menu folder ",
+               pars.ProgramFolder);
     // Nothing is removed or copied while the machine's registry cannot take the
     // entries that end the installation.
     const std::string refused = InstallationRefusedReason(&pars);
-    if (!refused.empty()) throw Exception(refused);
+    if (!refused.empty()) {
+        diag::Note("refused: ", refused);
+        throw Exception(refused);
+    }
 
     locked.Check();
     changesBegan = true;
@@ -275,18 +294,35 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
         Files().MakeSureDirectoryPathExists(JoinPath(pars.InstallFolder, LogFileName));
 
     auto log = std::make_unique<TLogFile>(pars.InstallFolder, pars.ProgramFolder);
-    if (copyFiles(*log, pars.InstallFolder) != CopyDone) {
+    diag::Note("wrote file ", JoinPath(pars.InstallFolder, LogFileName), " (its header)");
+    int copied = 0;
+    {
+        const diag::Stage stage("copying");
+        copied = copyFiles(*log, pars.InstallFolder);
+    }
+    if (copied != CopyDone) {
+        diag::Note("the copying was abandoned; the files copied so far stay");
         log->Close();
         return TInstallResult::Abandoned;
     }
     locked.Check();
-    const std::vector<std::string> missing =
-        CreateShortcuts(pars.InstallFolder, pars.ProgramFolder, *log);
+    std::vector<std::string> missing;
+    {
+        const diag::Stage stage("shortcuts");
+        missing = CreateShortcuts(pars.InstallFolder, pars.ProgramFolder, *log);
+    }
     log->Close();
     log.reset();
+    diag::Note("closed ", JoinPath(pars.InstallFolder, LogFileName));
     locked.Check();
-    WriteRegistryEntries(pars.InstallFolder);
-    Warn(warn, CreateDesktopEntries(pars.InstallFolder, pars.ProgramFolder, missing));
+    {
+        const diag::Stage stage("registry entries");
+        WriteRegistryEntries(pars.InstallFolder);
+    }
+    {
+        const diag::Stage stage("desktop entries");
+        Warn(warn, CreateDesktopEntries(pars.InstallFolder, pars.ProgramFolder, missing));
+    }
     if (missing.empty()) return TInstallResult::Installed;
     std::string names;
     for (const std::string& name : missing) names += (names.empty() ? "\"" : ", \"") + name + "\"";
@@ -312,6 +348,7 @@ bool ReadInstallationAt(const std::string& folder, TSetupPars& pars) {
 
 TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn, bool removeEntries) {
     const RunLockScope locked;
+    const diag::Stage run("removal");
     const std::string refused = InstallationRefusedReason(&pars, true);
     if (!refused.empty()) throw Exception(refused);
     locked.Check();
@@ -320,6 +357,14 @@ TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn, boo
     const TRemovalResult result = RemovePreviousWithDesktopEntries(pars, warn, true);
     // The entries go last, after everything they name.
     locked.Check();
-    if (result.Remaining == 0 && !result.Stopped && removeEntries) RemoveRegistryEntries();
+    if (result.Remaining == 0 && !result.Stopped) {
+        diag::Note("decision: nothing that the log names remains",
+                   removeEntries ? "; the uninstall entry and the file type go"
+                                 : "; the uninstall entry names another folder and stays");
+        if (removeEntries) RemoveRegistryEntries();
+    } else {
+        diag::Note("decision: ", result.Remaining, " of what the log names remain, the first ",
+                   result.FirstRemaining, "; the log and the entries stay");
+    }
     return result;
 }

@@ -7,6 +7,7 @@
 
 #include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
@@ -41,6 +42,7 @@ class Removal {
     // The entry removed as a file; its folders are noted for the folder pass.
     void File(const std::string& relative, TRemovalOutcome& outcome) {
         const RemoveOutcome done = Files().RemoveBelow(base_, relative, false);
+        if (done == RemoveOutcome::Removed) diag::Note("removed file ", JoinPath(base_, relative));
         if (done == RemoveOutcome::NotOurs || done == RemoveOutcome::Failed)
             Remains(relative, done == RemoveOutcome::NotOurs, outcome);
         if (done == RemoveOutcome::NotOurs) return;  // its folders are not walked either
@@ -68,6 +70,7 @@ class Removal {
     // Counts an entry that stays, and names the first.
     void Remains(const std::string& relative, bool notOurs, TRemovalOutcome& outcome) const {
         const std::string path = JoinPath(base_, relative);
+        diag::Note(notOurs ? "left behind a link or outside its folder: " : "left: ", path);
         if (outcome.Remaining++ == 0) outcome.FirstRemaining = path;
         if (notOurs && outcome.NotOurs++ == 0) outcome.FirstNotOurs = path;
     }

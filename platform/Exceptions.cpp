@@ -20,7 +20,8 @@ EWriteError::EWriteError() : EStreamError("Stream write error") {}
 EWriteError::EWriteError(std::uint32_t errorCode, const std::string& fileName)
     : EStreamError("Stream write error\n" +
                    (errorCode != 0 ? SysErrorMessage(errorCode) + " " : std::string()) + "(" +
-                   fileName + ")") {}
+                   fileName + ")"),
+      errorCode_(errorCode) {}
 
 static std::string OleErrorText(std::int32_t errorCode) {
     char text[32];

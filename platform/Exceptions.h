@@ -59,6 +59,10 @@ class EWriteError : public EStreamError {
     EWriteError();
     EWriteError(std::uint32_t errorCode, const std::string& fileName);
     const char* ClassName() const override { return "EWriteError"; }
+    std::uint32_t ErrorCode() const { return errorCode_; }  // 0 when not known
+
+  private:
+    std::uint32_t errorCode_ = 0;
 };
 
 // A data volume whose content cannot be what the set's format allows.

@@ -1,9 +1,24 @@
 #include "platform/TRegistry.h"
 
+#include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/SystemMessages.h"
 #include "platform/WinTypes.h"
+
+namespace {
+const char* RootName(RootKey root) {
+    switch (root) {
+        case RootKey::LocalMachine:
+            return "HKEY_LOCAL_MACHINE";
+        case RootKey::ClassesRoot:
+            return "HKEY_CLASSES_ROOT";
+        case RootKey::CurrentUser:
+            break;
+    }
+    return "HKEY_CURRENT_USER";
+}
+}  // namespace
 
 TRegistry::TRegistry() = default;
 
@@ -71,7 +86,12 @@ void TRegistry::WriteString(const std::string& name, const std::string& text) {
     const std::uint32_t result = current_ != 0     ? Registry().SetValue(current_, name, value)
                                  : openError_ != 0 ? openError_
                                                    : win::ERROR_INVALID_HANDLE;
+    if (result == win::ERROR_SUCCESS)
+        diag::Note("registry value written: ", RootName(root_), "\\", currentPath_, " \"", name,
+                   "\" = \"", text, "\"");
     if (result != win::ERROR_SUCCESS) {
+        diag::SystemError("cannot write the registry value \"" + name + "\" of " + currentPath_,
+                          result);
         // The reason on a line of its own, as a full disk must be named.
         throw ERegistryException(Format("Failed to set data for '%s'", {name}) + "\n" +
                                  SysErrorMessage(result));
@@ -79,11 +99,18 @@ void TRegistry::WriteString(const std::string& name, const std::string& text) {
 }
 
 bool TRegistry::DeleteValue(const std::string& name) {
-    return current_ != 0 && Registry().DeleteValue(current_, name) == win::ERROR_SUCCESS;
+    const bool deleted =
+        current_ != 0 && Registry().DeleteValue(current_, name) == win::ERROR_SUCCESS;
+    if (deleted)
+        diag::Note("registry value deleted: ", RootName(root_), "\\", currentPath_, " \"", name,
+                   "\"");
+    return deleted;
 }
 
 bool TRegistry::DeleteKey(const std::string& key) {
-    return Registry().DeleteKey(root_, Resolve(key)) == win::ERROR_SUCCESS;
+    const bool deleted = Registry().DeleteKey(root_, Resolve(key)) == win::ERROR_SUCCESS;
+    if (deleted) diag::Note("registry key deleted: ", RootName(root_), "\\", Resolve(key));
+    return deleted;
 }
 
 bool TRegistry::GetKeyInfo(TRegKeyInfo& info) {

@@ -4,6 +4,7 @@
 
 #include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
@@ -53,7 +54,10 @@ std::vector<std::string> CreateShortcuts(const std::string& installFolder,
         // be saved is missing while its name stands in the log, which the
         // removal skips, and is named to the caller.
         [[maybe_unused]] const bool folderMade = Files().MakeSureDirectoryPathExists(linkFile);
-        if (persist->Save(linkFile) != win::S_OK) missing.emplace_back(row.file);
+        if (persist->Save(linkFile) != win::S_OK)
+            missing.emplace_back(row.file);
+        else
+            diag::Note("shortcut made: ", linkFile, " -> ", JoinPath(installFolder, row.target));
     }
     return missing;
 }

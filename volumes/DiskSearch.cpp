@@ -7,6 +7,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/DiagnosticLog.h"
 #include "platform/Platform.h"
 #include "volumes/VolumeDigest.h"
 #include "volumes/VolumeFormat.h"
@@ -36,6 +37,7 @@ struct Look {
     std::condition_variable done;
     bool answered = false;
     bool holds = false;
+    const char* passedOver = "";  // why it does not hold the disk
 };
 
 }  // namespace
@@ -287,19 +289,28 @@ bool TDiskSearch::Holds(const std::string& folder, int number, bool identity,
     const std::string mount = MountOf(folder, mounts);
     {
         const std::vector<std::string>& unanswered = *unanswered_;
-        if (std::find(unanswered.begin(), unanswered.end(), mount) != unanswered.end())
+        if (std::find(unanswered.begin(), unanswered.end(), mount) != unanswered.end()) {
+            diag::Note("disk ", number, ": passed over ", diag::Host{folder}, ": its mount ",
+                       diag::Host{mount}, " did not answer before");
             return false;
+        }
     }
     const auto look = std::make_shared<Look>();
     const DiskProbe probe = probe_;
     const std::string wanted = identity ? identity_ : std::string();
     const auto work = [look, probe, folder, number, identity, wanted] {
+        const char* passedOver = "";
         bool holds = probe.holdsVolume(folder, number);
-        if (holds && identity) holds = probe.setIdentity(folder) == wanted;
+        if (!holds) passedOver = "no volume there";
+        if (holds && identity && probe.setIdentity(folder) != wanted) {
+            holds = false;
+            passedOver = "its digest file does not name the set";
+        }
         {
             const std::lock_guard<std::mutex> lock(look->mutex);
             look->answered = true;
             look->holds = holds;
+            look->passedOver = passedOver;
         }
         look->done.notify_all();
     };
@@ -312,10 +323,18 @@ bool TDiskSearch::Holds(const std::string& folder, int number, bool identity,
     std::unique_lock<std::mutex> lock(look->mutex);
     while (true) {
         if (look->done.wait_for(lock, std::chrono::milliseconds(20),
-                                [&look] { return look->answered; }))
+                                [&look] { return look->answered; })) {
+            if (look->holds)
+                diag::Note("disk ", number, ": looked in ", diag::Host{folder}, ": it is there");
+            else
+                diag::Note("disk ", number, ": looked in ", diag::Host{folder}, ": passed over, ",
+                           look->passedOver);
             return look->holds;
+        }
         if (std::chrono::steady_clock::now() >= deadline) {
             AddOnce(*unanswered_, mount);
+            diag::Note("disk ", number, ": passed over ", diag::Host{folder}, ": its mount ",
+                       diag::Host{mount}, " does not answer");
             return false;
         }
         lock.unlock();
@@ -340,6 +359,7 @@ std::optional<std::string> TDiskSearch::Find(int number) {
         if (Holds(candidate.folder, number, candidate.sameSetOnly, mounts)) return candidate.folder;
         if (stopped_) break;
     }
+    diag::Note("disk ", number, ": not found in any folder of the search");
     return std::nullopt;
 }
 
@@ -354,7 +374,12 @@ std::optional<std::string> TDiskSearch::FindFirst() {
         if (!candidate.onMount) return candidate.folder;
         AddOnce(found, candidate.folder);
     }
-    if (found.size() == 1) return found.front();
+    if (found.size() == 1) {
+        diag::Note("disk 1: taken in ", diag::Host{found.front()},
+                   ", the only mounted disk that holds it");
+        return found.front();
+    }
+    diag::Note("disk 1: not found", found.size() > 1 ? " (several mounted disks hold it)" : "");
     return std::nullopt;
 }
 

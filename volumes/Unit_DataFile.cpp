@@ -6,6 +6,7 @@
 
 #include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "volumes/DiskSearch.h"
@@ -20,6 +21,8 @@ namespace {
 std::string lastFolderMade;
 // The Windows path of the file being written, for the report of a failed write.
 std::string outFileTarget;
+// Its size as the volume gives it, for the diagnostic log.
+std::int32_t outFileSize = 0;
 }  // namespace
 
 void ResetOutFile() {
@@ -41,6 +44,7 @@ constexpr std::size_t kReadAhead = 64 * 1024;
 void CloseOutFile() {
     std::unique_ptr<IFileStream> file = std::move(OutFile);
     if (file && !file->Close()) WriteFailed(*file);
+    diag::Note("wrote file ", outFileTarget, " (", outFileSize, " bytes)");
 }
 }  // namespace
 
@@ -185,8 +189,10 @@ void TDataFile::StartNextFile(std::int64_t largestSize) {
     }
     std::uint32_t error = 0;
     OutFile = Files().CreateAlways(target, error);
+    if (!OutFile) diag::SystemError("cannot create " + target, error);
     if (!OutFile) throw EFCreateError(target);
     OutFileRemaining = size;
+    outFileSize = size;
     OutFileName = name;
     outFileTarget = target;
 }

@@ -42,12 +42,15 @@
 #include "extract/Unit_ExtractThread.h"
 #include "install/Unit_FolderProbe.h"
 #include "installlog/Unit_Paths.h"
+#include "platform/CodePage.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "volumes/CopyResult.h"
 #include "volumes/DiskSearch.h"
 #include "volumes/VolumeDigest.h"
+#include "wizard/AnswerFile.h"
 #include "wizard/Unit_JpegImage.h"
 #include "wizard/Unit_ProgramGroups.h"
 
@@ -62,12 +65,27 @@ namespace {
 // can be told before disk 1 is asked for (0 when it cannot: the confirmation
 // checks again with disk 1 found).
 int SourceLongestName() {
-    if (disks::SourceFolders.empty()) return 0;
+    if (SetupPars.Sources.empty()) return 0;
     try {
-        return volume::LongestStoredName(disks::SourceFolders.front());
+        return volume::LongestStoredName(SetupPars.Sources.front());
     } catch (const std::exception&) {
         return 0;  // a damaged digest file is reported when the run starts
     }
+}
+
+// The choices of the run as an answer file holds them (--save-answers);
+// Exception when it cannot be written.
+void SaveWizardAnswers(bool restart) {
+    if (SaveAnswersPath.empty()) return;
+    TAnswers answers;
+    answers.InstallFolder = SetupPars.InstallFolder;
+    answers.StartMenuFolder = SetupPars.ProgramFolder;
+    answers.KeepVersion1 = OldVersionFound;  // the wizard went on beside it
+    answers.Restart = restart;
+    answers.DesktopEntries = Desktop().Enabled();
+    const std::string failed = SaveAnswers(SaveAnswersPath, answers);
+    if (!failed.empty()) throw Exception(Utf8ToAnsiForMessage(failed));
+    diag::Note("saved the answers in ", diag::Host{SaveAnswersPath});
 }
 
 // The window: the picture at the left, the page at the right, the button row
@@ -381,6 +399,7 @@ void TMainForm::FormShow() {
             close();
             return;
         }
+        diag::Note("decision: version 1.0 stays; the wizard goes on beside it");
         activateWindow();  // back from the question, on the first page
         NextButton->setFocus(Qt::OtherFocusReason);
         return;
@@ -424,6 +443,7 @@ void TMainForm::EnterConfirmationPage() {
 }
 
 void TMainForm::ComplainAboutFolder(QWidget* focus, const std::string& why) {
+    diag::Note("decision: the folder typed is refused; the page stays");
     QMessageBox::critical(this, QApplication::applicationName(),
                           FormText(why.empty() ? std::string(FolderErrorText) : why));
     // Without a window manager nobody hands the activation back to the wizard.
@@ -457,6 +477,7 @@ void TMainForm::NextButtonClick() {
                 break;
             }
             SetupPars.InstallFolder = *folder;
+            diag::Note("decision: the installation folder ", *folder);
             EnterProgramFolderPage();
             break;
         }
@@ -472,6 +493,7 @@ void TMainForm::NextButtonClick() {
                 break;
             }
             SetupPars.ProgramFolder = *name;
+            diag::Note("decision: the Start-menu folder ", *name);
             EnterConfirmationPage();
             break;
         }
@@ -514,6 +536,12 @@ void TMainForm::FinishButtonClick() {
         const std::string note = std::exchange(FinishNote, std::string());
         std::fprintf(stderr, "lingora-setup: warning: %s\n", note.c_str());
         QMessageBox::information(this, FormText(ApplicationTitle), FormText(note));
+    }
+    try {
+        SaveWizardAnswers(RestartCheckbox->isChecked());
+    } catch (const std::exception& failed) {
+        // The installation is done: the answers' failure does not hold the wizard.
+        QMessageBox::warning(this, FormText(ApplicationTitle), FormText(failed.what()));
     }
     if (!RestartCheckbox->isChecked()) {
         close();
@@ -577,8 +605,12 @@ void TMainForm::InstallConfirmed() {
     }
     // A set that its digest file already shows to be wrong is not begun.
     const std::string wrongSet = volume::EarlySetFault(FirstDiskFolder);
+    diag::Note("disk 1 in ", diag::Host{FirstDiskFolder}, ": first check of the set ",
+               wrongSet.empty() ? "passed" : "failed: ", wrongSet);
     if (!wrongSet.empty()) throw EDamagedVolume(wrongSet);
     SetupPars.LongestStoredName = volume::LongestStoredName(FirstDiskFolder);
+    // Restart is the finished page's choice: saved again there.
+    SaveWizardAnswers(false);
     bool abandoned = false;
     bool copyingBegan = false;
     std::vector<std::string> warnings;
@@ -619,8 +651,10 @@ void TMainForm::InstallConfirmed() {
     if (result != TInstallResult::Abandoned) {
         // A shortcut that could not be made is named in the warnings.
         SetupPars.FailedPartWay = result == TInstallResult::ShortcutsMissing;
-        for (const std::string& warning : warnings)
+        for (const std::string& warning : warnings) {
+            diag::Note("warning: ", warning);
             QMessageBox::warning(this, FormText(ApplicationTitle), FormText(warning));
+        }
         ShowFinishedPage();
         return;
     }

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -116,9 +117,8 @@ TEST_F(CommandLineTest, AnUnreachableWaylandDisplayIsNamedNotAborted) {
     session.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.string()));
     session.insert("WAYLAND_DISPLAY", "lingora-gone");
     // The reason depends on whether Qt's Wayland plugin is installed here.
-    const bool plugin =
-        fs::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() +
-                   "/platforms/libqwayland-generic.so");
+    const bool plugin = fs::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() +
+                                   "/platforms/libqwayland-generic.so");
     const std::string reason = plugin ? "lingora-gone (WAYLAND_DISPLAY): no Wayland compositor"
                                       : "lingora-gone (WAYLAND_DISPLAY): Qt's Wayland platform "
                                         "plugin is not installed (Debian package qt6-wayland)";
@@ -207,7 +207,10 @@ TEST_F(CommandLineTest, HelpVersionLicenceAndUsageErrors) {
           QStringList{"--dir", "C:\\x"}, QStringList{"--unattended", "extra"},
           QStringList{"--unattended", "--dir"},
           QStringList{"--unattended", "--accept-licence", "--dir", "Lingora"},
-          QStringList{"--unattended", "--accept-licence", "--dir", "\\Lingora"}}) {
+          QStringList{"--unattended", "--accept-licence", "--dir", "\\Lingora"},
+          QStringList{"--unattended", "--save-answers", "a.ini"}, QStringList{"--answers", "a.ini"},
+          QStringList{"--licence", "--log", "setup.log"},
+          QStringList{"--uninstall", "--unless-installed"}}) {
         outcome = Setup(wrong);
         EXPECT_EQ(outcome.code, 2) << wrong.join(' ').toStdString() << ": " << outcome.err;
         EXPECT_NE(outcome.err.find("lingora-setup --help"), std::string::npos) << outcome.err;
@@ -607,6 +610,130 @@ TEST_F(CommandLineTest, TheCopysVariableCannotAimTheRemoval) {
         EXPECT_EQ(process.exitCode(), 0);
         EXPECT_TRUE(fs::exists(bin / "lingora-setup")) << named;
     }
+}
+
+// The lines of a diagnostic log, each checked to begin with its time stamp
+// ("2026-12-09 17:08:02.123 +0100 ").
+std::vector<std::string> LogLines(const fs::path& file) {
+    const std::string text = TempFolder::ReadFile(file);
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    for (std::size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::string line = text.substr(at, end - at);
+        const bool stamped = line.size() > 30 && line[4] == '-' && line[10] == ' ' &&
+                             line[13] == ':' && line[19] == '.' && line[23] == ' ' &&
+                             (line[24] == '+' || line[24] == '-') && line[29] == ' ';
+        EXPECT_TRUE(stamped) << "not a stamped line: " << line;
+        lines.push_back(line.substr(30));
+    }
+    EXPECT_EQ(at, text.size()) << "the log ends inside a line: " << text.substr(at);
+    return lines;
+}
+
+std::size_t Count(const std::vector<std::string>& lines, const std::string& start) {
+    std::size_t count = 0;
+    for (const std::string& line : lines) count += line.rfind(start, 0) == 0;
+    return count;
+}
+
+// A fault in an answer file names its line and changes nothing (exit code 2),
+// as does a missing one; a log that cannot be opened refuses the run (3). A
+// good file gives the folders, the command line wins over it, and a second run
+// with --unless-installed changes nothing and says so; the log of both runs
+// is one file, appended to.
+TEST_F(CommandLineTest, AnswerFilesAndTheDiagnosticLogBeforeAnyChange) {
+    const fs::path answers = temp_.Path() / "answers.ini";
+    const std::pair<std::string, std::string> faults[] = {
+        {"; comment\n[Setup]\nFolder=C:\\\\Lingora\n", "line 3: unknown key \"Folder\""},
+        {"[Setup]\nKeepVersion1=ja\n", "line 2: KeepVersion1 must be true or false"},
+        {"[Setup]\r\n\r\nInstallFolder=Lingora\r\n", "line 3: InstallFolder must be a full"},
+        {"InstallFolder=C:\\\\Lingora\n", "line 1: the key \"InstallFolder\" stands before"},
+        {"[Install]\nInstallFolder=C:\\\\Lingora\n", "line 1: unknown section [Install]"},
+        {"[Setup]\nRestart=true\nRestart=false\n", "line 3: the key \"Restart\" is given twice"},
+    };
+    for (const auto& [text, message] : faults) {
+        temp_.WriteFile("answers.ini", text);
+        const Outcome outcome =
+            Setup({"--unattended", "--accept-licence", "--answers", answers.c_str()});
+        EXPECT_EQ(outcome.code, 2) << text;
+        EXPECT_NE(outcome.err.find(answers.string() + ": " + message), std::string::npos)
+            << outcome.err;
+    }
+    Outcome outcome = Setup({"--unattended", "--accept-licence", "--answers", "missing.ini"});
+    EXPECT_EQ(outcome.code, 2);
+    EXPECT_NE(outcome.err.find("missing.ini: the answer file cannot be read"), std::string::npos)
+        << outcome.err;
+    outcome = Setup({"--unattended", "--accept-licence", "--log",
+                     (temp_.Path() / "no-such-folder" / "setup.log").c_str()});
+    EXPECT_EQ(outcome.code, 3);
+    EXPECT_NE(outcome.err.find("the diagnostic log"), std::string::npos) << outcome.err;
+    EXPECT_EQ(Setup({"--uninstall", "--log", temp_.Path().c_str()}).code, 3);  // a folder
+    EXPECT_FALSE(fs::exists(Prefix()));
+
+    temp_.WriteFile("answers.ini",
+                    "; by hand\n[Setup]\nInstallFolder=C:\\\\Apps\\\\Lingora\n"
+                    "StartMenuFolder=\"Taal, Woorden\"\nDesktopEntries=false\n");
+    const fs::path log = temp_.Path() / "setup.log";
+    const QStringList install = {"--unattended",  "--accept-licence", "--answers",
+                                 answers.c_str(), "--group",          "Lingora 2",
+                                 "--log",         log.c_str(),        "--unless-installed"};
+    outcome = Setup(install);
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    const fs::path folder = Prefix() / "drive_c" / "Apps" / "Lingora";
+    const std::string record = TempFolder::ReadFile(folder / "Install.log");
+    EXPECT_NE(record.find("{program folder}\r\nLingora 2\r\n"), std::string::npos) << record;
+    EXPECT_FALSE(fs::exists(temp_.Path() / ".local"));  // DesktopEntries=false
+
+    outcome = Setup(install);
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_NE(outcome.err.find("already installed in C:\\Apps\\Lingora"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(TempFolder::ReadFile(folder / "Install.log"), record);
+    const std::vector<std::string> lines = LogLines(log);
+    EXPECT_EQ(Count(lines, "---- Lingora Setup 2.0"), 2u);
+    EXPECT_EQ(Count(lines, "wrote file C:\\Apps\\Lingora\\Uninst.exe (11 bytes)"), 1u);
+    EXPECT_EQ(Count(lines, "decision: already installed"), 1u);
+}
+
+// Setup killed while it copies leaves a log that ends with a whole line, and
+// every file that the log names as written is there whole.
+TEST_F(CommandLineTest, ALogCutBySigkillMidCopyEndsWithAWholeLine) {
+    std::vector<testset::Record> many;
+    for (int i = 0; i < 40000; ++i)
+        many.push_back({"Words\\List" + std::to_string(i) + ".wdl", testset::Pattern(64, i)});
+    testset::WriteVolumeSet(Volumes(), many, 1u << 30);
+    const fs::path log = temp_.Path() / "setup.log";
+    QProcessEnvironment environment;
+    environment.insert("PATH", qEnvironmentVariable("PATH"));
+    environment.insert("HOME", QString::fromStdString(temp_.Path().string()));
+    environment.insert("WINEPREFIX", QString::fromStdString(Prefix().string()));
+    QProcess setup;
+    setup.setProcessEnvironment(environment);
+    setup.setWorkingDirectory(QString::fromStdString(Volumes().string()));
+    setup.start(SETUP_PATH, {"--unattended", "--accept-licence", "--quiet", "--dir", "C:\\Lingora",
+                             "--log", log.c_str()});
+    ASSERT_TRUE(setup.waitForStarted(10000));
+    for (int i = 0; i < 20000; ++i) {
+        if (TempFolder::ReadFile(log).find("wrote file C:\\Lingora\\Words\\List100.wdl") !=
+            std::string::npos)
+            break;
+        QThread::usleep(500);
+    }
+    ::kill(static_cast<pid_t>(setup.processId()), SIGKILL);
+    ASSERT_TRUE(setup.waitForFinished(10000));
+    const std::vector<std::string> lines = LogLines(log);
+    ASSERT_EQ(Count(lines, "stage copying: took"), 0u) << "the copying ended before the kill";
+    const std::string written = "wrote file C:\\Lingora\\";
+    std::size_t files = 0;
+    for (const std::string& line : lines) {
+        if (line.rfind(written, 0) != 0 || line.find("Install.log") != std::string::npos) continue;
+        const std::string name = line.substr(written.size(), line.find(" (") - written.size());
+        std::string host = name;
+        std::replace(host.begin(), host.end(), '\\', '/');
+        EXPECT_EQ(fs::file_size(Prefix() / "drive_c" / "Lingora" / host), 64u) << name;
+        ++files;
+    }
+    EXPECT_GE(files, 100u);
 }
 
 }  // namespace

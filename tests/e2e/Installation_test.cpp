@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DiagnosticLogFile.h"
 #include "app/Forms.h"
 #include "app/Unattended.h"
 #include "dialogs/Unit_Constants.h"
@@ -29,16 +31,21 @@
 #include "dialogs/Unit_FullScreenForm.h"
 #include "dialogs/Unit_UninstallOldForm.h"
 #include "extract/Unit_ExtractForm.h"
+#include "extract/Unit_ExtractThread.h"
+#include "installlog/Unit_Logfile.h"
 #include "installlog/Unit_Paths.h"
 #include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
 #include "tests/support/ModalAnswer.h"
 #include "tests/support/RegistryFileReader.h"
+#include "tests/support/ShellCommand.h"
 #include "tests/support/ShellLinkReader.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TempPrefix.h"
 #include "tests/support/VolumeSetWriter.h"
+#include "volumes/DiskSearch.h"
+#include "wizard/AnswerFile.h"
 #include "wizard/Main.h"
 
 namespace {
@@ -277,6 +284,17 @@ std::map<std::string, std::string> PrefixContent(const fs::path& prefix) {
     return content;
 }
 
+// Two prefixes' contents (PrefixContent), file by file.
+void ExpectSameContent(const std::map<std::string, std::string>& expected,
+                       const std::map<std::string, std::string>& actual) {
+    EXPECT_EQ(actual.size(), expected.size());
+    for (const auto& [name, bytes] : expected) {
+        const auto found = actual.find(name);
+        ASSERT_NE(found, actual.end()) << name;
+        EXPECT_TRUE(found->second == bytes) << name << " differs";
+    }
+}
+
 TEST_F(InstallationTest, UnattendedInstallationLeavesWhatTheWizardLeaves) {
     WriteVolumeSet(volumes_.Path(), Payload(), 3000);
     const std::string folder = "C:\\Programs\\Taal & Woorden";
@@ -295,12 +313,7 @@ TEST_F(InstallationTest, UnattendedInstallationLeavesWhatTheWizardLeaves) {
     options.Sources = {volumes_.Path().string()};
     ASSERT_EQ(InstallUnattended(options, stderr), 0);
     const auto unattended = PrefixContent(other.Folder());
-    EXPECT_EQ(unattended.size(), byWizard.size());
-    for (const auto& [name, bytes] : byWizard) {
-        const auto found = unattended.find(name);
-        ASSERT_NE(found, unattended.end()) << name;
-        EXPECT_TRUE(found->second == bytes) << name << " differs";
-    }
+    ExpectSameContent(byWizard, unattended);
 }
 
 TEST_F(InstallationTest, SecondInstallationRemovesTheFirst) {
@@ -473,6 +486,176 @@ TEST_F(VersionOneTest, NoShowsTheFirstPageWithoutTheBackdrop) {
     EXPECT_TRUE(prefix_.Started().empty());
     SetupPars.NoExitConfirmation = true;
     MainForm->close();
+}
+
+// The lines of a diagnostic log without their time stamps.
+std::vector<std::string> DiagnosticLines(const fs::path& file) {
+    std::vector<std::string> lines;
+    std::istringstream text(TempFolder::ReadFile(file));
+    for (std::string line; std::getline(text, line);) lines.push_back(line.substr(30));
+    return lines;
+}
+
+bool Logged(const std::vector<std::string>& lines, const std::string& utf8) {
+    return std::find(lines.begin(), lines.end(), utf8) != lines.end();
+}
+
+bool LoggedStart(const std::vector<std::string>& lines, const std::string& utf8) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return line.rfind(utf8, 0) == 0; });
+}
+
+// A registry file's text with its escapes undone (\\ and \").
+std::string Unescaped(const std::string& text) {
+    std::string plain;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) ++i;
+        plain += text[i];
+    }
+    return plain;
+}
+
+// The diagnostic log of an unattended installation from two disks in sibling
+// folders names, as the installation left them: every file of Install.log with
+// its size, every shortcut, every registry value that is new in system.reg,
+// every file of the desktop's folders, and each folder the search for disk 2
+// looked in up to the one it took.
+TEST_F(InstallationTest, TheDiagnosticLogNamesWhatATwoDiskInstallationWrote) {
+    const fs::path disk1 = volumes_.Path() / "Disk1";
+    const fs::path disk2 = volumes_.Path() / "Disk2";
+    const VolumeSet set = WriteVolumeSet(disk1, Payload(), 5000);
+    ASSERT_EQ(set.volumes.size(), 2u);
+    testset::WriteDigestFile(disk1, testset::kSetIdentity);
+    fs::create_directories(disk2);
+    fs::rename(disk1 / "Setup.d02", disk2 / "Setup.d02");
+    fs::copy_file(disk1 / "Setup.sum", disk2 / "Setup.sum");
+    const auto before = RegistryFileKeys(TempFolder::ReadFile(prefix_.Folder() / "system.reg"));
+
+    const fs::path logFile = volumes_.Path() / "setup.log";
+    std::string error;
+    const std::unique_ptr<DiagnosticLogFile> log = DiagnosticLogFile::Open(logFile.string(), error);
+    ASSERT_TRUE(log) << error;
+    diag::ILog* const previous = diag::Install(log.get());
+    TUnattendedOptions options;
+    options.AcceptLicence = true;
+    options.Dir = "C:\\Programs\\Taal & Woorden";
+    options.Quiet = true;
+    options.Sources = {disk1.string()};
+    const int code = InstallUnattended(options, stderr);
+    diag::Install(previous);
+    ASSERT_EQ(code, 0);
+    const std::vector<std::string> lines = DiagnosticLines(logFile);
+
+    const std::string folder = options.Dir;
+    const TInstallLog record = ReadInstallLog(JoinPath(folder, "Install.log"));
+    ASSERT_EQ(record.ProgramFiles.size(), Payload().size() + 1);
+    for (const std::string& name : record.ProgramFiles) {
+        if (name == "Lingohlp.GID") continue;  // listed, never written
+        const std::uintmax_t size = fs::file_size(prefix_.HostPath(JoinPath(folder, name)));
+        EXPECT_TRUE(Logged(lines, AnsiToUtf8("wrote file " + JoinPath(folder, name) + " (" +
+                                             std::to_string(size) + " bytes)")))
+            << name;
+    }
+    const std::string menu = JoinPath(prefix_.ProgramsFolder(), record.ProgramFolder);
+    ASSERT_EQ(record.ProgramFolderFiles.size(), 3u);
+    for (const std::string& link : record.ProgramFolderFiles)
+        EXPECT_TRUE(
+            LoggedStart(lines, AnsiToUtf8("shortcut made: " + JoinPath(menu, link) + " -> ")))
+            << link;
+
+    std::size_t values = 0;
+    for (const auto& [key, rows] :
+         RegistryFileKeys(TempFolder::ReadFile(prefix_.Folder() / "system.reg"))) {
+        const auto old = before.find(key);
+        const std::string path = Unescaped(key);
+        const std::string classes = "Software\\Classes\\";
+        const std::string named = path.rfind(classes, 0) == 0
+                                      ? "HKEY_CLASSES_ROOT\\" + path.substr(classes.size())
+                                      : "HKEY_LOCAL_MACHINE\\" + path;
+        for (const std::string& row : rows) {
+            if (old != before.end() &&
+                std::find(old->second.begin(), old->second.end(), row) != old->second.end())
+                continue;
+            const std::size_t equals = row.find("=\"");
+            ASSERT_NE(equals, std::string::npos) << row;
+            const std::string name = row[0] == '@' ? "" : Unescaped(row.substr(1, equals - 2));
+            const std::string data = Unescaped(row.substr(equals + 2, row.size() - equals - 3));
+            EXPECT_TRUE(Logged(
+                lines, "registry value written: " + named + " \"" + name + "\" = \"" + data + "\""))
+                << row;
+            ++values;
+        }
+    }
+    EXPECT_EQ(values, 7u);
+
+    const DesktopSettings& desktop = prefix_.Machine().Desktop().Settings();
+    std::size_t desktopFiles = 0;
+    for (const fs::path& root : {desktop.dataHome, desktop.configHome}) {
+        for (const auto& entry : fs::recursive_directory_iterator(root)) {
+            // The desktop's own databases are made by its tools, not by Setup.
+            if (!entry.is_regular_file() ||
+                (entry.path().string().find("/mime/") != std::string::npos &&
+                 entry.path().parent_path().filename() != "packages"))
+                continue;
+            if (entry.path().filename() == "mimeinfo.cache") continue;
+            EXPECT_TRUE(LoggedStart(lines, "desktop file written: " + entry.path().string() + " ("))
+                << entry.path();
+            ++desktopFiles;
+        }
+    }
+    EXPECT_GE(desktopFiles, 3u);
+
+    // Disk 2: each folder in the search's order up to the one it was found in.
+    const std::string folder2 = disks::NormalFolder(disk2.string());
+    bool taken = false;
+    for (const std::string& looked : DiskSearch().Folders(2)) {
+        EXPECT_TRUE(LoggedStart(lines, "disk 2: looked in " + looked + ": ")) << looked;
+        if (looked == folder2) {
+            EXPECT_TRUE(Logged(lines, "disk 2: looked in " + looked + ": taken"));
+            taken = true;
+            break;
+        }
+    }
+    EXPECT_TRUE(taken);
+    EXPECT_TRUE(
+        Logged(lines, "disk 1: looked in " + disks::NormalFolder(disk1.string()) + ": taken"));
+    EXPECT_TRUE(Logged(lines, "volume 2: size and digest match the digest file"));
+}
+
+// The wizard saves its answers when the run is confirmed (restart as chosen on
+// the finished page); the program, unattended with that file, makes the same
+// installation on another prefix: every file below drive_c (Install.log byte
+// for byte) and the rows of the registry files.
+TEST_F(InstallationTest, AnswersSavedByTheWizardGiveTheSameInstallationUnattended) {
+    WriteVolumeSet(volumes_.Path(), Payload(), 3000);
+    const fs::path answers = volumes_.Path() / "answers" / "lingora.ini";
+    fs::create_directories(answers.parent_path());
+    SaveAnswersPath = answers.string();
+    Install("C:\\Program Files\\Lingora", "Lingora", "C:\\Programs\\Caf\xE9 & Woorden",
+            "Taal & Woorden\\Nederlands");
+    SaveAnswersPath.clear();
+    const std::string saved = TempFolder::ReadFile(answers);
+    EXPECT_EQ(saved.rfind("; Lingora Setup 2.0 answers", 0), 0u) << saved;
+    EXPECT_NE(saved.find("Restart=false"), std::string::npos) << saved;
+    const auto byWizard = PrefixContent(prefix_.Folder());
+
+    TempPrefix other;
+    const std::string command =
+        "cd / && env -i PATH=\"$PATH\" HOME=" + ShellQuoted(other.Folder().parent_path().string()) +
+        " WINEPREFIX=" + ShellQuoted(other.Folder().string()) +
+        " XDG_DATA_HOME=" + ShellQuoted(other.Machine().Desktop().Settings().dataHome.string()) +
+        " XDG_CONFIG_HOME=" +
+        ShellQuoted(other.Machine().Desktop().Settings().configHome.string()) +
+        " " SETUP_PATH " --unattended --accept-licence --quiet --answers " +
+        ShellQuoted(answers.string()) + " --source " + ShellQuoted(volumes_.Path().string()) +
+        " 2>&1";
+    int status = -1;
+    const std::string output = RunShellCommand(command, &status);
+    ASSERT_EQ(status, 0) << output;
+    const auto unattended = PrefixContent(other.Folder());
+    ExpectSameContent(byWizard, unattended);
+    EXPECT_TRUE(fs::exists(
+        other.Machine().Desktop().MenuEntryFile("Taal & Woorden\\Nederlands", "Lingora")));
 }
 
 }  // namespace

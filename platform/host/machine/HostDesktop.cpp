@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "platform/CodePage.h"
+#include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
 #include "platform/host/files/PosixFile.h"
 #include "platform/host/machine/DesktopEntryText.h"
@@ -367,12 +368,16 @@ void HostDesktop::WriteFile(const fs::path& file, const std::string& text) {
     // Replaced whole: the desktop never reads half an entry.
     if (const int failure = posix::ReplaceFile(file, text))
         throw Exception("Cannot write " + Shown(file) + ": " + std::strerror(failure));
+    diag::Note("desktop file written: ", diag::Host{file.string()}, " (", text.size(), " bytes)");
     changed_ = true;
 }
 
 void HostDesktop::RemoveFile(const fs::path& file) {
     std::error_code error;
-    if (fs::remove(file, error)) changed_ = true;
+    if (fs::remove(file, error)) {
+        diag::Note("desktop file removed: ", diag::Host{file.string()});
+        changed_ = true;
+    }
     if (error) throw Exception("Cannot delete " + Shown(file) + ": " + Reason(error));
 }
 
