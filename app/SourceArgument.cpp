@@ -7,8 +7,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <system_error>
 
+#include "platform/host/files/HostFolders.h"
+#include "platform/host/files/IsoImage.h"
 #include "volumes/DiskSearch.h"
 #include "volumes/VolumeFormat.h"
 
@@ -27,16 +30,14 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 // The first volume in folder, found as Setup finds it: its exact name first,
 // then any name that differs only in case or by a version suffix (";1"). Empty when there is none.
+// A disk image is a folder here too: its files are read unmounted.
 fs::path FirstVolumeIn(const fs::path& folder) {
     const std::string name = volume::VolumeName(1);
-    std::error_code error;
-    if (fs::is_regular_file(folder / name, error)) return folder / name;
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        if (volume::NamesFile(entry->path().filename().string(), name) &&
-            fs::is_regular_file(entry->path(), error))
-            return entry->path();
-    }
+    const std::optional<std::vector<std::string>> files = hostfiles::RegularFilesIn(folder);
+    if (!files) return {};
+    if (std::find(files->begin(), files->end(), name) != files->end()) return folder / name;
+    for (const std::string& file : *files)
+        if (volume::NamesFile(file, name)) return folder / file;
     return {};
 }
 
@@ -58,25 +59,27 @@ TSourceArgument SourceFolderOf(const std::string& path) {
     }
 
     fs::path folder;
-    if (fs::is_directory(status)) {
+    const bool image = fs::is_regular_file(status) && iso::LooksLikeImage(path);
+    if (fs::is_directory(status) || image) {
         folder = ResolveFolder(path);
     } else if (fs::is_regular_file(status) && IsVolumeName(fs::path(path).filename().string())) {
         folder = fs::path(ResolveFolder(path)).parent_path();
     } else {
         result.Error = Quoted(path) + " is not a volume of a set (" + first + ", " +
-                       volume::VolumeName(2) + ", ...) nor a folder that holds one";
+                       volume::VolumeName(2) +
+                       ", ...) nor a folder or an ISO 9660 disk image that holds one";
         return result;
     }
 
     const fs::path volume = FirstVolumeIn(folder);
     if (volume.empty()) {
-        result.Error = fs::is_directory(status)
+        result.Error = fs::is_directory(status) || image
                            ? Quoted(path) + " holds no " + first + ", the first volume of a set"
                            : Quoted(path) + " is a volume of a set, but its folder holds no " +
                                  first + ": name the set's first volume, where copying starts";
         return result;
     }
-    if (::access(volume.c_str(), R_OK) != 0) {
+    if (!image && ::access(volume.c_str(), R_OK) != 0) {
         result.Error = "cannot read " + Quoted(volume.string()) + ": " + std::strerror(errno);
         return result;
     }

@@ -13,7 +13,8 @@ struct TSourceArgument {
 
 // The folder of the volumes that PATH names. A volume of a set ("Setup.d01",
 // "Setup.d02", ... in any case, as Setup looks names up) names the folder it
-// lies in; a folder names itself. Either way that folder must hold the set's
+// lies in; a folder names itself, and so does an ISO 9660 disk image, which
+// Setup reads as a folder without mounting it. Either way that folder must hold the set's
 // first volume, a readable "Setup.d01", where the copying starts. Anything
 // else (another kind of file, a folder without a first volume, a path that is
 // not there) gives an Error.

@@ -69,4 +69,6 @@ inline constexpr char DamagedDiskText[] =
 // and the title of its folder picker.
 inline constexpr char BrowseDiskButtonCaption[] = "&Browse...";
 inline constexpr char DiskFolderDialogTitle[] = "Select the folder of disk %dn%";
+// The kinds of file that the disk picker shows beside the folders.
+inline constexpr char DiskPickerFilter[] = "Disk images (*.iso *.ISO)";
 inline constexpr char OkButtonCaption[] = "OK";

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -312,6 +313,28 @@ void RunOnUserInterfaceThread(const std::function<void()>& work) {
     if (error) std::rethrow_exception(error);
 }
 
+// The picker of the disk prompt's Browse: a folder, or a disk image file,
+// which Setup reads as a disk without mounting it. A folder is chosen as
+// Qt's folder picker chooses one; a file is taken as it is clicked.
+class DiskPicker : public QFileDialog {
+  public:
+    DiskPicker(QWidget* owner, const QString& title) : QFileDialog(owner, title) {
+        setObjectName("DiskFolderDialog");
+        setOption(QFileDialog::DontUseNativeDialog);
+        setFileMode(QFileDialog::Directory);  // shows the files beside the folders
+        setNameFilter(FormText(DiskPickerFilter));
+    }
+
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        if (!chosen.isEmpty() && QFileInfo(chosen.front()).isFile()) {
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
 bool AskForDisk(const std::string& text, const TDiskRequest* request) {
     QMessageBox box(QMessageBox::Question, FormText(ChangeDiskCaption), FormText(text),
                     QMessageBox::NoButton, OwnerWindow());
@@ -347,12 +370,8 @@ bool AskForDisk(const std::string& text, const TDiskRequest* request) {
         if (arrived) return false;
         if (browse == nullptr || box.clickedButton() != browse)
             return box.clickedButton() == cancel;
-        QFileDialog picker(OwnerWindow(),
-                           FormText(DiskText(DiskFolderDialogTitle, request->number)));
-        picker.setObjectName("DiskFolderDialog");
-        picker.setOption(QFileDialog::DontUseNativeDialog);
-        picker.setFileMode(QFileDialog::Directory);
-        picker.setOption(QFileDialog::ShowDirsOnly);
+        DiskPicker picker(OwnerWindow(),
+                          FormText(DiskText(DiskFolderDialogTitle, request->number)));
         if (picker.exec() == QDialog::Accepted && !picker.selectedFiles().isEmpty() &&
             request->choose(picker.selectedFiles().front().toStdString()))
             return false;
