@@ -592,6 +592,32 @@ TEST_F(CommandLineTest, ARefusalLaysDownNoPrefix) {
     EXPECT_TRUE(fs::is_empty(Prefix()));
 }
 
+// Copies left by earlier runs whose process is gone are removed at start; a
+// folder that only looks like one (another mode, more inside) stays.
+TEST_F(CommandLineTest, StaleCopiesOfEarlierRunsAreRemovedAndNothingElse) {
+    const fs::path temp = temp_.Path() / "tmp";
+    const auto copyFolder = [&](const std::string& name, fs::perms mode, bool extra) {
+        const fs::path folder = temp / name;
+        fs::create_directories(folder);
+        std::ofstream(folder / "lingora-setup") << "copy";
+        if (extra) std::ofstream(folder / "Notes.txt") << "mine";
+        fs::permissions(folder, mode, fs::perm_options::replace);
+        return folder;
+    };
+    const fs::path stale =
+        copyFolder("lingora-setup-999999999-aB3dE9", fs::perms::owner_all, false);
+    const fs::path shared = copyFolder("lingora-setup-999999998-aB3dE9",
+                                       fs::perms::owner_all | fs::perms::group_read, false);
+    const fs::path holding =
+        copyFolder("lingora-setup-999999997-aB3dE9", fs::perms::owner_all, true);
+    QProcessEnvironment tmpdir;
+    tmpdir.insert("TMPDIR", QString::fromStdString((temp / "." / ".." / "tmp").string() + "/"));
+    EXPECT_EQ(Setup({"--version"}, "", tmpdir).code, 0);
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(shared / "lingora-setup"));
+    EXPECT_TRUE(fs::exists(holding / "Notes.txt"));
+}
+
 // The variable that names the private copy's folder names no folder that Setup
 // did not make: the program there stays.
 TEST_F(CommandLineTest, TheCopysVariableCannotAimTheRemoval) {
