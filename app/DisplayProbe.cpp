@@ -149,9 +149,8 @@ std::string DisplayProblem(char* program) {
     char* argv[] = {program, nullptr};
     const QCoreApplication probe(argc, argv);
     std::vector<std::string> reasons;
-    for (const std::string& platform : QtPlatformOrder([](const char* name) {
-             return static_cast<const char*>(std::getenv(name));
-         })) {
+    for (const std::string& platform : QtPlatformOrder(
+             [](const char* name) { return static_cast<const char*>(std::getenv(name)); })) {
         const std::string name = Lower(platform);
         if (name == "wayland") {
             const PlatformStart start = TryWayland();

@@ -107,9 +107,8 @@ TEST_F(CommandLineTest, AnUnreachableWaylandDisplayIsNamedNotAborted) {
     session.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.string()));
     session.insert("WAYLAND_DISPLAY", "lingora-gone");
     // The reason depends on whether Qt's Wayland plugin is installed here.
-    const bool plugin =
-        fs::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() +
-                   "/platforms/libqwayland-generic.so");
+    const bool plugin = fs::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() +
+                                   "/platforms/libqwayland-generic.so");
     const std::string reason = plugin ? "lingora-gone (WAYLAND_DISPLAY): no Wayland compositor"
                                       : "lingora-gone (WAYLAND_DISPLAY): Qt's Wayland platform "
                                         "plugin is not installed (Debian package qt6-wayland)";
