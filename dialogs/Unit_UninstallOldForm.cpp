@@ -95,7 +95,7 @@ TUninstallCommand SplitUninstallCommand(const std::string& command) {
     return split;
 }
 
-bool OfferOldVersionRemoval(const std::string& uninstallCommand) {
+bool OfferOldVersionRemoval(const std::string& uninstallCommand, QWidget* owner) {
     // The program creates the form at start; without it a form lives for this question.
     std::unique_ptr<TUninstallOldForm> own;
     TUninstallOldForm* form = UninstallOldForm;
@@ -103,7 +103,7 @@ bool OfferOldVersionRemoval(const std::string& uninstallCommand) {
         own = std::make_unique<TUninstallOldForm>();
         form = own.get();
     }
-    StandOver(form, OwnerWindow());
+    StandOver(form, owner != nullptr ? owner : OwnerWindow());
     if (form->exec() != TUninstallOldForm::YesResult) return false;
     const TUninstallCommand split = SplitUninstallCommand(uninstallCommand);
     Shell().ShellExecute(split.Program, split.Parameters, split.Folder);

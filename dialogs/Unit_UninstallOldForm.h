@@ -46,4 +46,5 @@ TUninstallCommand SplitUninstallCommand(const std::string& command);
 
 // Shows UninstallOldForm modally. On Yes starts the uninstaller of the command
 // (its start is not checked) and returns true; otherwise returns false.
-bool OfferOldVersionRemoval(const std::string& uninstallCommand);
+// The prompt stands over owner (the wizard), else over the window in front.
+bool OfferOldVersionRemoval(const std::string& uninstallCommand, QWidget* owner = nullptr);

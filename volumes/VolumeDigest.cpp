@@ -272,12 +272,12 @@ std::string EarlySetFault(const std::string& folder) {
 }
 
 int LongestStoredName(const std::string& folder) {
-    const std::optional<SetDigests> set =
-        ReadDigestFile(disks::FileInFolder(folder, kDigestFileName));
+    const std::optional<SetDigests> set = ReadDigestFileIn(folder);
     if (set && set->longestName) return *set->longestName;
+    const std::optional<std::string> first = disks::FileInFolder(folder, VolumeName(1));
+    if (!first) return 0;
     std::uint32_t error = 0;
-    const std::unique_ptr<IFileStream> file =
-        Files().OpenRead(disks::FileInFolder(folder, VolumeName(1)), error);
+    const std::unique_ptr<IFileStream> file = Files().OpenHostRead(*first, error);
     if (!file) return 0;
     // The data part ends before the next-volume byte; a header cut there
     // continues on the next disk, which is not read here.

@@ -394,7 +394,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
     NextButton->setFocus(Qt::OtherFocusReason);
     if (OldVersionFound) {
-        if (OfferOldVersionRemoval(OldUninstallCommand)) {
+        if (OfferOldVersionRemoval(OldUninstallCommand, this)) {
             SetupPars.NoExitConfirmation = true;
             close();
             return;

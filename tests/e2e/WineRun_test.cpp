@@ -370,39 +370,57 @@ TYPED_TEST(WineRunTest, TheUninstallEntrysCommandRemovesEverything) {
     }
 }
 
+namespace {
+
+// The demonstration's set, built into folder, installed into prefix by Setup,
+// unattended, through `start` (a command that starts Setup, such as
+// "env -u WINEARCH"): 0 and what Setup said, or the failed step's status and output.
+int InstallDemoSet(const TempFolder& folder, const fs::path& prefix, const std::string& start,
+                   const std::string& options, std::string& said) {
+    int status = 0;
+    said = RunOnPrefix(prefix,
+                       std::string(SETUPVOL_PATH) + " build " + DEMO_PAYLOAD_PATH + " " +
+                           ShellQuoted((folder.Path() / "volumes").string()),
+                       &status);
+    if (status != 0) return status;
+    said =
+        RunOnPrefix(prefix,
+                    start + " " + ShellQuoted(SETUP_PATH) + " --unattended --accept-licence " +
+                        options + " --source " + ShellQuoted((folder.Path() / "volumes").string()),
+                    &status);
+    return status;
+}
+
+// Wine takes the prefix over on its first start and finds the uninstall entry.
+void ExpectWineFindsTheEntry(const fs::path& prefix, bool win64) {
+    int status = 0;
+    const std::string said =
+        RunOnPrefix(prefix,
+                    "timeout 240 wine reg query "
+                    "'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora'" +
+                        std::string(win64 ? " /reg:32" : ""),
+                    &status);
+    EndServer(prefix);
+    EXPECT_EQ(status, 0) << said;
+    EXPECT_EQ(said.find("cannot support"), std::string::npos) << said;
+    EXPECT_NE(said.find("DisplayName    REG_SZ    Lingora"), std::string::npos) << said;
+}
+
+}  // namespace
+
 // The prefix that Setup lays down itself, without WINEARCH, is of a kind that
 // the installed Wine opens.
 TEST(SetupsOwnPrefixTest, WineOpensIt) {
     if (!WineInstalled()) GTEST_SKIP() << "Wine is not installed";
     TempFolder folder;
     const fs::path prefix = folder.Path() / "prefix";
-    int status = 0;
-    std::string said = RunOnPrefix(prefix,
-                                   std::string(SETUPVOL_PATH) + " build " + DEMO_PAYLOAD_PATH +
-                                       " " + ShellQuoted((folder.Path() / "volumes").string()),
-                                   &status);
-    ASSERT_EQ(status, 0) << said;
-    said = RunOnPrefix(prefix,
-                       "env -u WINEARCH " + ShellQuoted(SETUP_PATH) +
-                           " --unattended --accept-licence --quiet --source " +
-                           ShellQuoted((folder.Path() / "volumes").string()),
-                       &status);
-    ASSERT_EQ(status, 0) << said;
+    std::string said;
+    ASSERT_EQ(InstallDemoSet(folder, prefix, "env -u WINEARCH", "--quiet", said), 0) << said;
     const WineInstallation wine = WineInstallation::FindOnPath();
     const bool win64 =
         TempFolder::ReadFile(prefix / "system.reg").find("\n#arch=win64\n") != std::string::npos;
     EXPECT_EQ(win64, wine.Runs64);
-
-    // Wine takes the prefix over on its first start and finds the entry.
-    said = RunOnPrefix(prefix,
-                       "timeout 240 wine reg query "
-                       "'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora'" +
-                           std::string(win64 ? " /reg:32" : ""),
-                       &status);
-    EndServer(prefix);
-    EXPECT_EQ(status, 0) << said;
-    EXPECT_EQ(said.find("cannot support"), std::string::npos) << said;
-    EXPECT_NE(said.find("DisplayName    REG_SZ    Lingora"), std::string::npos) << said;
+    ExpectWineFindsTheEntry(prefix, win64);
 }
 
 // Setup on a machine without Wine (none on its PATH): it installs all the same,
@@ -418,19 +436,11 @@ TEST(SetupsOwnPrefixTest, MadeWithoutWineTheWineInstalledLaterOpensIt) {
     const fs::path prefix = folder.Path() / "prefix";
     const fs::path noWine = folder.Path() / "bin";  // a PATH without wine
     fs::create_directories(noWine);
-    int status = 0;
-    std::string said = RunOnPrefix(prefix,
-                                   std::string(SETUPVOL_PATH) + " build " + DEMO_PAYLOAD_PATH +
-                                       " " + ShellQuoted((folder.Path() / "volumes").string()),
-                                   &status);
-    ASSERT_EQ(status, 0) << said;
-    said = RunOnPrefix(prefix,
-                       "env -u WINEARCH PATH=" + ShellQuoted(noWine.string()) + " " +
-                           ShellQuoted(SETUP_PATH) +
-                           " --unattended --accept-licence --quiet --no-desktop-entries --source " +
-                           ShellQuoted((folder.Path() / "volumes").string()),
-                       &status);
-    ASSERT_EQ(status, 0) << said;
+    std::string said;
+    ASSERT_EQ(InstallDemoSet(folder, prefix, "env -u WINEARCH PATH=" + ShellQuoted(noWine.string()),
+                             "--quiet --no-desktop-entries", said),
+              0)
+        << said;
     const std::string warning = "lingora-setup: warning: Wine is not installed on this computer.";
     EXPECT_NE(said.find(warning), std::string::npos) << said;
     EXPECT_EQ(said.find(warning), said.rfind(warning)) << "said more than once:\n" << said;
@@ -438,14 +448,5 @@ TEST(SetupsOwnPrefixTest, MadeWithoutWineTheWineInstalledLaterOpensIt) {
     EXPECT_NE(TempFolder::ReadFile(prefix / "system.reg")
                   .find(win64 ? "\n#arch=win64\n" : "\n#arch=win32\n"),
               std::string::npos);
-
-    said = RunOnPrefix(prefix,
-                       "timeout 240 wine reg query "
-                       "'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lingora'" +
-                           std::string(win64 ? " /reg:32" : ""),
-                       &status);
-    EndServer(prefix);
-    EXPECT_EQ(status, 0) << said;
-    EXPECT_EQ(said.find("cannot support"), std::string::npos) << said;
-    EXPECT_NE(said.find("DisplayName    REG_SZ    Lingora"), std::string::npos) << said;
+    ExpectWineFindsTheEntry(prefix, win64);
 }

@@ -1,9 +1,9 @@
 // The shell of the host machine on a temporary prefix: the Programs folder,
 // path conversion for the folder picker, starting programs and shell links.
-#include <gtest/gtest.h>
 #include <fcntl.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
