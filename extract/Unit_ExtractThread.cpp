@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -350,7 +351,7 @@ bool AskForDisk(const std::string& text, const TDiskRequest* request) {
         picker.setFileMode(QFileDialog::Directory);
         picker.setOption(QFileDialog::ShowDirsOnly);
         if (picker.exec() == QDialog::Accepted && !picker.selectedFiles().isEmpty() &&
-            request->choose(picker.selectedFiles().front().toStdString()))
+            request->choose(QFile::encodeName(picker.selectedFiles().front()).toStdString()))
             return false;
     }
 }
