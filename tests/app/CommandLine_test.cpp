@@ -1,8 +1,8 @@
 // The program itself, started as a process with no display at all: its
 // options, help, exit codes, and an installation and removal from end to end.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QProcess>
@@ -10,6 +10,7 @@
 #include <QThread>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -158,11 +159,14 @@ TEST_F(CommandLineTest, AClosedPipeOnStandardErrorDoesNotStopTheInstallation) {
                                 SETUP_PATH +
                                 "' --unattended --accept-licence --no-desktop-entries 2>&1 | "
                                 "true; exit ${PIPESTATUS[0]}";
-    const int status = std::system(("bash -c \"" + command + "\"").c_str());
+    const fs::path script = temp_.Path() / "closed-pipe.sh";
+    std::ofstream(script) << command << "\n";
+    const int status = std::system(("bash '" + script.string() + "'").c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(TempFolder::ReadFile(Installed() / "Uninst.exe"), "uninstaller");
-    EXPECT_NE(TempFolder::ReadFile(Prefix() / "system.reg").find("Lingora.Wordlist"), std::string::npos);
+    EXPECT_NE(TempFolder::ReadFile(Prefix() / "system.reg").find("Lingora.Wordlist"),
+              std::string::npos);
 }
 
 TEST_F(CommandLineTest, APathNamesTheSetOfTheWizardAndOfTheUnattendedMode) {
