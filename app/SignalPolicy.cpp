@@ -2,10 +2,18 @@
 
 #include <signal.h>
 
+namespace {
+// Caught rather than ignored: the write fails with EPIPE all the same, and the
+// programs Setup starts get the default back at exec (an ignored signal stays
+// ignored in them).
+extern "C" void BrokenPipe(int) {}
+}  // namespace
+
 void ApplySignalPolicy() {
     struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
+    ignore.sa_handler = BrokenPipe;
     sigemptyset(&ignore.sa_mask);
+    ignore.sa_flags = SA_RESTART;
     ::sigaction(SIGPIPE, &ignore, nullptr);
 }
 

@@ -5,8 +5,8 @@
 //   the wizard closes every open question as Exit does, the copying stops
 //   between two steps, and a run that had begun changing the machine says
 //   what remains and exits with 1.
-// - SIGPIPE is ignored: a closed pipe on standard output or error makes that
-//   write fail (it stops only the progress line), never the installation.
+// - SIGPIPE does not end Setup: a closed pipe on standard output or error makes
+//   that write fail (it stops only the progress line), never the installation.
 #pragma once
 
 #include <csignal>

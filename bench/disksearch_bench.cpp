@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
         start = Clock::now();
         const std::optional<std::string> folder = search.Find(2);
         found.push_back(Seconds(start));
-        right = right && folder && folder->find("LINGORA_" + std::to_string(kMounts - 1)) !=
-                                       std::string::npos;
+        right = right && folder &&
+                folder->find("LINGORA_" + std::to_string(kMounts - 1)) != std::string::npos;
     }
 
     // One mount that never answers, half-way down the table.
@@ -139,16 +139,16 @@ int main(int argc, char** argv) {
     std::printf("disk search, %d mounts, disk 2 on the last (median of %d rounds):\n", kMounts,
                 rounds);
     std::printf("  bare listing of the folders  %8.4f s\n", bareMedian);
-    std::printf("  search for disk 2            %8.4f s  (%.1fx the bare listing; target < 0.5 s)\n",
-                foundMedian, foundMedian / std::max(bareMedian, 1e-9));
+    std::printf(
+        "  search for disk 2            %8.4f s  (%.1fx the bare listing; target < 0.5 s)\n",
+        foundMedian, foundMedian / std::max(bareMedian, 1e-9));
     std::printf("with one mount that never answers (time limit %.1f s):\n", limit);
     std::printf("  first search                 %8.4f s  (target < %.1f s)\n", withHung,
                 limit + 0.5);
     std::printf("  later searches (passed over) %8.4f s  (target < 0.5 s)\n", Median(after));
     std::error_code ignored;
     fs::remove_all(root, ignored);  // the hung folder is only a folder
-    const bool met =
-        right && foundMedian < 0.5 && withHung < limit + 0.5 && Median(after) < 0.5;
+    const bool met = right && foundMedian < 0.5 && withHung < limit + 0.5 && Median(after) < 0.5;
     if (!right) std::printf("the disk was not found where it is\n");
     std::printf("%s\n", met ? "targets met" : "TARGET MISSED");
     std::fflush(stdout);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -373,7 +374,7 @@ bool AskForDisk(const std::string& text, const TDiskRequest* request) {
         DiskPicker picker(OwnerWindow(),
                           FormText(DiskText(DiskFolderDialogTitle, request->number)));
         if (picker.exec() == QDialog::Accepted && !picker.selectedFiles().isEmpty() &&
-            request->choose(picker.selectedFiles().front().toStdString()))
+            request->choose(QFile::encodeName(picker.selectedFiles().front()).toStdString()))
             return false;
     }
 }

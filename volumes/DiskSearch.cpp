@@ -413,7 +413,9 @@ std::string TDiskSearch::Text(int number, const std::vector<Candidate>& candidat
         text += places[i];
     }
     if (places.empty()) text = "no folder";
-    if (number == 1 && !onMounts.empty()) text += " (below /media, /run/media and /mnt)";
+    if (number == 1)
+        text += onMounts.empty() ? " nor on a disk mounted below /media, /run/media or /mnt"
+                                 : " (below /media, /run/media and /mnt)";
     if (!unanswered.empty()) {
         text += "; ";
         for (std::size_t i = 0; i < unanswered.size(); ++i) {

@@ -25,7 +25,7 @@
 // handed in, so that the tests give it a machine of their own.
 //
 // No mount can hang the search. Each look into a folder runs on a worker
-// thread of its own and is waited for at most ProbeLimit; a mount that does not
+// thread of its own and is waited for at most kProbeLimit; a mount that does not
 // answer in time (a stopped FUSE daemon, a dead network share) is passed over
 // for the rest of the run, and named. Mounts that hold no disk are never looked
 // into: pseudo file systems (proc, sysfs, cgroup ...) and automount points

@@ -596,6 +596,14 @@ void TMainForm::ProgFoldersTreeChange(QTreeWidgetItem* node) {
 }
 
 void TMainForm::InstallConfirmed() {
+    // The search for a disk handles events while it waits for a mount: a
+    // second Next then is not a second run.
+    static bool running = false;
+    if (running) return;
+    running = true;
+    struct Ran {
+        ~Ran() { running = false; }
+    } ran;
     // Disk 1 before anything is removed or created; exit at its prompt ends the
     // wizard with nothing changed.
     if (!LocateFirstDisk(SetupPars.Sources)) {

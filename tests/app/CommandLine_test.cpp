@@ -2,6 +2,7 @@
 // options, help, exit codes, and an installation and removal from end to end.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QLibraryInfo>
@@ -163,8 +164,11 @@ TEST_F(CommandLineTest, AMissingWaylandPluginNamesItsPackage) {
 
 // A session that ends (SIGTERM, SIGHUP) closes the wizard as the exit question's
 // Exit does, instead of killing it (here on its welcome page).
+
+// A session that ends (SIGINT, SIGTERM, SIGHUP) closes the wizard as the exit
+// question's Exit does, instead of killing it (here on its welcome page).
 TEST_F(CommandLineTest, TheWizardClosesAsExitWhenTheSessionEnds) {
-    for (const int signal : {SIGTERM, SIGHUP}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         fs::remove_all(Prefix());
         QProcessEnvironment environment;
         environment.insert("PATH", qEnvironmentVariable("PATH"));
@@ -219,6 +223,24 @@ TEST_F(CommandLineTest, HelpVersionLicenceAndUsageErrors) {
     EXPECT_EQ(outcome.code, 2) << outcome.err;
     EXPECT_NE(outcome.err.find("absolute"), std::string::npos) << outcome.err;
     EXPECT_FALSE(fs::exists(Prefix()));
+}
+
+// Standard error a pipe that its reader has closed ("... 2>&1 | head -1"): the
+// progress cannot be written, the installation goes on to its end.
+TEST_F(CommandLineTest, AClosedPipeOnStandardErrorDoesNotStopTheInstallation) {
+    const std::string command = "cd '" + Volumes().string() + "' && WINEPREFIX='" +
+                                Prefix().string() + "' HOME='" + temp_.Path().string() + "' '" +
+                                SETUP_PATH +
+                                "' --unattended --accept-licence --no-desktop-entries 2>&1 | "
+                                "true; exit ${PIPESTATUS[0]}";
+    const fs::path script = temp_.Path() / "closed-pipe.sh";
+    std::ofstream(script) << command << "\n";
+    const int status = std::system(("bash '" + script.string() + "'").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(TempFolder::ReadFile(Installed() / "Uninst.exe"), "uninstaller");
+    EXPECT_NE(TempFolder::ReadFile(Prefix() / "system.reg").find("Lingora.Wordlist"),
+              std::string::npos);
 }
 
 TEST_F(CommandLineTest, APathNamesTheSetOfTheWizardAndOfTheUnattendedMode) {

@@ -99,3 +99,43 @@ TEST_F(SourceArgumentTest, AnythingElseIsRefusedWithItsReason) {
 }
 
 }  // namespace
+
+namespace {
+
+// "..", as the shell's cd -P takes it: the folder above where a link leads.
+TEST_F(SourceArgumentTest, TwoDotsAreResolvedThroughTheFileSystem) {
+    temp_.WriteFile("media/cd/setup/Setup.d01", "volume 1");
+    temp_.WriteFile("home/anna/x", "");
+    fs::create_symlink(temp_.Path() / "media" / "cd" / "setup", temp_.Path() / "home/anna/cd");
+    const std::string real = fs::canonical(temp_.Path()).string();
+    EXPECT_EQ(ResolveFolder(Folder("home/anna/cd/../setup")), real + "/media/cd/setup");
+    EXPECT_EQ(Named(Folder("home/anna/cd/../setup/Setup.d01")), real + "/media/cd/setup");
+    // Without a link, and past a name that does not exist, by the text.
+    EXPECT_EQ(ResolveFolder(Folder("home/anna/../anna")), real + "/home/anna");
+    EXPECT_EQ(ResolveFolder(Folder("home/none/../anna")), Folder("home/anna"));
+}
+
+// One resolution for the whole run: from the home folder, a volume named on the
+// disk names the disk's folder; --source options win, each resolved.
+TEST_F(SourceArgumentTest, TheRunsSourcesComeFromTheArgumentsOnce) {
+    temp_.WriteFile("media/cd/Setup.d01", "volume 1");
+    fs::create_directories(temp_.Path() / "home");
+    const std::string real = fs::canonical(temp_.Path()).string();
+    const fs::path before = fs::current_path();
+    fs::current_path(temp_.Path() / "home");
+    const auto sources = [](std::vector<std::string> arguments) {
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        return RunSources(static_cast<int>(argv.size()), argv.data());
+    };
+    const std::string volume = Folder("media/cd/Setup.d01");
+    EXPECT_EQ(sources({"lingora-setup", volume}), std::vector<std::string>{Folder("media/cd")});
+    EXPECT_EQ(sources({"lingora-setup", "--unattended", "--dir", "C:\\x", volume}),
+              std::vector<std::string>{Folder("media/cd")});
+    EXPECT_EQ(sources({"lingora-setup", "--source", "../media/cd", "--source=."}),
+              (std::vector<std::string>{real + "/media/cd", real + "/home"}));
+    EXPECT_EQ(sources({"lingora-setup"}), std::vector<std::string>{real + "/home"});
+    fs::current_path(before);
+}
+
+}  // namespace

@@ -357,6 +357,7 @@ TEST_F(ExtractFormTest, ChildExtractsUntilKilled) {
     static TLogFile log(kTarget, "Lingora");
     ExtractPars.LogFile = &log;
     ExtractPars.TargetFolder = kTarget;
+    ExtractPars.Sources = {(parent / "volumes").string()};
     ExtractStepObserver = [](const char*) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     };

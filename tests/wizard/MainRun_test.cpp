@@ -207,6 +207,26 @@ TEST_F(RunTest, AbortedCopyClosesTheWizardWithoutAsking) {
     EXPECT_FALSE(registry.KeyExists(UninstallKey));
 }
 
+// A signal at the disk prompt during the copying: the prompt is closed as the
+// session's end closes it (Exit at every question), and the run counts as
+// failed part-way (files copied, nothing that completes them), for exit code 1.
+TEST_F(RunTest, TheSessionEndingAtTheDiskPromptAbandonsTheCopyingAsFailedPartWay) {
+    WriteVolume("Lingora.exe", "hel", 5, '\2');
+    StartAndConfirm();
+    ModalAnswer ended("Change disk", [](QWidget* box) {
+        ExitForTheSession = true;
+        qobject_cast<QDialog*>(box)->reject();
+    });
+    QTest::mouseClick(MainForm->NextButton, Qt::LeftButton);
+    const bool exitForTheSession = ExitForTheSession;
+    ExitForTheSession = false;
+    EXPECT_TRUE(ended.Answered());
+    EXPECT_TRUE(exitForTheSession);
+    EXPECT_FALSE(MainForm->isVisible());
+    EXPECT_TRUE(SetupPars.FailedPartWay);
+    EXPECT_TRUE(Log().ends_with("Lingora.exe\r\n\r\n")) << Log();
+}
+
 TEST_F(RunTest, FailingStepIsShownAndKeepsTheConfirmationPage) {
     WriteVolume("Lingora.exe", "hello", 5, '\0');
     StartAndConfirm();
