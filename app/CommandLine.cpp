@@ -410,6 +410,7 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     const int code = parser.isSet(unattended)
                          ? InstallUnattended(options, stderr)
                          : UninstallUnattended(options.Quiet, stderr, options.Dir);
+    diag::Note("end: exit code ", code);
     InstallPrefixRunLock(nullptr);
     ReleaseTexts();
     return code;

@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
     }
     LeaveTheWorkingFolder();
     if (!DisplayAvailable()) {
+        diag::Note("refused: the wizard has no display");
         std::fprintf(stderr,
                      "lingora-setup: the installation wizard needs a display (DISPLAY or "
                      "WAYLAND_DISPLAY). Without one, install with 'lingora-setup --unattended "
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
         return ExitRefused;
     }
     if (const std::string display = UnreachableXDisplay(); !display.empty()) {
+        diag::Note("refused: the wizard cannot open the display ", diag::Host{display});
         std::fprintf(
             stderr,
             "lingora-setup: the installation wizard cannot open the display %s (DISPLAY): no X "
@@ -111,6 +113,7 @@ int main(int argc, char** argv) {
     }
     InstallPrefixRunLock(nullptr);
     exitCode = WizardExitCode(exitCode, SetupPars);
+    diag::Note("end: the wizard closed, exit code ", exitCode);
     ReleaseTexts();
     return exitCode;
 }

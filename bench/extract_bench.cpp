@@ -158,7 +158,7 @@ struct Workload {
     fs::path plainVolumes;  // the same volumes without the digest file
     std::vector<double> setup, checked, tar, cp, unattended;
     std::vector<double> setupLogged, unattendedLogged;  // with a diagnostic log
-    fs::path loggedRun;  // the diagnostic log of one logged Setup run
+    fs::path loggedRun;          // the diagnostic log of one logged Setup run
     long unattendedPeakKiB = 0;  // the largest peak of the unattended processes
 };
 
@@ -448,10 +448,11 @@ int main(int argc, char** argv) {
             }));
         }
         const double cost = Median(times), setup = Median(load.setup);
-        std::printf("%-22s the log's own cost: %zu lines in %.1f ms, %.2f%% of setup without it "
-                    "(%.3f s); (setup + cost)/setup %.3f, target at most 1.05: %s\n",
-                    load.name.c_str(), lines.size(), cost * 1000, cost / setup * 100, setup,
-                    (setup + cost) / setup, (setup + cost) / setup <= 1.05 ? "met" : "NOT met");
+        std::printf(
+            "%-22s the log's own cost: %zu lines in %.1f ms, %.2f%% of setup without it "
+            "(%.3f s); (setup + cost)/setup %.3f, target at most 1.05: %s\n",
+            load.name.c_str(), lines.size(), cost * 1000, cost / setup * 100, setup,
+            (setup + cost) / setup, (setup + cost) / setup <= 1.05 ? "met" : "NOT met");
     }
 
     // The fixed cost of the real path: the window, the thread and its 100 chunks
