@@ -341,6 +341,7 @@ std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::
     // Installed without Wine (Setup needs none): said once, kept by --quiet.
     if (parser.isSet(unattended) && code == ExitDone && !WineInstallation::FindOnPath().Installed())
         std::fprintf(stderr, "lingora-setup: warning: %s\n", WineNeededText().c_str());
+    diag::Note("end: exit code ", code);
     InstallPrefixRunLock(nullptr);
     ReleaseTexts();
     return code;

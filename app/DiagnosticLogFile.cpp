@@ -35,7 +35,7 @@ DiagnosticLogFile::~DiagnosticLogFile() { ::close(fd_); }
 namespace {
 
 // "2026-12-09 17:08:02.123 +0000 ", the local time as the machine keeps it.
-// The part up to the seconds is made once a second.
+// The part up to the seconds and the zone are made once a second.
 void AppendTimeStamp(std::string& line) {
     static std::mutex mutex;
     static std::time_t second = -1;
@@ -43,8 +43,10 @@ void AppendTimeStamp(std::string& line) {
     static char zone[8];
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    char millis[24];
-    std::snprintf(millis, sizeof millis, ".%03ld ", now.tv_nsec / 1000000);
+    const long millis = now.tv_nsec / 1000000;
+    const char fraction[] = {'.', static_cast<char>('0' + millis / 100),
+                             static_cast<char>('0' + millis / 10 % 10),
+                             static_cast<char>('0' + millis % 10), ' '};
     const std::lock_guard<std::mutex> lock(mutex);
     if (now.tv_sec != second) {
         second = now.tv_sec;
@@ -54,7 +56,7 @@ void AppendTimeStamp(std::string& line) {
         std::strftime(zone, sizeof zone, "%z", &local);
     }
     line += stamp;
-    line += millis;
+    line.append(fraction, sizeof fraction);
     line += zone;
     line += ' ';
 }
@@ -62,10 +64,15 @@ void AppendTimeStamp(std::string& line) {
 }  // namespace
 
 void DiagnosticLogFile::Line(const std::string& utf8) {
-    std::string line;
-    line.reserve(utf8.size() + 40);
+    thread_local std::string line;  // its memory is kept from line to line
+    line.clear();
     AppendTimeStamp(line);
-    for (const char c : utf8) line += c == '\n' || c == '\r' ? ' ' : c;  // one line, always
+    const std::size_t text = line.size();
+    line += utf8;
+    // One line, always.
+    for (std::size_t at = line.find_first_of("\r\n", text); at != std::string::npos;
+         at = line.find_first_of("\r\n", at + 1))
+        line[at] = ' ';
     line += '\n';
     // One call for the whole line: O_APPEND puts it at the end in one piece.
     const char* at = line.data();

@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
     LeaveTheWorkingFolder();
     // The display that Qt will use, before it could end the program for want of one.
     if (const std::string problem = DisplayProblem(argv[0]); !problem.empty()) {
+        diag::Note("refused: ", problem);
         std::fprintf(stderr, "lingora-setup: %s\n", problem.c_str());
         return ExitRefused;
     }
@@ -115,6 +116,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lingora-setup: %s\n",
                      AnsiToUtf8(StoppedCopyingText(endedBy, SetupPars.InstallFolder)).c_str());
     exitCode = WizardExitCode(exitCode, SetupPars);
+    diag::Note("end: the wizard closed, exit code ", exitCode);
     ReleaseTexts();
     return exitCode;
 }
