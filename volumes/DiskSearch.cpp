@@ -325,7 +325,7 @@ bool TDiskSearch::Holds(const std::string& folder, int number, bool identity,
         if (look->done.wait_for(lock, std::chrono::milliseconds(20),
                                 [&look] { return look->answered; })) {
             if (look->holds)
-                diag::Note("disk ", number, ": looked in ", diag::Host{folder}, ": it is there");
+                diag::Note("disk ", number, ": looked in ", diag::Host{folder}, ": holds it");
             else
                 diag::Note("disk ", number, ": looked in ", diag::Host{folder}, ": passed over, ",
                            look->passedOver);
@@ -356,7 +356,10 @@ std::optional<std::string> TDiskSearch::Find(int number) {
     const std::vector<MountPoint> mounts = Mounts();
     stopped_ = false;
     for (const Candidate& candidate : Candidates(number, mounts)) {
-        if (Holds(candidate.folder, number, candidate.sameSetOnly, mounts)) return candidate.folder;
+        if (Holds(candidate.folder, number, candidate.sameSetOnly, mounts)) {
+            diag::Note("disk ", number, ": looked in ", diag::Host{candidate.folder}, ": taken");
+            return candidate.folder;
+        }
         if (stopped_) break;
     }
     diag::Note("disk ", number, ": not found in any folder of the search");
@@ -371,7 +374,10 @@ std::optional<std::string> TDiskSearch::FindFirst() {
         const bool holds = Holds(candidate.folder, 1, false, mounts);
         if (stopped_) return std::nullopt;
         if (!holds) continue;
-        if (!candidate.onMount) return candidate.folder;
+        if (!candidate.onMount) {
+            diag::Note("disk 1: looked in ", diag::Host{candidate.folder}, ": taken");
+            return candidate.folder;
+        }
         AddOnce(found, candidate.folder);
     }
     if (found.size() == 1) {

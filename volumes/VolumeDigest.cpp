@@ -193,9 +193,16 @@ std::optional<SetDigests> ReadDigestFileIn(const std::string& hostFolder) {
         // set without one.
         std::uint32_t error = 0;
         const std::string named = disks::JoinFolder(hostFolder, kDigestFileName);
-        if (Files().OpenHostRead(named, error) || error == win::ERROR_ACCESS_DENIED)
-            throw EDamagedDigestFile("The digest file " + disks::ReadableFolder(named) +
-                                     " is not a regular file");
+        if (Files().OpenHostRead(named, error) || error == win::ERROR_ACCESS_DENIED) {
+            const std::optional<std::string> windows = Files().FromHostPath(named);
+            const bool folder =
+                windows &&
+                (Files().GetFileAttributes(*windows) & win::FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                Files().GetFileAttributes(*windows) != win::INVALID_FILE_ATTRIBUTES;
+            throw EDamagedDigestFile(
+                "The digest file " + disks::ReadableFolder(named) +
+                (folder ? " is not a file but a folder" : " is not a regular file"));
+        }
         return std::nullopt;
     }
     std::uint32_t error = 0;
