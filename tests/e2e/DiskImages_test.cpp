@@ -19,6 +19,7 @@
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "platform/host/files/IsoImage.h"
+#include "tests/e2e/TwoDiskTest.h"
 #include "tests/extract/ExtractTestSupport.h"
 #include "tests/support/ShellCommand.h"
 
@@ -27,45 +28,11 @@ using testset::Record;
 
 namespace {
 
-class DiskImagesTest : public ExtractTest {
+class DiskImagesTest : public TwoDiskTest {
   protected:
     void TearDown() override {
         FirstDiskFolder.clear();
         ExtractTest::TearDown();
-    }
-
-    std::vector<Record> Records() {
-        std::vector<Record> records;
-        for (int i = 0; i < 6; ++i)
-            records.push_back(
-                {"Files\\File" + std::to_string(i) + ".dat", testset::Pattern(2500 + 100 * i, i)});
-        return records;
-    }
-    // A two-disk set of the records in set/, with its digest file, and its
-    // images (Rock Ridge and Joliet names) in images/.
-    fs::path MakeImages(const std::vector<Record>& records) {
-        const testset::VolumeSet set = testset::WriteVolumeSet(Set(), records, 9000);
-        EXPECT_EQ(set.volumes.size(), 2u);
-        testset::WriteDigestFile(Set(), testset::kSetIdentity, 2);
-        WriteDiskImages(Set(), 2, Images(), "LINGORA");
-        return Images();
-    }
-    fs::path Set() const { return temp_.Path() / "set"; }
-    fs::path Images() const { return temp_.Path() / "images"; }
-    fs::path Disk(int number) const {
-        return Images() / ("disk" + std::to_string(number) + ".iso");
-    }
-    void CopyFrom(const std::vector<std::string>& sources) {
-        ExtractPars.Sources = sources;
-        FirstDiskFolder = sources.front();
-    }
-    void ExpectInstalledAsFromOneFolder(const std::vector<Record>& records) {
-        std::vector<std::string> names;
-        for (const Record& record : records) {
-            EXPECT_EQ(InstalledContent(record.name), record.data) << record.name;
-            names.push_back(record.name);
-        }
-        EXPECT_EQ(CloseLog(), ExpectedLog(names));
     }
 };
 

@@ -32,6 +32,7 @@
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "platform/host/machine/WinePrefix.h"
+#include "tests/e2e/TwoDiskTest.h"
 #include "tests/extract/ExtractTestSupport.h"
 #include "tools/DiskImages.h"
 #include "volumes/DiskSearch.h"
@@ -76,7 +77,7 @@ std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 // How the disks are put in: images or tmpfs mounts that hold their files.
 enum class DiskKind { KernelImage, FuseImage, Tmpfs };
 
-class DisksTest : public ExtractTest {
+class DisksTest : public TwoDiskTest {
   protected:
     void SetUp() override {
         ExtractTest::SetUp();
@@ -141,22 +142,6 @@ class DisksTest : public ExtractTest {
         ASSERT_EQ(::umount2(at.c_str(), 0), 0)
             << "the disk at " << at << " cannot be unmounted: " << std::strerror(errno);
         mounted_.erase(std::find(mounted_.begin(), mounted_.end(), at));
-    }
-
-    std::vector<Record> Records() {
-        std::vector<Record> records;
-        for (int i = 0; i < 6; ++i)
-            records.push_back(
-                {"Files\\File" + std::to_string(i) + ".dat", testset::Pattern(2500 + 100 * i, i)});
-        return records;
-    }
-    void ExpectInstalledAsFromOneFolder(const std::vector<Record>& records) {
-        std::vector<std::string> names;
-        for (const Record& record : records) {
-            EXPECT_EQ(InstalledContent(record.name), record.data) << record.name;
-            names.push_back(record.name);
-        }
-        EXPECT_EQ(CloseLog(), ExpectedLog(names));
     }
 
     DiskKind kind_ = DiskKind::Tmpfs;
