@@ -34,6 +34,25 @@ class DiskImagesTest : public TwoDiskTest {
         FirstDiskFolder.clear();
         ExtractTest::TearDown();
     }
+
+    // A two-disk set of the records in set/, with its digest file, and its
+    // images (Rock Ridge and Joliet names) in images/.
+    fs::path MakeImages(const std::vector<Record>& records) {
+        const testset::VolumeSet set = testset::WriteVolumeSet(Set(), records, 9000);
+        EXPECT_EQ(set.volumes.size(), 2u);
+        testset::WriteDigestFile(Set(), testset::kSetIdentity, 2);
+        WriteDiskImages(Set(), 2, Images(), "LINGORA");
+        return Images();
+    }
+    fs::path Set() const { return temp_.Path() / "set"; }
+    fs::path Images() const { return temp_.Path() / "images"; }
+    fs::path Disk(int number) const {
+        return Images() / ("disk" + std::to_string(number) + ".iso");
+    }
+    void CopyFrom(const std::vector<std::string>& sources) {
+        ExtractPars.Sources = sources;
+        FirstDiskFolder = sources.front();
+    }
 };
 
 }  // namespace
