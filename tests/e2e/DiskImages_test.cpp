@@ -73,6 +73,9 @@ TEST_F(DiskImagesTest, BrowseTakesTheImageOfTheNextDisk) {
             ASSERT_NE(picker, nullptr);
             picker->setDirectory(QString::fromStdString(elsewhere.parent_path().string()));
             picker->selectFile(QString::fromStdString(elsewhere.string()));
+            // SETUP_SCREENSHOTS names a folder for a picture of the picker.
+            const QString shots = qEnvironmentVariable("SETUP_SCREENSHOTS");
+            if (!shots.isEmpty()) picker->grab().save(shots + "/07-browse-disk-image.png");
             picked = true;
             QMetaObject::invokeMethod(picker, "accept");
         });
