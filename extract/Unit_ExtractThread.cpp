@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -324,6 +325,14 @@ class DiskPicker : public QFileDialog {
         setOption(QFileDialog::DontUseNativeDialog);
         setFileMode(QFileDialog::Directory);  // shows the files beside the folders
         setNameFilter(FormText(DiskPickerFilter));
+        // The folder picker offers its button for folders only; an image file
+        // selected is a disk too. Qt updates the button first, then says so.
+        connect(this, &QFileDialog::currentChanged, this, [this](const QString& path) {
+            if (!QFileInfo(path).isFile()) return;
+            if (auto* buttons = findChild<QDialogButtonBox*>())
+                if (QPushButton* choose = buttons->button(QDialogButtonBox::Open))
+                    choose->setEnabled(true);
+        });
     }
 
     void accept() override {

@@ -9,8 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -77,7 +79,13 @@ TEST_F(DiskImagesTest, BrowseTakesTheImageOfTheNextDisk) {
             const QString shots = qEnvironmentVariable("SETUP_SCREENSHOTS");
             if (!shots.isEmpty()) picker->grab().save(shots + "/07-browse-disk-image.png");
             picked = true;
-            QMetaObject::invokeMethod(picker, "accept");
+            // The picker's own button takes the image, as a click does.
+            auto* buttons = picker->findChild<QDialogButtonBox*>();
+            ASSERT_NE(buttons, nullptr);
+            QPushButton* choose = buttons->button(QDialogButtonBox::Open);
+            ASSERT_NE(choose, nullptr);
+            ASSERT_TRUE(choose->isEnabled()) << "the picker offers no button for an image";
+            choose->click();
         });
         ClickButton(dialog, "&Browse...");
     });
