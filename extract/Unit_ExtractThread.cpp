@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -326,13 +327,19 @@ class DiskPicker : public QFileDialog {
         setFileMode(QFileDialog::Directory);  // shows the files beside the folders
         setNameFilter(FormText(DiskPickerFilter));
         // The folder picker offers its button for folders only; an image file
-        // selected is a disk too. Qt updates the button first, then says so.
-        connect(this, &QFileDialog::currentChanged, this, [this](const QString& path) {
-            if (!QFileInfo(path).isFile()) return;
-            if (auto* buttons = findChild<QDialogButtonBox*>())
-                if (QPushButton* choose = buttons->button(QDialogButtonBox::Open))
-                    choose->setEnabled(true);
-        });
+        // selected is a disk too. Qt sets the button whenever the name field
+        // changes, through a connection made before this one.
+        if (auto* name = findChild<QLineEdit*>("fileNameEdit"))
+            connect(name, &QLineEdit::textChanged, this, [this] { OfferImage(); });
+        connect(this, &QFileDialog::currentChanged, this, [this] { OfferImage(); });
+    }
+
+    void OfferImage() {
+        const QStringList chosen = selectedFiles();
+        if (chosen.isEmpty() || !QFileInfo(chosen.front()).isFile()) return;
+        if (auto* buttons = findChild<QDialogButtonBox*>())
+            if (QPushButton* choose = buttons->button(QDialogButtonBox::Open))
+                choose->setEnabled(true);
     }
 
     void accept() override {
