@@ -125,8 +125,10 @@ ImageFile Extent(IsoFile* file, std::int64_t imageSize) {
         found.size += sections[i].size;
     }
     if (found.offset + found.size > imageSize) {
+        // What the cut image still holds of it; nothing when it starts beyond the end.
         found.cutShort = true;
-        found.size = std::max<std::int64_t>(0, imageSize - found.offset);
+        found.offset = std::min(found.offset, imageSize);
+        found.size = imageSize - found.offset;
     }
     return found;
 }
