@@ -131,8 +131,9 @@ std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::
     const QCommandLineOption group("group", "The Start-menu folder, below Programs.", "NAME");
     const QCommandLineOption source(
         "source",
-        "A folder of the data volumes (default: the current folder); may be given more than "
-        "once. The disks of the set are also found where they are mounted.",
+        "A folder of the data volumes, or an ISO 9660 image of a disk (default: the current "
+        "folder); may be given more than once. The disks of the set are also found where "
+        "they are mounted, and images beside an image.",
         "DIR");
     const QCommandLineOption restart("restart", "Ask Wine to restart at the end.");
     const QCommandLineOption keep("keep-version-1",
@@ -163,8 +164,8 @@ std::optional<int> RunCommandLine(int argc, char** argv, const std::vector<std::
         parser.addOption(option);
     parser.addPositionalArgument(
         "PATH",
-        "A volume of the set (Setup.d01) or the folder that holds it: the wizard, or "
-        "--unattended, installs from that folder (as --source names it).",
+        "A volume of the set (Setup.d01), the folder that holds it, or a disk image: the "
+        "wizard, or --unattended, installs from there (as --source names it).",
         "[PATH]");
 
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());

@@ -130,7 +130,8 @@ TEST_F(SourceArgumentTest, TheRunsSourcesComeFromTheArgumentsOnce) {
     };
     const std::string volume = Folder("media/cd/Setup.d01");
     EXPECT_EQ(sources({"lingora-setup", volume}), std::vector<std::string>{Folder("media/cd")});
-    EXPECT_EQ(sources({"lingora-setup", "--unattended", "--dir", "C:\\x", volume}),
+    EXPECT_EQ(sources({"lingora-setup", "--unattended", "--dir", "C:\\x", "--log", "run.log",
+                       "--answers", "a.ini", volume}),
               std::vector<std::string>{Folder("media/cd")});
     EXPECT_EQ(sources({"lingora-setup", "--source", "../media/cd", "--source=."}),
               (std::vector<std::string>{real + "/media/cd", real + "/home"}));
