@@ -288,12 +288,6 @@ std::unique_ptr<IFileStream> HostFileSystem::OpenRead(const std::string& path,
         error = location.error;
         return nullptr;
     }
-    // A file on a disk image is read from the image itself, unmounted.
-    if (!location.exists && !location.folderExists) {
-        if (auto inImage = iso::OpenImagePath(location.host.string(), error);
-            inImage || error != win::ERROR_PATH_NOT_FOUND)
-            return inImage;
-    }
     std::int64_t dataSize = 0;
     const int descriptor = OpenLocked(location, O_RDONLY, dataSize, error);
     if (descriptor < 0) return nullptr;
@@ -423,13 +417,8 @@ CopyOutcome HostFileSystem::Copy(IFileStream& from, IFileStream& to, std::uint64
 std::uint32_t HostFileSystem::GetFileAttributes(const std::string& path) {
     const HostLocation location = Locate(path);
     struct stat info {};
-    if (location.error != 0) return win::INVALID_FILE_ATTRIBUTES;
-    if (::stat(location.host.c_str(), &info) != 0) {
-        const bool inImage =
-            !location.folderExists && iso::ImagePathHoldsFile(location.host.string());
-        return inImage ? win::FILE_ATTRIBUTE_ARCHIVE | win::FILE_ATTRIBUTE_READONLY
-                       : win::INVALID_FILE_ATTRIBUTES;
-    }
+    if (location.error != 0 || ::stat(location.host.c_str(), &info) != 0)
+        return win::INVALID_FILE_ATTRIBUTES;
     return AttributesOf(info);
 }
 
