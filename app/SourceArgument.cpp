@@ -120,8 +120,8 @@ std::string ResolveFolder(const std::string& folder) {
 }
 
 bool TakesValue(const std::string& option) {
-    return option == "--source" || option == "--dir" || option == "--group" ||
-           option == "--log" || option == "--answers" || option == "--save-answers";
+    return option == "--source" || option == "--dir" || option == "--group" || option == "--log" ||
+           option == "--answers" || option == "--save-answers";
 }
 
 std::vector<std::string> RunSources(int argc, char** argv) {
