@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/DiagnosticLogFile.h"
-#include "app/ExitCodes.h"
+#include "platform/ExitCodes.h"
 #include "app/SourceArgument.h"
 #include "app/StartUp.h"
 #include "app/Unattended.h"

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "app/ExitCodes.h"
+#include "platform/ExitCodes.h"
 #include "install/Unit_Installation.h"
 #include "platform/Exceptions.h"
 #include "platform/host/files/HostFolders.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/ExitCodes.h"
+#include "platform/ExitCodes.h"
 #include "app/SignalPolicy.h"
 #include "dialogs/Unit_Constants.h"
 #include "extract/Unit_ExtractForm.h"

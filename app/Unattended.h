@@ -1,6 +1,6 @@
 // Installing and removing without windows: the unattended mode of the command
 // line. Each runs on the installed platform (the prefix), writes its messages to out, and returns
-// an exit code (app/ExitCodes.h). No display is needed.
+// an exit code (platform/ExitCodes.h). No display is needed.
 #pragma once
 
 #include <cstdio>

@@ -17,7 +17,7 @@
 #include "app/CommandLine.h"
 #include "app/DiagnosticLogFile.h"
 #include "app/DisplayProbe.h"
-#include "app/ExitCodes.h"
+#include "platform/ExitCodes.h"
 #include "app/Forms.h"
 #include "app/SignalPolicy.h"
 #include "app/SourceArgument.h"

@@ -9,6 +9,7 @@
 #include "dialogs/WindowParents.h"
 #include "platform/CodePage.h"
 #include "platform/DiagnosticLog.h"
+#include "platform/ExitCodes.h"
 #include "platform/Exceptions.h"
 
 namespace {
@@ -58,5 +59,5 @@ void FatalErrorReport(const std::exception& error, const void* address) {
         if (QApplication::instance() != nullptr)
             QMessageBox::critical(OwnerWindow(), "Application Error", ToQString(text));
     }
-    std::_Exit(1);
+    std::_Exit(ExitFailedPartWay);
 }

@@ -31,6 +31,7 @@
 #include "installlog/Unit_Logfile.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
+#include "platform/ExitCodes.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "volumes/CopyResult.h"
@@ -272,7 +273,7 @@ void EndAfterFailure(const std::exception& error) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr)
         FatalErrorReport(error);
     std::fprintf(stderr, "lingora-setup: %s\n", error.what());
-    std::_Exit(1);
+    std::_Exit(ExitFailedPartWay);
 }
 
 // Ends the program after a failed step, on the user-interface thread.

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ExitCodes.h"
+#include "platform/ExitCodes.h"
 #include "dialogs/Unit_Constants.h"
 #include "extract/Unit_ExtractThread.h"
 #include "install/Unit_Installation.h"

@@ -1,4 +1,5 @@
-// The exit codes of Setup, fixed once published: scripts depend on them.
+// The exit codes of Setup, fixed once published: scripts depend on them. They sit
+// this low so that the fatal error report and the copying end with them too.
 #pragma once
 
 enum ExitCode : int {
