@@ -10,17 +10,13 @@
 #include <QStringList>
 #include <cstdlib>
 
+#include "platform/AsciiText.h"
+
 namespace {
 
 bool Set(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0';
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 // Qt's platform plugins declare this interface and their names ("Keys").

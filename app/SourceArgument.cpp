@@ -14,17 +14,11 @@
 #include "platform/host/files/IsoImage.h"
 #include "volumes/DiskSearch.h"
 #include "volumes/VolumeFormat.h"
+#include "volumes/VolumeName.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// True for the name of a volume of a set, as a disk may show it.
-bool IsVolumeName(const std::string& name) {
-    for (int number = 1; number <= 255; ++number)
-        if (volume::NamesFile(name, volume::VolumeName(number))) return true;
-    return false;
-}
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
@@ -62,7 +56,7 @@ TSourceArgument SourceFolderOf(const std::string& path) {
     const bool image = fs::is_regular_file(status) && iso::LooksLikeImage(path);
     if (fs::is_directory(status) || image) {
         folder = ResolveFolder(path);
-    } else if (fs::is_regular_file(status) && IsVolumeName(fs::path(path).filename().string())) {
+    } else if (fs::is_regular_file(status) && volume::ParseVolumeName(fs::path(path).filename().string())) {
         folder = fs::path(ResolveFolder(path)).parent_path();
     } else {
         result.Error = Quoted(path) + " is not a volume of a set (" + first + ", " +

@@ -73,30 +73,41 @@ bool IsOwnCopyFolder(const fs::path& folder, const fs::path& temp, const std::st
         return false;
     int entries = 0;
     std::error_code failed;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, failed)) {
+    fs::directory_iterator entry(folder, failed), end;
+    for (; !failed && entry != end; entry.increment(failed)) {
         struct stat file {};
-        if (++entries > 1 || ::lstat(entry.path().c_str(), &file) != 0 || !S_ISREG(file.st_mode) ||
-            file.st_uid != ::getuid() || (!program.empty() && entry.path().filename() != program))
+        if (++entries > 1 || ::lstat(entry->path().c_str(), &file) != 0 ||
+            !S_ISREG(file.st_mode) || file.st_uid != ::getuid() ||
+            (!program.empty() && entry->path().filename() != program))
             return false;
     }
     return !failed;
 }
 
 void RemoveCopyFolder(const fs::path& folder) {
+    // What cannot be removed now stays for the next start, which removes the
+    // copies of runs that have ended (RemoveStaleCopies).
     std::error_code failed;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, failed))
-        fs::remove(entry.path(), failed);
+    fs::directory_iterator entry(folder, failed), end;
+    for (; !failed && entry != end; entry.increment(failed)) {
+        std::error_code left;
+        fs::remove(entry->path(), left);
+    }
     fs::remove(folder, failed);
 }
 
 // Private folders of earlier runs whose Setup no longer runs.
 void RemoveStaleCopies(const fs::path& temp) {
     std::error_code failed;
-    for (const fs::directory_entry& entry : fs::directory_iterator(temp, failed)) {
-        const long pid = CopyFolderOwnerProcess(entry.path().filename().string());
-        if (pid == 0 || pid == ::getpid() || fs::exists("/proc/" + std::to_string(pid), failed))
+    fs::directory_iterator entry(temp, failed), end;
+    for (; !failed && entry != end; entry.increment(failed)) {
+        const long pid = CopyFolderOwnerProcess(entry->path().filename().string());
+        // A process that /proc does not show has ended; the folder's own checks
+        // below still decide whether it is one of Setup's copies.
+        std::error_code unseen;
+        if (pid == 0 || pid == ::getpid() || fs::exists("/proc/" + std::to_string(pid), unseen))
             continue;
-        if (IsOwnCopyFolder(entry.path(), temp, {})) RemoveCopyFolder(entry.path());
+        if (IsOwnCopyFolder(entry->path(), temp, {})) RemoveCopyFolder(entry->path());
     }
 }
 
@@ -107,6 +118,8 @@ void RemoveCopyOnSignal(int signal) {
         // What the folder holds: the copy, named as the program.
         char file[sizeof copyBeingMade + 256];
         std::snprintf(file, sizeof file, "%s/lingora-setup", copyBeingMade);
+        // A signal handler has no one to tell; what stays is a copy of a run
+        // that has ended, which the next start removes (RemoveStaleCopies).
         ::unlink(file);
         ::rmdir(copyBeingMade);
     }

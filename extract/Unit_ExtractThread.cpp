@@ -264,6 +264,8 @@ void CloseAfterFailure() {
         if (ExtractPars.LogFile != nullptr && ExtractPars.LogFile->IsOpen())
             ExtractPars.LogFile->Close();
     } catch (...) {
+        // The report that follows names the error that ended the copying; a
+        // log that cannot be closed keeps the lines it has already written.
     }
 }
 

@@ -1,7 +1,11 @@
 #include "install/Unit_FolderProbe.h"
 
+#include <memory>
+
 #include "installlog/Unit_Paths.h"
 #include "platform/Platform.h"
+#include "platform/SystemMessages.h"
+#include "platform/WinTypes.h"
 
 TFolderSplit SplitExistingFolder(const std::string& path) {
     TFolderSplit split{path, ""};
@@ -37,4 +41,25 @@ bool ProbeFolder(const std::string& path) {
                          (Files().CreateDirectory(path) || FolderExists(path));
     RemoveCreatedFolders(split.Existing, split.Missing);
     return created;
+}
+
+std::string FolderWriteRefusal(const std::string& folder) {
+    const TFolderSplit split = SplitExistingFolder(folder);
+    if (split.Existing.empty()) return {};  // no drive: the folder pages' check says so
+    // A name that is free: nothing of anyone's is emptied by the probe.
+    std::string probe;
+    for (int number = 0;
+         probe.empty() || Files().GetFileAttributes(probe) != win::INVALID_FILE_ATTRIBUTES;
+         ++number)
+        probe = JoinPath(split.Existing, "~Setup" + std::to_string(number) + ".tmp");
+    std::uint32_t error = 0;
+    std::unique_ptr<IFileStream> file = Files().CreateAlways(probe, error);
+    if (!file) {
+        return "The folder " + split.Existing + " cannot be written to: " + SysErrorMessage(error);
+    }
+    file.reset();
+    if (!Files().DeleteFile(probe))
+        return "The folder " + split.Existing + " cannot be written to: Setup's test file " +
+               probe + " cannot be removed from it again. Remove it, then try again.";
+    return {};
 }

@@ -211,31 +211,6 @@ std::optional<std::string> AcceptProgramFolder(const std::string& typed) {
     return TrimTrailingBackslash(typed);
 }
 
-namespace {
-
-// Whether a file can be made in the folder (or, when it does not exist yet, in
-// its deepest existing parent, where the folder would be made): "" or why not.
-std::string FolderWriteRefusal(const std::string& folder) {
-    const TFolderSplit split = SplitExistingFolder(folder);
-    if (split.Existing.empty()) return {};  // no drive: the folder pages' check says so
-    // A name that is free: nothing of anyone's is emptied by the probe.
-    std::string probe;
-    for (int number = 0;
-         probe.empty() || Files().GetFileAttributes(probe) != win::INVALID_FILE_ATTRIBUTES;
-         ++number)
-        probe = JoinPath(split.Existing, "~Setup" + std::to_string(number) + ".tmp");
-    std::uint32_t error = 0;
-    std::unique_ptr<IFileStream> file = Files().CreateAlways(probe, error);
-    if (!file) {
-        return "The folder " + split.Existing + " cannot be written to: " + SysErrorMessage(error);
-    }
-    file.reset();
-    Files().DeleteFile(probe);
-    return {};
-}
-
-}  // namespace
-
 std::string InstallationRefusedReason(const TSetupPars* pars, bool removal) {
     const std::string refused = Registry().ChangesRefusedReason();
     if (!refused.empty() || pars == nullptr) return refused;

@@ -104,11 +104,13 @@ void DeleteKeyIfEmpty(TRegistry& registry, const std::string& key) {
     // A key whose counts cannot be read is not known to be empty: it stays.
     const bool empty = registry.GetKeyInfo(info) && info.NumSubKeys == 0 && info.NumValues == 0;
     registry.CloseKey();
-    if (empty) registry.DeleteKey(key);
+    if (empty) registry.DeleteKey(key);  // one that stays is an empty key, which does no harm
 }
 
 void DeleteDefaultValueAndKeyIfEmpty(TRegistry& registry, const std::string& key) {
     if (!registry.OpenKey(key, false)) return;
+    // A value that the registry refuses to delete stays, and its key with it
+    // (not empty then): the removal of old entries takes what it can and goes on.
     registry.DeleteValue("");
     DeleteKeyIfEmpty(registry, key);
 }

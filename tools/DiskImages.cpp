@@ -93,6 +93,14 @@ void WriteImage(const fs::path& image, const std::string& label,
     if (error != 0) Failed(image, std::strerror(error), 0);
 }
 
+// The file as libisofs is given it: from the root, since it reads it later.
+fs::path Absolute(const fs::path& file) {
+    std::error_code failed;
+    fs::path absolute = fs::absolute(file, failed);
+    if (failed) throw Exception("cannot find the file " + file.string() + ": " + failed.message());
+    return absolute;
+}
+
 }  // namespace
 
 std::string DiskLabelFault(const std::string& label) {
@@ -117,8 +125,8 @@ void WriteDiskImages(const fs::path& volumes, int count, const fs::path& folder,
     const bool withDigest = fs::is_regular_file(digest, failed);
     const Library library;
     for (int number = 1; number <= count; ++number) {
-        std::vector<fs::path> files = {fs::absolute(volumes / volume::VolumeName(number))};
-        if (withDigest) files.push_back(fs::absolute(digest));
+        std::vector<fs::path> files = {Absolute(volumes / volume::VolumeName(number))};
+        if (withDigest) files.push_back(Absolute(digest));
         WriteImage(folder / ("disk" + std::to_string(number) + ".iso"),
                    label + "_" + std::to_string(number), files);
     }

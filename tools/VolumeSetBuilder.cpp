@@ -5,16 +5,15 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <string_view>
 #include <vector>
 
 #include "platform/CodePage.h"
 #include "platform/host/files/PosixFile.h"
 #include "volumes/VolumeDigest.h"
 #include "volumes/VolumeFormat.h"
+#include "volumes/VolumeName.h"
 
 namespace fs = std::filesystem;
 
@@ -210,14 +209,19 @@ class TemporaryFolder {
     fs::path path_;
 };
 
-// "Setup.d" in any case, then two or three digits.
-bool IsVolumeName(const std::string& name) {
-    constexpr std::string_view stem = "setup.d";
-    if (name.size() < stem.size() + 2 || name.size() > stem.size() + 3) return false;
-    for (std::size_t i = 0; i < stem.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(name[i])) != stem[i]) return false;
-    return std::all_of(name.begin() + stem.size(), name.end(),
-                       [](char c) { return c >= '0' && c <= '9'; });
+// Removes the volumes of an earlier set from the folder, so that none of them
+// seems to follow the new set's last volume.
+void RemoveVolumesIn(const fs::path& folder) {
+    std::error_code error;
+    fs::directory_iterator it(folder, error), end;
+    for (; !error && it != end; it.increment(error)) {
+        if (!volume::ParseVolumeName(it->path().filename().string())) continue;
+        const bool file = it->is_regular_file(error);
+        if (!error && file) fs::remove(it->path(), error);
+        if (error)
+            throw BuildError("cannot replace " + Describe(it->path()) + ": " + error.message());
+    }
+    if (error) throw BuildError("cannot read the folder " + Describe(folder) + ": " + error.message());
 }
 
 void MoveIntoPlace(const fs::path& from, const fs::path& to, int volumes) {
@@ -229,10 +233,7 @@ void MoveIntoPlace(const fs::path& from, const fs::path& to, int volumes) {
         if (error)
             throw BuildError("cannot replace " + Describe(to / name) + ": " + error.message());
     }
-    for (const auto& entry : fs::directory_iterator(to)) {
-        if (entry.is_regular_file() && IsVolumeName(entry.path().filename().string()))
-            fs::remove(entry.path());
-    }
+    RemoveVolumesIn(to);
     std::vector<std::string> names;
     for (int number = volumes; number >= 2; --number) names.push_back(volume::VolumeName(number));
     names.push_back(volume::kDigestFileName);

@@ -132,10 +132,8 @@ bool TDataFile::ReadName(std::string& name) {
 
 bool TDataFile::ReadInt32(std::int32_t& value) {
     unsigned char bytes[4] = {0, 0, 0, 0};
-    const std::size_t got = Read(bytes, sizeof bytes);
-    std::uint32_t bits = 0;
-    for (std::size_t i = 0; i < got; ++i) bits |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
-    value = static_cast<std::int32_t>(bits);
+    const std::size_t got = Read(bytes, sizeof bytes);  // the bytes not read stay 0
+    value = volume::DecodeInt32(bytes);
     return got == sizeof bytes;
 }
 

@@ -265,9 +265,7 @@ std::string EarlySetFault(const std::string& folder) {
         return damaged + VolumeMismatch(*set, 1, StreamDigest{{}, size});
     unsigned char bytes[kTotalSize] = {};
     if (file->Read(bytes, sizeof bytes) != sizeof bytes) return {};  // the copying says so
-    const std::int64_t total = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-        static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24);
+    const std::int64_t total = DecodeInt32(bytes);
     std::int64_t room = -kTotalSize;
     for (const VolumeDigest& volume : set->volumes) room += volume.size - kNextVolumeByteSize;
     if (total > room)

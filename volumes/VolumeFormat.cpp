@@ -62,4 +62,10 @@ std::string EncodeInt32(std::int32_t value) {
     return bytes;
 }
 
+std::int32_t DecodeInt32(const unsigned char (&bytes)[4]) {
+    std::uint32_t bits = 0;
+    for (int i = 0; i < 4; ++i) bits |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
+    return static_cast<std::int32_t>(bits);
+}
+
 }  // namespace volume

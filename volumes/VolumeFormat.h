@@ -44,7 +44,9 @@ inline std::int64_t HeaderSize(const std::string& name) {
     return static_cast<std::int64_t>(name.size()) + 1 + kSizeFieldSize;
 }
 
-// Little-endian 32-bit encoding of the total and the sizes.
+// Little-endian 32-bit encoding of the total and the sizes, and its decoding
+// from the four bytes as they stand in a volume.
 std::string EncodeInt32(std::int32_t value);
+std::int32_t DecodeInt32(const unsigned char (&bytes)[4]);
 
 }  // namespace volume

@@ -225,6 +225,17 @@ TEST_F(VolumeToolsTest, NewSetReplacesAnOldOneWhole) {
     for (const auto& entry : fs::directory_iterator(volumes_))
         names.insert(entry.path().filename());
     EXPECT_EQ(names, (std::set<std::string>{"Setup.d01", "Setup.sum"}));
+
+    // The old volumes go as Setup reads volume names (in any case, with a
+    // version suffix); files that name no volume of a set are not the set's.
+    for (const char* name : {"SETUP.D02;1", "setup.d255", "Setup.d00", "Setup.d256", "Setup.d1"})
+        std::ofstream(volumes_ / name) << "old";
+    ASSERT_EQ(Build(0).volumes, 1);
+    names.clear();
+    for (const auto& entry : fs::directory_iterator(volumes_))
+        names.insert(entry.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{"Setup.d01", "Setup.sum", "Setup.d00", "Setup.d256",
+                                            "Setup.d1"}));
 }
 
 TEST_F(VolumeToolsTest, CheckAndListThroughTheCommandLine) {

@@ -72,6 +72,9 @@ int ReplaceFileWith(const std::filesystem::path& file, const std::function<int(i
     if (error == 0) error = closeError;
     if (error == 0 && ::rename(temporary.c_str(), file.c_str()) != 0) error = errno;
     if (error != 0) {
+        // The error that stopped the write is the one to report; a new copy
+        // that stays is named as the unfinished ones, which the next write of
+        // a registry file removes (RemoveUnfinishedCopies).
         ::unlink(temporary.c_str());
         return error;
     }

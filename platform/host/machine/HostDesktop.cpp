@@ -17,6 +17,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/AsciiText.h"
 #include "platform/CodePage.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
@@ -62,12 +63,6 @@ std::string Trimmed(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 std::string Required(const std::optional<std::string>& value, const std::string& what) {
     if (!value) throw Exception(what + " cannot be written in a desktop entry.");
     return *value;
@@ -100,6 +95,23 @@ std::string LevelName(const std::vector<std::string>& path, std::size_t k) {
 bool IsEmptyFolder(const fs::path& folder) {
     std::error_code error;
     return fs::is_directory(folder, error) && fs::is_empty(folder, error) && !error;
+}
+
+// True when the folder holds exactly one entry (and can be read to the end).
+bool OnlyEntryIn(const fs::path& folder) {
+    std::error_code error;
+    int entries = 0;
+    fs::directory_iterator entry(folder, error), end;
+    for (; !error && entry != end && entries < 2; entry.increment(error)) ++entries;
+    return !error && entries == 1;
+}
+
+// The prefix folder from the root; one that cannot be made so (no current
+// folder) stays as given, and the ownership check compares it as it is.
+fs::path AbsoluteFolder(fs::path folder) {
+    std::error_code unknown;
+    fs::path absolute = fs::absolute(folder, unknown);
+    return unknown ? folder : absolute;
 }
 
 std::string Reason(const std::error_code& error) { return error.message(); }
@@ -141,7 +153,7 @@ bool MenuBuilderDisabled(std::string_view overrides) {
 }
 
 HostDesktop::HostDesktop(fs::path prefixFolder, HostFileSystem& files, DesktopSettings settings)
-    : prefixFolder_(fs::absolute(std::move(prefixFolder))),
+    : prefixFolder_(AbsoluteFolder(std::move(prefixFolder))),
       files_(files),
       settings_(std::move(settings)) {}
 
@@ -351,9 +363,7 @@ void HostDesktop::UpdateDatabases() {
         bool types = false;
         while (std::getline(in, line)) types = types || line.find('=') != std::string::npos;
         in.close();
-        if (!types && fs::exists(cache, error) &&
-            std::distance(fs::directory_iterator(Applications(), error),
-                          fs::directory_iterator()) == 1) {
+        if (!types && fs::exists(cache, error) && OnlyEntryIn(Applications())) {
             fs::remove(cache, error);
             RemoveEmptyFolders(Applications(), settings_.dataHome);
         }
@@ -470,7 +480,8 @@ void HostDesktop::RemoveIcon(const std::string& name) {
     std::error_code error;
     if (!fs::is_directory(Icons(), error)) return;
     std::vector<fs::path> sizes;
-    for (const auto& size : fs::directory_iterator(Icons(), error)) sizes.push_back(size.path());
+    fs::directory_iterator size(Icons(), error), end;
+    for (; !error && size != end; size.increment(error)) sizes.push_back(size->path());
     for (const fs::path& size : sizes) {
         RemoveFile(size / "apps" / (name + ".png"));
         RemoveEmptyFolders(size / "apps", settings_.dataHome);

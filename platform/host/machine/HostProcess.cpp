@@ -113,7 +113,9 @@ std::optional<std::filesystem::path> FindProgramOnPath(const std::string& name) 
         const std::string folder = folders.substr(start, end - start);
         const std::filesystem::path candidate =
             std::filesystem::path(folder.empty() ? "." : folder) / name;
-        if (::access(candidate.c_str(), X_OK) == 0 && !std::filesystem::is_directory(candidate))
+        std::error_code unseen;  // access() has just found it: a folder shows, if it is one
+        if (::access(candidate.c_str(), X_OK) == 0 &&
+            !std::filesystem::is_directory(candidate, unseen))
             return candidate;
         start = end + 1;
     }

@@ -61,7 +61,9 @@ std::optional<std::string> HostShell::WindowsPathToHost(const std::string& windo
     while (true) {
         const HostLocation location = files_.Locate(path);
         if (location.error != 0) return std::nullopt;
-        if (location.exists && fs::is_directory(location.host)) return location.host.string();
+        std::error_code unseen;  // a folder that cannot be looked at is not taken
+        if (location.exists && fs::is_directory(location.host, unseen))
+            return location.host.string();
         const std::string parent = ParentOfFullPath(path);
         if (parent == path) return std::nullopt;
         path = parent;
@@ -81,7 +83,8 @@ bool HostShell::ShellExecute(const std::string& program, const std::string& para
     ProcessRequest request;
     if (!folder.empty()) {
         const HostLocation workingFolder = files_.Locate(folder);
-        if (workingFolder.error != 0 || !fs::is_directory(workingFolder.host)) return false;
+        std::error_code unseen;
+        if (workingFolder.error != 0 || !fs::is_directory(workingFolder.host, unseen)) return false;
         request.workingFolder = workingFolder.host;
     }
     if (IsWindowsProgram(program)) {

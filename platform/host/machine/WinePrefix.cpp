@@ -132,6 +132,15 @@ bool WinePrefix::Exists() const {
 }
 
 WinePrefix::LaidDown WinePrefix::EnsureExists(PrefixArch arch) const {
+    try {
+        return LayDown(arch);
+    } catch (const fs::filesystem_error& error) {
+        throw Exception("cannot lay down a Wine prefix in " + folder_.string() + ": " +
+                        error.code().message());
+    }
+}
+
+WinePrefix::LaidDown WinePrefix::LayDown(PrefixArch arch) const {
     LaidDown laidDown;
     if (Exists()) return laidDown;
     const std::string user = UserName();

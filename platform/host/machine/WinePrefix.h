@@ -37,8 +37,8 @@ class WinePrefix {
     };
 
     // Lays down the minimal prefix when the folder holds none; an existing
-    // prefix is left exactly as it is. Throws std::filesystem::filesystem_error
-    // or Exception when the folder cannot be written.
+    // prefix is left exactly as it is. Throws Exception, with the system's
+    // reason, when the folder cannot be written.
     LaidDown EnsureExists(PrefixArch arch = PrefixArch::Win32) const;
     // Takes away what EnsureExists laid down, as long as nothing else changed
     // it: a registry file written since stays (and so do the folders that hold
@@ -53,5 +53,8 @@ class WinePrefix {
     static std::string ProgramsFolder(const std::string& user);
 
   private:
+    // EnsureExists, with the std::filesystem errors as they come.
+    LaidDown LayDown(PrefixArch arch) const;
+
     std::filesystem::path folder_;
 };

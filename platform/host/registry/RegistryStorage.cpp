@@ -78,6 +78,7 @@ int CheckReplaceable(const std::filesystem::path& linkOrFile) {
     std::string probe = file.string() + ".new-XXXXXX";
     FileDescriptor fd(::mkostemp(probe.data(), O_CLOEXEC));
     if (!fd.IsOpen()) return errno;
+    // A probe that stays is an unfinished copy by its name, removed with them.
     ::unlink(probe.c_str());
     return 0;
 }
@@ -93,10 +94,13 @@ void RemoveUnfinishedCopies(const std::filesystem::path& linkOrFile) {
     const std::string prefix = file.filename().string() + ".new-";
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
+    std::filesystem::directory_iterator entry(folder, error), end;
+    for (; !error && entry != end; entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
         if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) {
-            std::filesystem::remove(entry.path(), error);
+            // A copy that cannot go is tried again by the next save.
+            std::error_code left;
+            std::filesystem::remove(entry->path(), left);
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/Exceptions.h"
 #include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;
@@ -19,6 +20,21 @@ TEST(WinePrefix, AnExistingPrefixIsLeftAsItIs) {
     EXPECT_EQ(TempFolder::ReadFile(folder / "system.reg"), "WINE REGISTRY Version 2\n;; mine\n");
     EXPECT_FALSE(fs::exists(folder / "user.reg"));
     EXPECT_FALSE(fs::exists(folder / "dosdevices"));
+}
+
+// The callers show Setup's own errors; the library's exceptions would reach them
+// as an unknown kind, with a text of the library's.
+TEST(WinePrefix, AFolderThatCannotBeMadeIsSetupsOwnError) {
+    TempFolder temp;
+    temp.WriteFile("file", "");  // not a folder, also for root
+    try {
+        WinePrefix(temp.Path() / "file" / "prefix").EnsureExists();
+        ADD_FAILURE() << "a prefix laid down below a file";
+    } catch (const Exception& error) {
+        EXPECT_NE(std::string(error.what()).find((temp.Path() / "file" / "prefix").string()),
+                  std::string::npos)
+            << error.what();
+    }
 }
 
 TEST(WinePrefix, TheFolderIsAnAbsoluteWineprefixElseTheHomeWine) {
