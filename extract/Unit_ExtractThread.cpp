@@ -548,12 +548,17 @@ bool TExtractThread::StopWanted() {
     return isInterruptionRequested();
 }
 
-std::optional<std::string> TExtractThread::VolumeCheckFault() {
+TExtractThread::TVolumeCheck TExtractThread::TVolumeCheck::Of(std::string fault) {
+    if (fault.empty()) return {};
+    return {TResult::Refused, std::move(fault)};
+}
+
+TExtractThread::TVolumeCheck TExtractThread::CheckVolume() {
     std::optional<volume::SetDigests> here;
     try {
         here = volume::ReadDigestFileIn(VolumeFolder);
     } catch (const volume::EDamagedDigestFile& damaged) {
-        return std::string(damaged.what());
+        return TVolumeCheck::Of(damaged.what());
     }
     if (VolumeNumber == 1) {
         // The first volume names the set; without a digest file beside it now
@@ -562,39 +567,42 @@ std::optional<std::string> TExtractThread::VolumeCheckFault() {
         diskSearch.FirstDiskFound(VolumeFolder, setDigests ? setDigests->identity : "");
         if (!setDigests) {
             CheckVolumes = false;
-            return std::string();
+            return {};
         }
     } else if (!here) {
-        return std::string("there is no digest file ") + volume::kDigestFileName + " beside it";
+        return TVolumeCheck::Of(std::string("there is no digest file ") +
+                                volume::kDigestFileName + " beside it");
     } else if (here->identity != setDigests->identity) {
-        return "its digest file names the set " + here->identity + ", not " + setDigests->identity;
+        return TVolumeCheck::Of("its digest file names the set " + here->identity + ", not " +
+                                setDigests->identity);
     }
     const volume::VolumeDigest* entry = setDigests->Find(VolumeNumber);
     // Size first: a volume of the wrong size is refused without being read.
     if (entry == nullptr || entry->size != DataFile->Size())
-        return volume::VolumeMismatch(*setDigests, VolumeNumber, {"", DataFile->Size()});
+        return TVolumeCheck::Of(
+            volume::VolumeMismatch(*setDigests, VolumeNumber, {"", DataFile->Size()}));
     const std::optional<volume::StreamDigest> digest =
         DataFile->Digest([this] { return StopWanted(); });
-    if (!digest) return std::nullopt;
-    return volume::VolumeMismatch(*setDigests, VolumeNumber, *digest);
+    if (!digest) return {TVolumeCheck::TResult::Stopped, {}};
+    return TVolumeCheck::Of(volume::VolumeMismatch(*setDigests, VolumeNumber, *digest));
 }
 
 bool TExtractThread::AcceptVolume() {
     if (!CheckVolumes) return true;
     while (true) {
-        const std::optional<std::string> fault = VolumeCheckFault();
-        if (!fault) {
+        const TVolumeCheck check = CheckVolume();
+        if (check.Result == TVolumeCheck::TResult::Stopped) {
             std::lock_guard<std::mutex> lock(mutex_);
             if (released_) throw ExtractionReleased();
             return false;
         }
-        if (fault->empty()) {
+        if (check.Result == TVolumeCheck::TResult::Passed) {
             diag::Note("volume ", VolumeNumber, ": size and digest match the digest file");
             return true;
         }
         diag::Note("volume ", VolumeNumber, " in ", diag::Host{VolumeFolder}, ": refused, ",
-                   *fault);
-        VolumeFault = *fault;
+                   check.Fault);
+        VolumeFault = check.Fault;
         Synchronize(RefuseVolume, "RefuseVolume");
         if (!VolumeFound) return false;
     }

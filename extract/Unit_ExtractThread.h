@@ -173,9 +173,20 @@ class TExtractThread : public QThread {
     // its disk while it fails. False when the copying is to end (abandoned at the
     // prompt, or the thread told to stop while it read the volume).
     bool AcceptVolume();
-    // Why the open volume does not pass its check; empty when it does; nothing
-    // when the thread was told to stop while reading it.
-    std::optional<std::string> VolumeCheckFault();
+    // What the check of the open volume found.
+    struct TVolumeCheck {
+        enum class TResult {
+            Passed,   // its digest file's entry matches it (or the set has none)
+            Refused,  // Fault says why
+            Stopped,  // the thread was told to stop while it read the volume
+        };
+        TResult Result = TResult::Passed;
+        std::string Fault;
+
+        // Passed when there is no fault, else Refused with it.
+        static TVolumeCheck Of(std::string fault);
+    };
+    TVolumeCheck CheckVolume();
     bool StopWanted();
 
     std::mutex mutex_;

@@ -154,18 +154,20 @@ void RegistryFile::ParseBody(LineReader& reader, Section* target) {
     }
 }
 
-RegistryFile RegistryFile::Parse(std::string content, const std::string& fileName) {
-    RegistryFile file;
-    file.content_ = std::move(content);
-    const std::string_view text(file.content_);
-    if (const void* zero = std::memchr(text.data(), '\0', text.size())) {
-        const std::size_t at = static_cast<const char*>(zero) - text.data();
-        std::size_t line = 1;
-        for (std::size_t i = 0; i < at; ++i) line += text[i] == '\n';
-        throw ERegistryFileError(fileName, line, "a zero byte in the text");
-    }
-    LineReader reader{text};
-    // Room for every key at once: a large file is read without rehashing.
+namespace {
+
+// A registry file is text: a zero byte anywhere is refused with its line.
+void RefuseZeroByte(std::string_view text, const std::string& fileName) {
+    const void* zero = std::memchr(text.data(), '\0', text.size());
+    if (zero == nullptr) return;
+    const std::size_t at = static_cast<const char*>(zero) - text.data();
+    std::size_t line = 1;
+    for (std::size_t i = 0; i < at; ++i) line += text[i] == '\n';
+    throw ERegistryFileError(fileName, line, "a zero byte in the text");
+}
+
+// The lines that start with '[' (at most the key lines), and one more.
+std::size_t CountKeyLines(std::string_view text) {
     std::size_t keyLines = 1;
     for (const char* p = text.data();
          (p = static_cast<const char*>(std::memchr(p, '[', text.size() - (p - text.data())))) !=
@@ -173,70 +175,96 @@ RegistryFile RegistryFile::Parse(std::string content, const std::string& fileNam
          ++p) {
         keyLines += p == text.data() || p[-1] == '\n';
     }
-    file.sections_.reserve(keyLines);
-    file.nodes_.reserve(keyLines + keyLines / 4);
-    file.nodes_.try_emplace(std::pmr::u16string(file.nodes_.get_allocator()));
-    std::u16string path;
+    return keyLines;
+}
+
+// The architecture that an "#arch=" option names, after one named before.
+RegistryArch ArchOption(std::string_view arch, RegistryArch before) {
+    RegistryArch found = RegistryArch::Unknown;
+    if (arch == "win32") {
+        found = RegistryArch::Win32;
+    } else if (arch == "win64") {
+        found = RegistryArch::Win64;
+    } else {
+        throw RegistryTextError("an unknown architecture in #arch (win32 or win64 expected)");
+    }
+    if (before != RegistryArch::Unknown && before != found) {
+        throw RegistryTextError("a second #arch line that contradicts the first");
+    }
+    return found;
+}
+
+}  // namespace
+
+RegistryFile RegistryFile::Parse(std::string content, const std::string& fileName) {
+    RegistryFile file;
+    file.content_ = std::move(content);
+    const std::string_view text(file.content_);
+    RefuseZeroByte(text, fileName);
+    // Room for every key at once: a large file is read without rehashing.
+    file.ReserveKeys(CountKeyLines(text));
+    LineReader reader{text};
     try {
-        std::string_view line;
-        std::size_t start = 0;
-        if (!reader.Next(line, start) || line != kFirstLine) {
-            reader.lineNo = 1;
-            throw RegistryTextError("the first line is not \"WINE REGISTRY Version 2\"");
-        }
-        file.headerSize_ = text.size();
-        while (true) {
-            const std::size_t savedPos = reader.pos;
-            const std::size_t savedLine = reader.lineNo;
-            if (!reader.Next(line, start)) break;
-            const std::size_t p = FirstNonSpace(line);
-            const char c = p < line.size() ? line[p] : '\0';
-            if (c == '[') {
-                reader.pos = savedPos;
-                reader.lineNo = savedLine;
-                file.headerSize_ = start;
-                break;
-            }
-            if (c == '#') {
-                if (line.substr(p, 6) == "#arch=") {
-                    const std::string_view arch = line.substr(p + 6);
-                    RegistryArch found = RegistryArch::Unknown;
-                    if (arch == "win32") {
-                        found = RegistryArch::Win32;
-                    } else if (arch == "win64") {
-                        found = RegistryArch::Win64;
-                    } else {
-                        throw RegistryTextError(
-                            "an unknown architecture in #arch (win32 or win64 expected)");
-                    }
-                    if (file.arch_ != RegistryArch::Unknown && file.arch_ != found) {
-                        throw RegistryTextError("a second #arch line that contradicts the first");
-                    }
-                    file.arch_ = found;
-                }
-                continue;
-            }
-            if (c == ';' || c == '\0') continue;
-            if (c == '@' || c == '"') throw RegistryTextError("a value before the first key");
-            throw RegistryTextError(
-                "a line that is neither a key, a value, an option nor a comment");
-        }
-        while (reader.Next(line, start)) {
-            Section section;
-            section.firstLine = reader.lineNo;
-            section.rawBegin = start;
-            ParseKeyLine(line, path);
-            FoldCaseInPlace(path);
-            ParseBody(reader, nullptr);
-            section.rawSize = reader.pos - start;
-            const auto index = static_cast<std::uint32_t>(file.sections_.size());
-            file.InsertNode(path).Add(index);
-            file.sections_.push_back(std::move(section));
-        }
+        file.ParseHeader(reader);
+        file.ParseKeys(reader);
     } catch (const RegistryTextError& e) {
         throw ERegistryFileError(fileName, reader.lineNo, e.what());
     }
     return file;
+}
+
+void RegistryFile::ReserveKeys(std::size_t keyLines) {
+    sections_.reserve(keyLines);
+    nodes_.reserve(keyLines + keyLines / 4);
+    nodes_.try_emplace(std::pmr::u16string(nodes_.get_allocator()));
+}
+
+void RegistryFile::ParseHeader(LineReader& reader) {
+    std::string_view line;
+    std::size_t start = 0;
+    if (!reader.Next(line, start) || line != kFirstLine) {
+        reader.lineNo = 1;
+        throw RegistryTextError("the first line is not \"WINE REGISTRY Version 2\"");
+    }
+    headerSize_ = reader.text.size();
+    while (true) {
+        const std::size_t savedPos = reader.pos;
+        const std::size_t savedLine = reader.lineNo;
+        if (!reader.Next(line, start)) return;
+        const std::size_t p = FirstNonSpace(line);
+        const char c = p < line.size() ? line[p] : '\0';
+        if (c == '[') {
+            reader.pos = savedPos;
+            reader.lineNo = savedLine;
+            headerSize_ = start;
+            return;
+        }
+        if (c == '#') {
+            if (line.substr(p, 6) == "#arch=") arch_ = ArchOption(line.substr(p + 6), arch_);
+            continue;
+        }
+        if (c == ';' || c == '\0') continue;
+        if (c == '@' || c == '"') throw RegistryTextError("a value before the first key");
+        throw RegistryTextError("a line that is neither a key, a value, an option nor a comment");
+    }
+}
+
+void RegistryFile::ParseKeys(LineReader& reader) {
+    std::u16string path;
+    std::string_view line;
+    std::size_t start = 0;
+    while (reader.Next(line, start)) {
+        Section section;
+        section.firstLine = reader.lineNo;
+        section.rawBegin = start;
+        ParseKeyLine(line, path);
+        FoldCaseInPlace(path);
+        ParseBody(reader, nullptr);
+        section.rawSize = reader.pos - start;
+        const auto index = static_cast<std::uint32_t>(sections_.size());
+        InsertNode(path).Add(index);
+        sections_.push_back(std::move(section));
+    }
 }
 
 RegistryFile RegistryFile::Empty(std::string_view relativeTo, RegistryArch arch) {

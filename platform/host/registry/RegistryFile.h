@@ -118,6 +118,11 @@ class RegistryFile {
     };
 
     struct LineReader;
+    // The steps of Parse: the room for the keys, the header up to the first key
+    // line (the first line and the options before the keys), then the keys.
+    void ReserveKeys(std::size_t keyLines);
+    void ParseHeader(LineReader& reader);
+    void ParseKeys(LineReader& reader);
     static void ParseBody(LineReader& reader, Section* target);
     Node* FindNode(std::u16string_view path);
     const Node* FindNode(std::u16string_view path) const;

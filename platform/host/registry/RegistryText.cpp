@@ -77,6 +77,81 @@ void AppendFormat(std::string& out, const char* format, unsigned value) {
 
 }  // namespace
 
+namespace {
+
+// The character that a letter escape stands for ("\n", "\e" ...), or -1 when
+// the letter makes none.
+int LetterEscape(char letter) {
+    switch (letter) {
+        case 'a':
+            return u'\a';
+        case 'b':
+            return u'\b';
+        case 'e':
+            return 0x1B;
+        case 'f':
+            return u'\f';
+        case 'n':
+            return u'\n';
+        case 'r':
+            return u'\r';
+        case 't':
+            return u'\t';
+        case 'v':
+            return u'\v';
+        default:
+            return -1;
+    }
+}
+
+// "\x" and one to four hex digits; pos is just after the 'x'.
+char16_t ReadHexEscape(std::string_view text, std::size_t& pos) {
+    unsigned value = 0;
+    int digits = 0;
+    while (digits < 4 && pos < text.size() && IsHexDigit(text[pos])) {
+        value = value * 16 + static_cast<unsigned>(HexValue(text[pos++]));
+        ++digits;
+    }
+    if (digits == 0) throw RegistryTextError("a \\x escape without hex digits");
+    return static_cast<char16_t>(value);
+}
+
+// "\" and one to three octal digits; pos is at the first digit.
+char16_t ReadOctalEscape(std::string_view text, std::size_t& pos) {
+    unsigned value = 0;
+    for (int digits = 0; digits < 3 && pos < text.size() && text[pos] >= '0' && text[pos] <= '7';
+         ++digits) {
+        value = value * 8 + static_cast<unsigned>(text[pos++] - '0');
+    }
+    return static_cast<char16_t>(value);
+}
+
+// One escape; pos is at the character after the backslash and moves past the
+// escape.
+void ReadEscape(std::string_view text, std::size_t& pos, std::u16string& out) {
+    const char e = text[pos];
+    if (const int letter = LetterEscape(e); letter >= 0) {
+        out.push_back(static_cast<char16_t>(letter));
+        ++pos;
+    } else if (e == 'x') {
+        ++pos;
+        out.push_back(ReadHexEscape(text, pos));
+    } else if (e >= '0' && e <= '7') {
+        out.push_back(ReadOctalEscape(text, pos));
+    } else if (e == '\0') {
+        throw RegistryTextError("a zero byte in the text");
+    } else if (static_cast<unsigned char>(e) >= 0x80) {
+        // Any other escaped character stands for itself (\\ \" \[ \]), also
+        // one written in UTF-8.
+        AppendCodePoint(DecodeUtf8(text, pos), out);
+    } else {
+        out.push_back(static_cast<char16_t>(e));
+        ++pos;
+    }
+}
+
+}  // namespace
+
 std::size_t ReadEscaped(std::string_view text, std::size_t pos, char end, std::u16string& out) {
     while (pos < text.size()) {
         const char c = text[pos];
@@ -84,88 +159,13 @@ std::size_t ReadEscaped(std::string_view text, std::size_t pos, char end, std::u
         if (c == '\0') throw RegistryTextError("a zero byte in the text");
         if (static_cast<unsigned char>(c) >= 0x80) {
             AppendCodePoint(DecodeUtf8(text, pos), out);
-            continue;
-        }
-        if (c != '\\') {
+        } else if (c != '\\') {
             out.push_back(static_cast<char16_t>(c));
             ++pos;
-            continue;
-        }
-        if (++pos >= text.size()) throw RegistryTextError("a backslash at the end of the line");
-        const char e = text[pos];
-        switch (e) {
-            case 'a':
-                out.push_back(u'\a');
-                ++pos;
-                break;
-            case 'b':
-                out.push_back(u'\b');
-                ++pos;
-                break;
-            case 'e':
-                out.push_back(char16_t{0x1B});
-                ++pos;
-                break;
-            case 'f':
-                out.push_back(u'\f');
-                ++pos;
-                break;
-            case 'n':
-                out.push_back(u'\n');
-                ++pos;
-                break;
-            case 'r':
-                out.push_back(u'\r');
-                ++pos;
-                break;
-            case 't':
-                out.push_back(u'\t');
-                ++pos;
-                break;
-            case 'v':
-                out.push_back(u'\v');
-                ++pos;
-                break;
-            case 'x': {
-                ++pos;
-                unsigned value = 0;
-                int digits = 0;
-                while (digits < 4 && pos < text.size() && IsHexDigit(text[pos])) {
-                    value = value * 16 + static_cast<unsigned>(HexValue(text[pos++]));
-                    ++digits;
-                }
-                if (digits == 0) throw RegistryTextError("a \\x escape without hex digits");
-                out.push_back(static_cast<char16_t>(value));
-                break;
-            }
-            case '0':
-            case '1':
-            case '2':
-            case '3':
-            case '4':
-            case '5':
-            case '6':
-            case '7': {
-                unsigned value = 0;
-                for (int digits = 0;
-                     digits < 3 && pos < text.size() && text[pos] >= '0' && text[pos] <= '7';
-                     ++digits) {
-                    value = value * 8 + static_cast<unsigned>(text[pos++] - '0');
-                }
-                out.push_back(static_cast<char16_t>(value));
-                break;
-            }
-            case '\0':
-                throw RegistryTextError("a zero byte in the text");
-            default:
-                // Any other escaped character stands for itself (\\ \" \[ \]).
-                if (static_cast<unsigned char>(e) >= 0x80) {
-                    AppendCodePoint(DecodeUtf8(text, pos), out);
-                } else {
-                    out.push_back(static_cast<char16_t>(e));
-                    ++pos;
-                }
-                break;
+        } else if (++pos >= text.size()) {
+            throw RegistryTextError("a backslash at the end of the line");
+        } else {
+            ReadEscape(text, pos, out);
         }
     }
     throw RegistryTextError(end == ']' ? "a key name without its closing bracket"
