@@ -42,22 +42,3 @@ class IDesktop {
     // The desktop's tools for this may be missing: that is no error.
     virtual void UpdateDatabases() = 0;
 };
-
-class ForwardingDesktop : public IDesktop {
-  public:
-    explicit ForwardingDesktop(IDesktop& inner) : inner_(inner) {}
-    bool Enabled() override { return inner_.Enabled(); }
-    void AddMenuEntry(const DesktopMenuEntry& entry) override { inner_.AddMenuEntry(entry); }
-    void AddFileType(const DesktopFileType& type) override { inner_.AddFileType(type); }
-    void RemoveMenuEntry(const std::string& folder, const std::string& name) override {
-        inner_.RemoveMenuEntry(folder, name);
-    }
-    void RemoveFileType(const std::string& extension) override { inner_.RemoveFileType(extension); }
-    void UpdateDatabases() override { inner_.UpdateDatabases(); }
-
-  protected:
-    IDesktop& Inner() { return inner_; }
-
-  private:
-    IDesktop& inner_;
-};

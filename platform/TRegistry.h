@@ -20,7 +20,6 @@ class TRegistry {
     TRegistry(const TRegistry&) = delete;
     TRegistry& operator=(const TRegistry&) = delete;
 
-    RootKey GetRootKey() const { return root_; }
     void SetRootKey(RootKey root);  // closes the open key
 
     // Opens (or with canCreate creates) a key and makes it the open one.
