@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "installlog/Unit_Paths.h"
+#include "installlog/Unit_Uninstall.h"
 #include "platform/Platform.h"
 #include "platform/SystemMessages.h"
 #include "platform/WinTypes.h"
@@ -19,19 +20,6 @@ TFolderSplit SplitExistingFolder(const std::string& path) {
     return split;
 }
 
-namespace {
-// Removes JoinPath(existing, missing), then each of its parents up to the
-// existing ancestor. A folder that cannot be removed (not empty, or never
-// created) stays; its parents then stay too, as they are not empty either.
-void RemoveCreatedFolders(const std::string& existing, std::string missing) {
-    while (!missing.empty()) {
-        Files().RemoveDirectory(JoinPath(existing, missing));
-        const std::size_t last = missing.rfind('\\');
-        missing = last == std::string::npos ? "" : missing.substr(0, last);
-    }
-}
-}  // namespace
-
 bool ProbeFolder(const std::string& path) {
     // An empty path names no folder (on Windows it cannot even be queried).
     if (path.empty()) return false;
@@ -39,7 +27,13 @@ bool ProbeFolder(const std::string& path) {
     const TFolderSplit split = SplitExistingFolder(path);
     const bool created = Files().MakeSureDirectoryPathExists(path) &&
                          (Files().CreateDirectory(path) || FolderExists(path));
-    RemoveCreatedFolders(split.Existing, split.Missing);
+    // What the probe made goes again, and nothing else: a folder that stays
+    // (not empty, or never made) keeps its parents, which are not empty either.
+    if (!split.Existing.empty() && !split.Missing.empty()) {
+        std::vector<std::string> made = EnclosingFolders(split.Missing);
+        made.push_back(split.Missing);
+        RemoveEmptyFolders(split.Existing, std::move(made));
+    }
     return created;
 }
 

@@ -18,18 +18,6 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// The folders of a relative path, innermost first: "A\\B\\x.lnk" gives "A\\B",
-// then "A".
-std::vector<std::string> EnclosingFolders(std::string relative) {
-    std::vector<std::string> folders;
-    for (std::size_t cut = relative.find_last_of("\\/"); cut != std::string::npos && cut > 0;
-         cut = relative.find_last_of("\\/")) {
-        relative.erase(cut);
-        folders.push_back(relative);
-    }
-    return folders;
-}
-
 std::size_t Depth(const std::string& relative) {
     return static_cast<std::size_t>(std::count_if(relative.begin(), relative.end(), IsSeparator));
 }
@@ -59,12 +47,8 @@ class Removal {
 
     // The folders noted, deepest first, each removed when it is empty.
     void Folders(TRemovalOutcome& outcome) {
-        std::stable_sort(
-            folders_.begin(), folders_.end(),
-            [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
-        for (const std::string& folder : folders_)
-            if (Files().RemoveBelow(base_, folder, true) == RemoveOutcome::Failed)
-                Remains(folder, false, outcome);
+        RemoveEmptyFolders(base_, folders_,
+                           [&](const std::string& folder) { Remains(folder, false, outcome); });
     }
 
     // Counts an entry that stays, and names the first.
@@ -84,6 +68,25 @@ class Removal {
 };
 
 }  // namespace
+
+std::vector<std::string> EnclosingFolders(std::string relative) {
+    std::vector<std::string> folders;
+    for (std::size_t cut = relative.find_last_of("\\/"); cut != std::string::npos && cut > 0;
+         cut = relative.find_last_of("\\/")) {
+        relative.erase(cut);
+        folders.push_back(relative);
+    }
+    return folders;
+}
+
+void RemoveEmptyFolders(const std::string& base, std::vector<std::string> folders,
+                        const std::function<void(const std::string&)>& stays) {
+    std::stable_sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) {
+        return Depth(a) > Depth(b);
+    });
+    for (const std::string& folder : folders)
+        if (Files().RemoveBelow(base, folder, true) == RemoveOutcome::Failed && stays) stays(folder);
+}
 
 bool IsContainedRelativePath(const std::string& path) {
     if (!path.empty() && IsSeparator(path.front())) return false;  // rooted or UNC

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class TRegistry;
 
@@ -19,6 +20,18 @@ void DeleteDefaultValueAndKeyIfEmpty(TRegistry& registry, const std::string& key
 // is joined to: not absolute, no drive, no leading backslash, no ".." component.
 // Slashes count as separators, as Windows takes them.
 bool IsContainedRelativePath(const std::string& path);
+
+// The folders of a relative path, innermost first: "A\\B\\x.lnk" gives "A\\B",
+// then "A".
+std::vector<std::string> EnclosingFolders(std::string relative);
+
+// Removes each of the folders (relative paths below the existing folder base)
+// that is empty, deepest first, so that a folder emptied by the removal of the
+// one below it goes too; one that holds anything stays. No link below base is
+// followed (Files().RemoveBelow). Calls stays(folder) for each folder that is
+// there and could not be removed.
+void RemoveEmptyFolders(const std::string& base, std::vector<std::string> folders,
+                        const std::function<void(const std::string&)>& stays = {});
 
 // What a removal left of what the log names.
 struct TRemovalOutcome {
