@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "app/DiagnosticLogFile.h"
-#include "platform/ExitCodes.h"
 #include "app/SourceArgument.h"
 #include "app/StartUp.h"
 #include "app/Unattended.h"
 #include "dialogs/Unit_Constants.h"
 #include "install/Unit_Installation.h"
 #include "platform/CodePage.h"
+#include "platform/ExitCodes.h"
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
 #include "platform/host/machine/PrefixLock.h"

@@ -56,7 +56,8 @@ TSourceArgument SourceFolderOf(const std::string& path) {
     const bool image = fs::is_regular_file(status) && iso::LooksLikeImage(path);
     if (fs::is_directory(status) || image) {
         folder = ResolveFolder(path);
-    } else if (fs::is_regular_file(status) && volume::ParseVolumeName(fs::path(path).filename().string())) {
+    } else if (fs::is_regular_file(status) &&
+               volume::ParseVolumeName(fs::path(path).filename().string())) {
         folder = fs::path(ResolveFolder(path)).parent_path();
     } else {
         result.Error = Quoted(path) + " is not a volume of a set (" + first + ", " +

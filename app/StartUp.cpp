@@ -10,9 +10,9 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "platform/ExitCodes.h"
 #include "install/Unit_Installation.h"
 #include "platform/Exceptions.h"
+#include "platform/ExitCodes.h"
 #include "platform/host/files/HostFolders.h"
 #include "volumes/DiskSearch.h"
 
@@ -76,9 +76,8 @@ bool IsOwnCopyFolder(const fs::path& folder, const fs::path& temp, const std::st
     fs::directory_iterator entry(folder, failed), end;
     for (; !failed && entry != end; entry.increment(failed)) {
         struct stat file {};
-        if (++entries > 1 || ::lstat(entry->path().c_str(), &file) != 0 ||
-            !S_ISREG(file.st_mode) || file.st_uid != ::getuid() ||
-            (!program.empty() && entry->path().filename() != program))
+        if (++entries > 1 || ::lstat(entry->path().c_str(), &file) != 0 || !S_ISREG(file.st_mode) ||
+            file.st_uid != ::getuid() || (!program.empty() && entry->path().filename() != program))
             return false;
     }
     return !failed;

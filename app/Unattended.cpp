@@ -8,7 +8,6 @@
 #include <functional>
 #include <optional>
 
-#include "platform/ExitCodes.h"
 #include "app/SignalPolicy.h"
 #include "dialogs/Unit_Constants.h"
 #include "extract/Unit_ExtractForm.h"
@@ -18,6 +17,7 @@
 #include "installlog/Unit_Paths.h"
 #include "platform/CodePage.h"
 #include "platform/DiagnosticLog.h"
+#include "platform/ExitCodes.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "volumes/DiskSearch.h"

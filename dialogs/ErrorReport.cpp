@@ -9,8 +9,8 @@
 #include "dialogs/WindowParents.h"
 #include "platform/CodePage.h"
 #include "platform/DiagnosticLog.h"
-#include "platform/ExitCodes.h"
 #include "platform/Exceptions.h"
+#include "platform/ExitCodes.h"
 
 namespace {
 std::function<void(const std::string&, const std::string&)> fatalHandler;

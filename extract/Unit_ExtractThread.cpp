@@ -570,8 +570,8 @@ TExtractThread::TVolumeCheck TExtractThread::CheckVolume() {
             return {};
         }
     } else if (!here) {
-        return TVolumeCheck::Of(std::string("there is no digest file ") +
-                                volume::kDigestFileName + " beside it");
+        return TVolumeCheck::Of(std::string("there is no digest file ") + volume::kDigestFileName +
+                                " beside it");
     } else if (here->identity != setDigests->identity) {
         return TVolumeCheck::Of("its digest file names the set " + here->identity + ", not " +
                                 setDigests->identity);

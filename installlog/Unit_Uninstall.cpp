@@ -81,11 +81,12 @@ std::vector<std::string> EnclosingFolders(std::string relative) {
 
 void RemoveEmptyFolders(const std::string& base, std::vector<std::string> folders,
                         const std::function<void(const std::string&)>& stays) {
-    std::stable_sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) {
-        return Depth(a) > Depth(b);
-    });
+    std::stable_sort(
+        folders.begin(), folders.end(),
+        [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
     for (const std::string& folder : folders)
-        if (Files().RemoveBelow(base, folder, true) == RemoveOutcome::Failed && stays) stays(folder);
+        if (Files().RemoveBelow(base, folder, true) == RemoveOutcome::Failed && stays)
+            stays(folder);
 }
 
 bool IsContainedRelativePath(const std::string& path) {

@@ -221,7 +221,8 @@ void RemoveVolumesIn(const fs::path& folder) {
         if (error)
             throw BuildError("cannot replace " + Describe(it->path()) + ": " + error.message());
     }
-    if (error) throw BuildError("cannot read the folder " + Describe(folder) + ": " + error.message());
+    if (error)
+        throw BuildError("cannot read the folder " + Describe(folder) + ": " + error.message());
 }
 
 void MoveIntoPlace(const fs::path& from, const fs::path& to, int volumes) {

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/ExitCodes.h"
 #include "dialogs/Unit_Constants.h"
 #include "extract/Unit_ExtractThread.h"
 #include "install/Unit_Installation.h"
+#include "platform/ExitCodes.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
 #include "platform/host/machine/HostDesktop.h"
