@@ -520,6 +520,24 @@ TEST_F(CommandLineTest, UninstallDirRemovesTheInstallationOfThatFolder) {
     EXPECT_EQ(Setup({"--uninstall"}).code, 3);
 }
 
+// A folder given in another case than the one registered is that folder to
+// Windows, also where the letter that differs is not ASCII: the uninstall entry
+// that names it goes with it.
+TEST_F(CommandLineTest, UninstallDirMatchesTheRegisteredFolderInAnyCaseOfItsLetters) {
+    Outcome outcome =
+        Setup({"--unattended", "--accept-licence", "--dir", "C:\\Programme\\W\u00f6rter"});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    const fs::path installed = Prefix() / "drive_c" / "Programme" / "W\u00f6rter";
+    ASSERT_TRUE(fs::exists(installed / "Uninst.exe"));
+    const std::string entry = "\\\\Uninstall\\\\Lingora]";  // the key's line in system.reg
+    ASSERT_NE(TempFolder::ReadFile(Prefix() / "system.reg").find(entry), std::string::npos);
+    outcome = Setup({"--uninstall", "--dir", "c:\\programme\\w\u00d6rter"});
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_FALSE(fs::exists(installed));
+    EXPECT_EQ(TempFolder::ReadFile(Prefix() / "system.reg").find(entry), std::string::npos)
+        << "the uninstall entry of the folder removed stayed";
+}
+
 // Links planted in the installation and Start-menu folders after the
 // installation: the removal deletes nothing they lead to, names them, and
 // keeps the record for a second run.
