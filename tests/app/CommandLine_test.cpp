@@ -450,6 +450,20 @@ TEST_F(CommandLineTest, RemovalFromAFolderWithoutAPrefixLaysNoneDown) {
     EXPECT_FALSE(fs::exists(Prefix()));
 }
 
+// A prefix's folder that cannot be made (a file stands in its path) is named
+// as such, in the sentence of a prefix that cannot be used.
+TEST_F(CommandLineTest, APrefixFolderThatCannotBeMadeIsNamed) {
+    std::ofstream(temp_.Path() / "a file") << "not a folder";
+    const std::string prefix = (temp_.Path() / "a file" / "prefix").string();
+    const Outcome outcome = Setup({"--unattended", "--accept-licence"}, prefix);
+    EXPECT_EQ(outcome.code, 2) << outcome.err;
+    EXPECT_NE(outcome.err.find("lingora-setup: Setup cannot use the Windows machine (Wine "
+                               "prefix): cannot create the folder " +
+                               prefix + ": "),
+              std::string::npos)
+        << outcome.err;
+}
+
 TEST_F(CommandLineTest, InstallsAndRemovesWithoutADisplay) {
     Outcome outcome = Setup({"--unattended", "--accept-licence", "--group", "Lingora 2"});
     ASSERT_EQ(outcome.code, 0) << outcome.err;
