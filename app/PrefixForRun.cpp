@@ -65,9 +65,8 @@ std::unique_ptr<TPrefixForRun> OpenPrefixForRun(const TPrefixForRunOptions& opti
         const WinePrefix prefix(WinePrefix::DefaultFolder());
         const bool prefixExisted = prefix.Exists();
         if (options.RequirePrefix && !prefixExisted) {
-            refusal = {ExitRefused,
-                       "Lingora " + std::string(VersionText) + " is not installed: " +
-                           prefix.Folder().string() + " holds no Wine prefix"};
+            refusal = {ExitRefused, "Lingora " + std::string(VersionText) + " is not installed: " +
+                                        prefix.Folder().string() + " holds no Wine prefix"};
             return nullptr;
         }
         // Wine's rule and one run at a time, before anything is laid down.
@@ -80,8 +79,8 @@ std::unique_ptr<TPrefixForRun> OpenPrefixForRun(const TPrefixForRunOptions& opti
             if (std::filesystem::create_directories(prefix.Folder(), error))  // as Wine makes it
                 run->madeFolder_ = prefix.Folder();
             if (error)
-                throw Exception("cannot create the folder " + prefix.Folder().string() +
-                                         ": " + error.message());
+                throw Exception("cannot create the folder " + prefix.Folder().string() + ": " +
+                                error.message());
         }
         run->lock_ = std::make_unique<PrefixLock>(prefix.Folder());
         if (options.LockAtOnce) {
