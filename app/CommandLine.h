@@ -20,7 +20,3 @@ bool OnlySourceOptions(int argc, char** argv);
 // Moves the working folder to "/", so that Setup never holds the disk it was
 // started on mounted. After RunSources, which reads the folder first.
 void LeaveTheWorkingFolder();
-
-class PrefixLock;
-// Makes the prefix's lock the one that the installation runs and removals take.
-void InstallPrefixRunLock(PrefixLock* lock);

@@ -23,7 +23,7 @@ void CheckWinePrefixVariable(const char* value) {
                         "\".");
 }
 
-int WizardExitCode(int loopResult, const TSetupPars& pars) {
+int WizardExitCode(int loopResult, const TInstallationPars& pars) {
     return pars.FailedPartWay ? ExitFailedPartWay : loopResult;
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-struct TSetupPars;
+struct TInstallationPars;
 
 // The WINEPREFIX variable as Wine takes it: unset or empty means ~/.wine; a
 // relative path is refused (Wine refuses it too), rather than quietly using
@@ -14,7 +14,7 @@ void CheckWinePrefixVariable(const char* value);
 // The exit code of the wizard once its event loop returned `loopResult`:
 // ExitFailedPartWay when its last installation run failed after changing the
 // machine (files copied, their entries missing), else the loop's result.
-int WizardExitCode(int loopResult, const TSetupPars& pars);
+int WizardExitCode(int loopResult, const TInstallationPars& pars);
 
 // When the program's own file lies on the disk of the source folders (the same
 // mounted file system as the first of them, where that is neither the one

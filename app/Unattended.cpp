@@ -1,6 +1,5 @@
 #include "app/Unattended.h"
 
-#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <exception>
@@ -10,6 +9,7 @@
 
 #include "app/SignalPolicy.h"
 #include "dialogs/Unit_Constants.h"
+#include "extract/CopyingScope.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "install/Unit_Installation.h"
@@ -20,6 +20,7 @@
 #include "platform/ExitCodes.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
+#include "platform/WindowsNames.h"
 #include "volumes/DiskSearch.h"
 #include "volumes/Unit_DataFile.h"
 #include "volumes/VolumeDigest.h"
@@ -155,28 +156,6 @@ class ConsoleView : public IExtractView {
     int missingDisk_ = 0;
 };
 
-// The view, the log and the target for one copying, undone whatever way it ends.
-class CopyingScope {
-  public:
-    CopyingScope(ConsoleView& view, TLogFile& log, const std::string& folder,
-                 const std::vector<std::string>& sources, const std::string& firstDisk) {
-        ExtractView = &view;
-        ExtractPars.LogFile = &log;
-        ExtractPars.TargetFolder = folder;
-        ExtractPars.Sources = sources;
-        FirstDiskFolder = firstDisk;
-        ExtractAborted = false;
-    }
-    ~CopyingScope() {
-        ExtractView = nullptr;
-        ExtractPars.LogFile = nullptr;
-        ExtractPars.Sources.clear();
-        FirstDiskFolder.clear();
-    }
-    CopyingScope(const CopyingScope&) = delete;
-    CopyingScope& operator=(const CopyingScope&) = delete;
-};
-
 // A host folder for a message: readable (control characters and bytes that
 // are not UTF-8 escaped), in the ANSI code page, with '?' for what that cannot
 // hold.
@@ -188,43 +167,29 @@ std::string HostFolderText(const std::string& folder) {
 std::string SearchedText(int number) { return Utf8ToAnsiForMessage(DiskSearch().Searched(number)); }
 
 // The signals that end a session, asked for by a run between two of its
-// steps through its stop predicate, which is set while this object lives.
+// steps while this object lives.
 class StopOnSignals {
   public:
-    explicit StopOnSignals(std::function<bool()>& predicate) : predicate_(predicate) {
-        predicate_ = [this] {
-            if (by_ == 0) by_ = pipe_.Take();
-            return by_ != 0;
-        };
+    // True once a signal came (the first one is kept).
+    bool Requested() {
+        if (by_ == 0) by_ = pipe_.Take();
+        return by_ != 0;
     }
-    ~StopOnSignals() { predicate_ = nullptr; }
-    StopOnSignals(const StopOnSignals&) = delete;
-    StopOnSignals& operator=(const StopOnSignals&) = delete;
     // The signal that stopped the run; 0 when none did.
     int By() const { return by_; }
 
   private:
     StopSignals pipe_;
-    std::function<bool()>& predicate_;
     int by_ = 0;
 };
-
-// Two Windows paths of one folder, compared as Windows compares names.
-bool SameFolder(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // This version stands complete in the folders of pars: the uninstall entry
 // names the installation folder, and its Install.log the same Start-menu
 // folder and its shortcuts (which it lists only after every file was copied).
-bool IsInstalledAsIs(const TSetupPars& pars) {
-    if (!pars.PreviousInstallFound || !SameFolder(pars.PreviousInstallFolder, pars.InstallFolder) ||
-        !SameFolder(pars.PreviousProgramFolder, pars.ProgramFolder))
+bool IsInstalledAsIs(const TInstallationPars& pars) {
+    if (!pars.PreviousInstallFound ||
+        !SameNameIgnoringCase(pars.PreviousInstallFolder, pars.InstallFolder) ||
+        !SameNameIgnoringCase(pars.PreviousProgramFolder, pars.ProgramFolder))
         return false;
     try {
         return !ReadInstallLog(JoinPath(pars.InstallFolder, LogFileName))
@@ -234,17 +199,16 @@ bool IsInstalledAsIs(const TSetupPars& pars) {
     }
 }
 
-}  // namespace
-
-int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
+// Refuses an installation that cannot go on without the person's word: the
+// licence not accepted, version 1.0 installed. Fills pars with the start's state.
+std::optional<int> RefusedAtStart(const TUnattendedOptions& options, TInstallationPars& pars,
+                                  std::FILE* out) {
     if (!options.AcceptLicence) {
         Say(out,
             "the licence agreement must be accepted with --accept-licence before Setup "
             "installs; 'lingora-setup --licence' prints it. Nothing was changed.");
         return ExitRefused;
     }
-
-    TSetupPars pars;
     TOldVersion oldVersion;
     ReadStartState(pars, oldVersion, [out](const std::exception& error) {
         Say(out, std::string(error.what()) + " (the defaults are used)");
@@ -257,7 +221,13 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
                 VersionText + " beside it. Nothing was changed.");
         return ExitRefused;
     }
+    return std::nullopt;
+}
 
+// The folders of the options, else the start's, as the wizard's folder pages
+// accept them; the exit code when one is refused.
+std::optional<int> ChooseFolders(const TUnattendedOptions& options, TInstallationPars& pars,
+                                 std::FILE* out) {
     if (!options.Dir.empty()) pars.InstallFolder = options.Dir;
     if (options.GroupGiven) pars.ProgramFolder = options.Group;
     const std::optional<std::string> installFolder = AcceptInstallFolder(pars.InstallFolder);
@@ -272,6 +242,13 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     }
     pars.InstallFolder = *installFolder;
     pars.ProgramFolder = *programFolder;
+    return std::nullopt;
+}
+
+// Nothing to do (--unless-installed and this version in these folders), or a
+// machine that refuses the installation: the exit code; nothing when it may go on.
+std::optional<int> DoneOrRefusedBeforeTheSet(const TUnattendedOptions& options,
+                                             TInstallationPars& pars, std::FILE* out) {
     if (options.UnlessInstalled && IsInstalledAsIs(pars)) {
         diag::Note("decision: already installed in these folders; nothing to do");
         if (!options.Quiet)
@@ -280,78 +257,102 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
                          pars.ProgramFolder + "\". Nothing was changed.");
         return ExitDone;
     }
-
     const std::string refused = InstallationRefusedReason(&pars);
     if (!refused.empty()) {
         Say(out, Sentence(refused) + " Nothing was changed.");
         return ExitRefused;
     }
+    return std::nullopt;
+}
 
-    // From here on a signal that ends the session stops the search and the
-    // copying between two steps, as Cancel does, and the log is closed with
-    // what it lists.
-    StopOnSignals stop(ExtractStopRequested);
-    const std::optional<std::string> firstDisk = FindFirstDisk(options.Sources);
-    if (!firstDisk) {
-        if (ExtractStopRequested()) {
-            Say(out, "Setup was stopped by " + SignalPipe::Name(stop.By()) +
-                         " while it looked for disk 1. Nothing was changed.");
-            return ExitFailedPartWay;
-        }
-        Say(out, volume::VolumeName(1) + " (disk 1) is not in " + SearchedText(1) +
-                     ". Name the folder of the volumes with --source. Nothing was changed.");
-        return ExitVolumeMissing;
+// Disk 1 from the sources; the exit code when it is not found (or a signal
+// stopped the search).
+std::optional<int> FindDiskOne(const TUnattendedOptions& options, StopOnSignals& stop,
+                               std::string& firstDisk, std::FILE* out) {
+    const std::optional<std::string> found = FindFirstDisk(options.Sources);
+    if (found) {
+        firstDisk = *found;
+        return std::nullopt;
     }
+    if (stop.Requested()) {
+        Say(out, "Setup was stopped by " + SignalPipe::Name(stop.By()) +
+                     " while it looked for disk 1. Nothing was changed.");
+        return ExitFailedPartWay;
+    }
+    Say(out, volume::VolumeName(1) + " (disk 1) is not in " + SearchedText(1) +
+                 ". Name the folder of the volumes with --source. Nothing was changed.");
+    return ExitVolumeMissing;
+}
 
-    // What the digest file tells already is checked before anything changes.
+// What the digest file beside disk 1 tells already, and the set's longest
+// name against the installation folder, checked before the earlier
+// installation is touched; the exit code when the set is refused.
+std::optional<int> CheckTheSet(const std::string& firstDisk, TInstallationPars& pars,
+                               std::FILE* out) {
     try {
-        const std::string fault = volume::EarlySetFault(*firstDisk);
-        pars.LongestStoredName = volume::LongestStoredName(*firstDisk);
-        diag::Note("disk 1 in ", diag::Host{*firstDisk}, ": first check of the set ",
+        const std::string fault = volume::EarlySetFault(firstDisk);
+        pars.LongestStoredName = volume::LongestStoredName(firstDisk);
+        diag::Note("disk 1 in ", diag::Host{firstDisk}, ": first check of the set ",
                    fault.empty() ? "passed" : "failed: ", fault);
         if (!fault.empty()) {
             Say(out,
-                Sentence(fault) + " (in " + HostFolderText(*firstDisk) + ") Nothing was changed.");
+                Sentence(fault) + " (in " + HostFolderText(firstDisk) + ") Nothing was changed.");
             return ExitVolumeMissing;
         }
     } catch (const std::exception& failure) {
         diag::Failure(failure, "the check of the digest file");
-        Say(out, Sentence(failure.what()) + " (in " + HostFolderText(*firstDisk) +
+        Say(out, Sentence(failure.what()) + " (in " + HostFolderText(firstDisk) +
                      ") Nothing was changed.");
         return ExitVolumeMissing;
     }
-
-    // The set's longest name against the installation folder, before the
-    // earlier installation is touched.
     if (const std::string limit =
             InstallFolderLimitRefusal(pars.InstallFolder, pars.LongestStoredName);
         !limit.empty()) {
         Say(out, limit + " Nothing was changed.");
         return ExitRefused;
     }
+    return std::nullopt;
+}
 
-    ConsoleView view(out, options.Terminal, options.Quiet);
-    TInstallResult result;
-    try {
-        result = RunInstallation(
-            pars,
-            [&](TLogFile& log, const std::string& folder) {
-                const CopyingScope scope(view, log, folder, options.Sources, *firstDisk);
-                TExtractThread copying;
-                copying.Execute();  // here, on this thread: no window to hand steps to
-                return view.Result();
-            },
-            [out](const std::string& warning) { Say(out, "warning: " + warning); });
-    } catch (const std::exception& failure) {
-        diag::Failure(failure, "the installation");
-        Say(out, Sentence(failure.what()) + " Setup stopped; the files copied so far stay in " +
-                     pars.InstallFolder + " and its Install.log lists them.");
+// The files copied so far stay: where they are, for a message's end.
+std::string CopiedSoFar(const TInstallationPars& pars) {
+    return " The files copied so far stay in " + pars.InstallFolder +
+           " and its Install.log lists them.";
+}
+
+// An abandoned copying, said with its cause: a signal, a damaged disk, a
+// missing disk. The exit code.
+int ReportAbandoned(const ConsoleView& view, const StopOnSignals& stop,
+                    const TInstallationPars& pars, std::FILE* out) {
+    if (stop.By() != 0) {
+        Say(out, StoppedCopyingText(stop.By(), pars.InstallFolder));
         return ExitFailedPartWay;
     }
+    if (!view.DamagedText().empty()) {
+        Say(out, OneLine(view.DamagedText()) + " " + volume::VolumeName(VolumeNumber) + " in " +
+                     HostFolderText(VolumeFolder) + ": " + Sentence(VolumeFault) +
+                     CopiedSoFar(pars));
+        return ExitVolumeMissing;
+    }
+    if (!view.MissingVolume().empty()) {
+        Say(out, view.MissingVolume() + " (disk " + std::to_string(view.MissingDisk()) +
+                     ") is not in " + SearchedText(view.MissingDisk()) + ". Mount disk " +
+                     std::to_string(view.MissingDisk()) +
+                     ", or name its folder with a further --source." + CopiedSoFar(pars));
+        return ExitVolumeMissing;
+    }
+    Say(out,
+        "the copying was abandoned; the files copied so far stay in " + pars.InstallFolder + ".");
+    return ExitFailedPartWay;
+}
 
+// The end of a run that did not fail, said as it ended; the exit code.
+int ReportInstallation(TInstallResult result, const ConsoleView& view, StopOnSignals& stop,
+                       const TInstallationPars& pars, const TUnattendedOptions& options,
+                       std::FILE* out) {
     // A signal after the copying: the shortcuts and the entries, short steps
     // that make the installation whole and removable, were finished first.
-    if (result == TInstallResult::Installed && ExtractStopRequested()) {
+    if (result == TInstallResult::Installed && stop.Requested()) {
         Say(out, "Setup was stopped by " + SignalPipe::Name(stop.By()) +
                      " after the copying; it finished the shortcuts and the registry entries "
                      "first, so Lingora " +
@@ -359,32 +360,7 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
                      " and can be removed with 'lingora-setup --uninstall'.");
         return ExitFailedPartWay;
     }
-    if (result == TInstallResult::Abandoned) {
-        if (stop.By() != 0) {
-            Say(out, StoppedCopyingText(stop.By(), pars.InstallFolder));
-            return ExitFailedPartWay;
-        }
-        if (!view.DamagedText().empty()) {
-            Say(out, OneLine(view.DamagedText()) + " " + volume::VolumeName(VolumeNumber) + " in " +
-                         HostFolderText(VolumeFolder) + ": " + Sentence(VolumeFault) +
-                         " The files copied so far stay in " + pars.InstallFolder +
-                         " and its Install.log lists them.");
-            return ExitVolumeMissing;
-        }
-        if (!view.MissingVolume().empty()) {
-            Say(out, view.MissingVolume() + " (disk " + std::to_string(view.MissingDisk()) +
-                         ") is not in " + SearchedText(view.MissingDisk()) + ". Mount disk " +
-                         std::to_string(view.MissingDisk()) +
-                         ", or name its folder with a further --source. "
-                         "The files copied so far stay in " +
-                         pars.InstallFolder + " and its Install.log lists them.");
-            return ExitVolumeMissing;
-        }
-        Say(out, "the copying was abandoned; the files copied so far stay in " +
-                     pars.InstallFolder + ".");
-        return ExitFailedPartWay;
-    }
-
+    if (result == TInstallResult::Abandoned) return ReportAbandoned(view, stop, pars, out);
     if (result == TInstallResult::ShortcutsMissing) {
         Say(out, "Lingora " + std::string(VersionText) + " is installed in " + pars.InstallFolder +
                      ", but not all of its shortcuts (see above).");
@@ -399,15 +375,52 @@ int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
     return ExitDone;
 }
 
-int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
-    // A registry that cannot be changed is named as the installation names it,
-    // before it could be mistaken for one without an installation.
-    const std::string refused = InstallationRefusedReason();
-    if (!refused.empty()) {
-        Say(out, Sentence(refused) + " Nothing was changed.");
-        return ExitRefused;
+}  // namespace
+
+int InstallUnattended(const TUnattendedOptions& options, std::FILE* out) {
+    TInstallationPars pars;
+    if (const auto refused = RefusedAtStart(options, pars, out)) return *refused;
+    if (const auto refused = ChooseFolders(options, pars, out)) return *refused;
+    if (const auto ended = DoneOrRefusedBeforeTheSet(options, pars, out)) return *ended;
+    // From here on a signal that ends the session stops the search and the
+    // copying between two steps, as Cancel does, and the log is closed with
+    // what it lists.
+    StopOnSignals stop;
+    TCopyingScope stopping;
+    stopping.Stop([&stop] { return stop.Requested(); });
+    std::string firstDisk;
+    if (const auto missing = FindDiskOne(options, stop, firstDisk, out)) return *missing;
+    if (const auto refused = CheckTheSet(firstDisk, pars, out)) return *refused;
+
+    ConsoleView view(out, options.Terminal, options.Quiet);
+    TInstallResult result;
+    try {
+        result = RunInstallation(
+            pars,
+            [&](TLogFile& log, const std::string& folder) {
+                TCopyingScope copying;
+                copying.Into(log, folder).From(options.Sources).FirstDisk(firstDisk).View(&view);
+                TExtractThread copyingThread;
+                copyingThread.Execute();  // here, on this thread: no window to hand steps to
+                return view.Result();
+            },
+            [out](const std::string& warning) { Say(out, "warning: " + warning); });
+    } catch (const std::exception& failure) {
+        diag::Failure(failure, "the installation");
+        Say(out, Sentence(failure.what()) + " Setup stopped; the files copied so far stay in " +
+                     pars.InstallFolder + " and its Install.log lists them.");
+        return ExitFailedPartWay;
     }
-    TSetupPars pars;
+    return ReportInstallation(result, view, stop, pars, options, out);
+}
+
+namespace {
+
+// The installation to remove: the one that the prefix's uninstall entry names,
+// or, with dir, the one that dir's Install.log records (removeEntries then says
+// whether the uninstall entry is that one's). The exit code of a refusal.
+std::optional<int> FindInstallationToRemove(const std::string& dir, TInstallationPars& pars,
+                                            bool& removeEntries, std::FILE* out) {
     TOldVersion oldVersion;
     bool unreadable = false;
     ReadStartState(pars, oldVersion, [out, &unreadable](const std::exception& error) {
@@ -415,13 +428,12 @@ int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
         unreadable = true;
     });
     // The uninstall entry is this installation's only when it names this folder.
-    bool removeEntries = true;
     if (!dir.empty()) {
         const std::string folder = TrimTrailingBackslash(Files().GetFullPathName(dir));
         removeEntries =
-            !pars.PreviousInstallFound || SameFolder(pars.PreviousInstallFolder, folder);
+            !pars.PreviousInstallFound || SameNameIgnoringCase(pars.PreviousInstallFolder, folder);
         try {
-            pars = TSetupPars{};
+            pars = TInstallationPars{};
             if (!ReadInstallationAt(folder, pars)) {
                 Say(out, "there is no installation of Lingora " + std::string(VersionText) +
                              " in " + folder + ": it holds no " + LogFileName +
@@ -448,36 +460,27 @@ int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
                      " is not installed in this Wine prefix. Nothing was changed.");
         return ExitRefused;
     }
-    if (const std::string cannot = InstallationRefusedReason(&pars, true); !cannot.empty()) {
-        Say(out, Sentence(cannot) + " Nothing was changed.");
-        return ExitRefused;
-    }
-    TRemovalResult removal;
-    // A signal that ends the session stops the removal between two entries; the
-    // log and the uninstall entry stay, so that a second run finishes the job.
-    StopOnSignals stop(RemovalStopRequested);
-    try {
-        removal = RemoveInstallation(
-            pars, [out](const std::string& warning) { Say(out, "warning: " + warning); },
-            removeEntries);
-    } catch (const std::exception& failure) {
-        diag::Failure(failure, "the removal");
-        Say(out, Sentence(failure.what()) + " Setup stopped part-way through the removal of " +
-                     pars.PreviousInstallFolder + ".");
-        return ExitFailedPartWay;
-    }
-    const std::string remains =
-        removal.Remaining == 0
-            ? std::string()
-            : std::to_string(removal.Remaining) + " of the files and folders that its " +
-                  LogFileName + " names remain, the first " + removal.FirstRemaining +
-                  (removal.NotOurs == 0
-                       ? std::string()
-                       : "; " + std::to_string(removal.NotOurs) +
-                             " of them lie behind a link or outside the installation's "
-                             "folders, which Setup never follows, the first " +
-                             removal.FirstNotOurs) +
-                  ". ";
+    return std::nullopt;
+}
+
+// What the removal left of what the log names, as a sentence with its full
+// stop and a space; empty when nothing remains.
+std::string RemainsText(const TRemovalResult& removal) {
+    if (removal.Remaining == 0) return {};
+    return std::to_string(removal.Remaining) + " of the files and folders that its " + LogFileName +
+           " names remain, the first " + removal.FirstRemaining +
+           (removal.NotOurs == 0 ? std::string()
+                                 : "; " + std::to_string(removal.NotOurs) +
+                                       " of them lie behind a link or outside the installation's "
+                                       "folders, which Setup never follows, the first " +
+                                       removal.FirstNotOurs) +
+           ". ";
+}
+
+// The end of a removal that did not fail, said as it ended; the exit code.
+int ReportRemoval(const TRemovalResult& removal, const StopOnSignals& stop,
+                  const TInstallationPars& pars, bool quiet, std::FILE* out) {
+    const std::string remains = RemainsText(removal);
     if (removal.Stopped) {
         Say(out, "Setup was stopped by " + SignalPipe::Name(stop.By()) +
                      " during the removal of Lingora " + VersionText + " from " +
@@ -495,4 +498,51 @@ int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
         Say(out, "Lingora " + std::string(VersionText) + " is removed from " +
                      pars.PreviousInstallFolder + ".");
     return ExitDone;
+}
+
+// The removal's stop predicate for as long as this lives: the signals.
+class RemovalStopScope {
+  public:
+    explicit RemovalStopScope(StopOnSignals& stop) {
+        RemovalStopRequested = [&stop] { return stop.Requested(); };
+    }
+    ~RemovalStopScope() { RemovalStopRequested = nullptr; }
+    RemovalStopScope(const RemovalStopScope&) = delete;
+    RemovalStopScope& operator=(const RemovalStopScope&) = delete;
+};
+
+}  // namespace
+
+int UninstallUnattended(bool quiet, std::FILE* out, const std::string& dir) {
+    // A registry that cannot be changed is named as the installation names it,
+    // before it could be mistaken for one without an installation.
+    const std::string refused = InstallationRefusedReason();
+    if (!refused.empty()) {
+        Say(out, Sentence(refused) + " Nothing was changed.");
+        return ExitRefused;
+    }
+    TInstallationPars pars;
+    bool removeEntries = true;
+    if (const auto notFound = FindInstallationToRemove(dir, pars, removeEntries, out))
+        return *notFound;
+    if (const std::string cannot = InstallationRefusedReason(&pars, true); !cannot.empty()) {
+        Say(out, Sentence(cannot) + " Nothing was changed.");
+        return ExitRefused;
+    }
+    TRemovalResult removal;
+    // A signal that ends the session stops the removal between two entries; the
+    // log and the uninstall entry stay, so that a second run finishes the job.
+    StopOnSignals stop;
+    const RemovalStopScope stopping(stop);
+    try {
+        removal = RemoveInstallation(
+            pars, [out](const std::string& warning) { Say(out, "warning: " + warning); },
+            removeEntries);
+    } catch (const std::exception& failure) {
+        diag::Failure(failure, "the removal");
+        Say(out, Sentence(failure.what()) + " Setup stopped part-way through the removal of " +
+                     pars.PreviousInstallFolder + ".");
+        return ExitFailedPartWay;
+    }
+    return ReportRemoval(removal, stop, pars, quiet, out);
 }

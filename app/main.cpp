@@ -18,6 +18,7 @@
 #include "app/DiagnosticLogFile.h"
 #include "app/DisplayProbe.h"
 #include "app/Forms.h"
+#include "app/PrefixForRun.h"
 #include "app/SignalPolicy.h"
 #include "app/SourceArgument.h"
 #include "app/StartUp.h"
@@ -28,8 +29,54 @@
 #include "platform/ExitCodes.h"
 #include "platform/Platform.h"
 #include "platform/host/machine/HostMachine.h"
-#include "platform/host/machine/PrefixLock.h"
 #include "platform/host/machine/WineInstallation.h"
+
+namespace {
+
+// The wizard's refusal of the prefix, on standard error and in a message box.
+int RefusePrefix(const TPrefixRefusal& refusal) {
+    std::fprintf(stderr, "lingora-setup: %s%s\n", refusal.Sentence.c_str(),
+                 refusal.Unusable ? "" : ".");
+    const QString text = refusal.Unusable
+                             ? QString("Setup cannot use the Windows machine (Wine prefix).\n\n") +
+                                   QString::fromStdString(refusal.Sentence)
+                             : QString::fromStdString(refusal.Sentence + ".");
+    QMessageBox::critical(nullptr, ApplicationTitle, text);
+    return refusal.Code;
+}
+
+// The wizard's forms until the wizard closes, or the session ends (endedBy: the
+// signal that ended it); the event loop's result.
+int RunWizard(TApplication& application, StopSignals& sessionEnd, int& endedBy) {
+    TFormsScope forms;
+    // Setup installs without Wine; Lingora will not start without it.
+    if (!WineInstallation::FindOnPath().Installed()) MainForm->FinishNote = WineNeededText();
+    QObject::connect(MainForm, &TMainForm::Closed, &application, &QApplication::quit,
+                     Qt::QueuedConnection);
+    QSocketNotifier ending(sessionEnd.ReadDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&ending, &QSocketNotifier::activated, [&sessionEnd, &endedBy] {
+        const int signal = sessionEnd.Take();
+        if (signal == 0) return;
+        if (endedBy == 0) endedBy = signal;
+        CloseForTheSession();
+    });
+    MainForm->show();
+    // The wizard may have closed while it was first shown (version 1.0 removal).
+    return MainForm->isVisible() ? application.exec() : 0;
+}
+
+// The program's exit code once the wizard has closed, with what a session's
+// end left unfinished said on standard error.
+int WizardEnded(int loopResult, int endedBy) {
+    if (endedBy != 0 && SetupPars.FailedPartWay)
+        std::fprintf(stderr, "lingora-setup: %s\n",
+                     AnsiToUtf8(StoppedCopyingText(endedBy, SetupPars.InstallFolder)).c_str());
+    const int exitCode = WizardExitCode(loopResult, SetupPars);
+    diag::Note("end: the wizard closed, exit code ", exitCode);
+    return exitCode;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     ApplySignalPolicy();
@@ -57,66 +104,14 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(ApplicationTitle);
     // The backdrop is a window too: the program ends when the wizard closes.
     QApplication::setQuitOnLastWindowClosed(false);
-    BuildTexts();
-
-    std::unique_ptr<HostMachine> machine;
-    std::unique_ptr<PrefixLock> lock;
-    try {
-        CheckWinePrefixVariable(std::getenv("WINEPREFIX"));
-        const std::string notOwned = PrefixOwnershipRefusal(WinePrefix::DefaultFolder());
-        if (!notOwned.empty()) {
-            const std::string text = notOwned +
-                                     ": Wine does not use a prefix that belongs to another "
-                                     "user, so Setup does not change it.";
-            std::fprintf(stderr, "lingora-setup: %s\n", text.c_str());
-            QMessageBox::critical(nullptr, ApplicationTitle, QString::fromStdString(text));
-            ReleaseTexts();
-            return ExitRefused;
-        }
-        const bool prefixExisted = WinePrefix(WinePrefix::DefaultFolder()).Exists();
-        machine = HostMachine::Open(WinePrefix::DefaultFolder());
-        NotePrefix(machine->Prefix().Folder(), prefixExisted);
-        // Taken by the confirmation page's run, not before: two wizards may be open.
-        lock = std::make_unique<PrefixLock>(machine->Prefix().Folder());
-        InstallPrefixRunLock(lock.get());
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "lingora-setup: %s\n", error.what());
-        QMessageBox::critical(nullptr, ApplicationTitle,
-                              QString("Setup cannot use the Windows machine (Wine prefix).\n\n") +
-                                  QString::fromStdString(error.what()));
-        ReleaseTexts();
-        return ExitUsage;
-    }
-    const ScopedPlatform platform(machine->GetPlatform());
-
-    int exitCode = 0;
-    int endedBy = 0;  // the signal that ended the session
-    {
-        TFormsScope forms;
-        // Setup installs without Wine; Lingora will not start without it.
-        if (!WineInstallation::FindOnPath().Installed()) MainForm->FinishNote = WineNeededText();
-        QObject::connect(MainForm, &TMainForm::Closed, &application, &QApplication::quit,
-                         Qt::QueuedConnection);
-        QSocketNotifier ending(sessionEnd.ReadDescriptor(), QSocketNotifier::Read);
-        QObject::connect(&ending, &QSocketNotifier::activated, [&sessionEnd, &endedBy] {
-            const int signal = sessionEnd.Take();
-            if (signal == 0) return;
-            if (endedBy == 0) endedBy = signal;
-            CloseForTheSession();
-        });
-        MainForm->show();
-        // The wizard may have closed while it was first shown (version 1.0 removal).
-        if (MainForm->isVisible()) exitCode = application.exec();
-    }
+    const TTextsScope texts;
     // Exit before any run leaves the machine as it was: a prefix laid down for
-    // the wizard goes again.
-    if (!MachineChangesBegan()) machine->RemoveLaidDownPrefix();
-    InstallPrefixRunLock(nullptr);
-    if (endedBy != 0 && SetupPars.FailedPartWay)
-        std::fprintf(stderr, "lingora-setup: %s\n",
-                     AnsiToUtf8(StoppedCopyingText(endedBy, SetupPars.InstallFolder)).c_str());
-    exitCode = WizardExitCode(exitCode, SetupPars);
-    diag::Note("end: the wizard closed, exit code ", exitCode);
-    ReleaseTexts();
-    return exitCode;
+    // the wizard goes again when this ends.
+    TPrefixRefusal refusal;
+    const std::unique_ptr<TPrefixForRun> prefix = OpenPrefixForRun({.LockAtOnce = false}, refusal);
+    if (!prefix) return RefusePrefix(refusal);
+    const ScopedPlatform platform(prefix->Machine().GetPlatform());
+    int endedBy = 0;  // the signal that ended the session
+    const int loopResult = RunWizard(application, sessionEnd, endedBy);
+    return WizardEnded(loopResult, endedBy);
 }

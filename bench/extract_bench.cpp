@@ -50,6 +50,7 @@
 #include "app/DiagnosticLogFile.h"
 #include "dialogs/Unit_Constants.h"
 #include "dialogs/Unit_ExitForm.h"
+#include "extract/CopyingScope.h"
 #include "extract/Unit_ExtractForm.h"
 #include "installlog/Unit_Logfile.h"
 #include "platform/Platform.h"
@@ -360,12 +361,10 @@ int main(int argc, char** argv) {
                 times.push_back(Seconds([&] {
                     diag::Install(diagnostic.get());
                     TLogFile log(target, "Lingora");
-                    ExtractPars.LogFile = &log;
-                    ExtractPars.TargetFolder = target;
-                    ExtractPars.Sources = {volumes.string()};
+                    TCopyingScope copying;
+                    copying.Into(log, target).From({volumes.string()});
                     result = ExtractForm->exec();
                     log.Close();
-                    ExtractPars = {};
                     diag::Install(nullptr);
                 }));
                 if (result != 1) {
@@ -487,12 +486,10 @@ int main(int argc, char** argv) {
             fs::create_directories(prefix / "drive_c" / "Bench" / ("Tiny" + std::to_string(i)));
             fixed.push_back(Seconds([&] {
                 TLogFile log(target, "Lingora");
-                ExtractPars.LogFile = &log;
-                ExtractPars.TargetFolder = target;
-                ExtractPars.Sources = {tinyVolumes.string()};
+                TCopyingScope copying;
+                copying.Into(log, target).From({tinyVolumes.string()});
                 ExtractForm->exec();
                 log.Close();
-                ExtractPars = {};
             }));
         }
     }

@@ -23,6 +23,16 @@ extern std::string ExitText;              // TextLabel of ExitForm
 void BuildTexts();
 void ReleaseTexts();
 
+// The texts for as long as it lives: built when it is made, released when it
+// ends, whatever way the program leaves the scope.
+class TTextsScope {
+  public:
+    TTextsScope() { BuildTexts(); }
+    ~TTextsScope() { ReleaseTexts(); }
+    TTextsScope(const TTextsScope&) = delete;
+    TTextsScope& operator=(const TTextsScope&) = delete;
+};
+
 // Captions and short texts.
 inline constexpr char ApplicationTitle[] = "Setup";
 inline constexpr char MainFormCaption[] = "Lingora Setup";

@@ -18,6 +18,7 @@
 
 #include "dialogs/Unit_Constants.h"
 #include "dialogs/Unit_ExitForm.h"
+#include "extract/CopyingScope.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "installlog/Unit_Logfile.h"
@@ -134,8 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs::current_path(world.volumes);
     {
         TLogFile log(kTarget, "Lingora");
-        ExtractPars.LogFile = &log;
-        ExtractPars.TargetFolder = kTarget;
+        TCopyingScope copying;
+        copying.Into(log, kTarget);
         try {
             TExtractThread thread;
             thread.Execute();
@@ -144,7 +145,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         DataFile.reset();
         ResetOutFile();
-        ExtractPars = {};
     }
     fs::current_path(started_in);
     if (Snapshot(world.prefix, world.install) != world.outside) {

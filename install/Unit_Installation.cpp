@@ -29,7 +29,7 @@ constexpr char DefaultProgramFolder[] = "Lingora";
 // The earlier installation named by the uninstall entry: its folder (before the
 // last backslash of the uninstall command) and, from its log, its Start-menu
 // folder. Version 1.0 is told by its own key beside the entry.
-void ReadPreviousInstallation(TSetupPars& pars, TOldVersion& oldVersion) {
+void ReadPreviousInstallation(TInstallationPars& pars, TOldVersion& oldVersion) {
     TRegistry registry;
     registry.SetRootKey(RootKey::LocalMachine);
     if (!registry.OpenKey(regnames::UninstallKey, false) ||
@@ -72,7 +72,7 @@ void Warn(const TWarn& warn, const std::string& warning) {
 
 // The earlier installation with its desktop entries, which are found from the
 // shortcut names of its log: the log is read before the removal deletes it.
-TRemovalOutcome RemovePreviousWithDesktopEntries(const TSetupPars& pars, const TWarn& warn,
+TRemovalOutcome RemovePreviousWithDesktopEntries(const TInstallationPars& pars, const TWarn& warn,
                                                  bool keepLogUnlessComplete) {
     std::vector<std::string> shortcutFiles;
     try {
@@ -129,7 +129,7 @@ struct DesktopDatabasesUpdate {
 
 }  // namespace
 
-void ReadStartState(TSetupPars& pars, TOldVersion& oldVersion,
+void ReadStartState(TInstallationPars& pars, TOldVersion& oldVersion,
                     const std::function<void(const std::exception&)>& report) {
     pars.PreviousInstallFound = false;
     oldVersion = {};
@@ -211,7 +211,7 @@ std::optional<std::string> AcceptProgramFolder(const std::string& typed) {
     return TrimTrailingBackslash(typed);
 }
 
-std::string InstallationRefusedReason(const TSetupPars* pars, bool removal) {
+std::string InstallationRefusedReason(const TInstallationPars* pars, bool removal) {
     const std::string refused = Registry().ChangesRefusedReason();
     if (!refused.empty() || pars == nullptr) return refused;
     if (!removal) {
@@ -237,7 +237,7 @@ std::string InstallationRefusedReason(const TSetupPars* pars, bool removal) {
 
 void InstallRunLock(IRunLock* lock) { runLock = lock; }
 
-TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles,
+TInstallResult RunInstallation(const TInstallationPars& pars, const TCopyFiles& copyFiles,
                                const TWarn& warn) {
     const RunLockScope locked;
     const diag::Stage run("installation");
@@ -310,7 +310,7 @@ TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFil
 
 bool MachineChangesBegan() { return changesBegan; }
 
-bool ReadInstallationAt(const std::string& folder, TSetupPars& pars) {
+bool ReadInstallationAt(const std::string& folder, TInstallationPars& pars) {
     const std::string logName = JoinPath(folder, LogFileName);
     if (!Files().FileExists(logName)) return false;
     const TInstallLog log = ReadInstallLog(logName);
@@ -321,7 +321,8 @@ bool ReadInstallationAt(const std::string& folder, TSetupPars& pars) {
     return true;
 }
 
-TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn, bool removeEntries) {
+TRemovalResult RemoveInstallation(const TInstallationPars& pars, const TWarn& warn,
+                                  bool removeEntries) {
     const RunLockScope locked;
     const diag::Stage run("removal");
     const std::string refused = InstallationRefusedReason(&pars, true);

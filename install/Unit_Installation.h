@@ -4,7 +4,6 @@
 // copying (the progress window, or progress on standard error).
 #pragma once
 
-#include <cstdint>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -15,19 +14,9 @@
 
 class TLogFile;
 
-// The pages in their order.
-enum class TWizardPage : std::uint8_t {
-    Welcome,
-    Licence,
-    InstallFolder,
-    ProgramFolder,
-    Confirmation,
-    Finished
-};
-
-// The wizard state.
-struct TSetupPars {
-    TWizardPage Page = TWizardPage::Welcome;
+// The installation's state, as the wizard's pages and the command line fill it
+// in (the wizard keeps its current page on top of it, in TInstallationPars).
+struct TInstallationPars {
     std::string InstallFolder;          // without trailing backslash (drive roots keep theirs)
     std::string ProgramFolder;          // relative to the user's Programs folder
     std::string PreviousInstallFolder;  // from the uninstall entry of an earlier installation
@@ -52,7 +41,7 @@ struct TOldVersion {
 // "ProgramFilesDir"\Lingora (or C:\Program Files\Lingora) and "Lingora". An
 // error while reading goes to report and the defaults stand; so the wizard shows
 // it and still starts.
-void ReadStartState(TSetupPars& pars, TOldVersion& oldVersion,
+void ReadStartState(TInstallationPars& pars, TOldVersion& oldVersion,
                     const std::function<void(const std::exception&)>& report);
 
 // The user's Programs folder; "" when the machine names none.
@@ -88,7 +77,8 @@ std::optional<std::string> AcceptProgramFolder(const std::string& typed);
 // folder and the Start-menu folder (for a run), or the earlier installation's
 // (for a removal), each probed with a file made and deleted again in it or in
 // its deepest existing parent.
-std::string InstallationRefusedReason(const TSetupPars* pars = nullptr, bool removal = false);
+std::string InstallationRefusedReason(const TInstallationPars* pars = nullptr,
+                                      bool removal = false);
 
 // The lock that keeps a second Setup off the prefix while one runs, installed by
 // the program: Take gives "" when the run may go on, else the sentence that
@@ -125,7 +115,7 @@ using TWarn = std::function<void(const std::string& warning)>;
 // and the desktop entries. An abandoned copying closes the log and leaves the
 // files copied so far. Errors are raised as they come; the steps after a failed
 // one are not done.
-TInstallResult RunInstallation(const TSetupPars& pars, const TCopyFiles& copyFiles,
+TInstallResult RunInstallation(const TInstallationPars& pars, const TCopyFiles& copyFiles,
                                const TWarn& warn);
 
 // Whether a run (installation or removal) of this process has passed its
@@ -136,7 +126,7 @@ bool MachineChangesBegan();
 // The installation recorded by the Install.log in folder, as the removal takes
 // it, whether or not an uninstall entry names it: true, with the previous
 // folders of pars filled in, when that log names a Start-menu folder.
-bool ReadInstallationAt(const std::string& folder, TSetupPars& pars);
+bool ReadInstallationAt(const std::string& folder, TInstallationPars& pars);
 
 // What a removal left of what the log names: files that are still there
 // (also those behind a link, which are not Setup's to remove), and folders
@@ -150,5 +140,5 @@ using TRemovalResult = TRemovalOutcome;
 // log, then (with removeEntries) the uninstall entry and the file type removed,
 // after everything they name, so that a removal that could not finish can be
 // run again.
-TRemovalResult RemoveInstallation(const TSetupPars& pars, const TWarn& warn,
+TRemovalResult RemoveInstallation(const TInstallationPars& pars, const TWarn& warn,
                                   bool removeEntries = true);

@@ -12,6 +12,7 @@
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
 #include "platform/WinTypes.h"
+#include "platform/WindowsNames.h"
 #include "registrynames/RegistryNames.h"
 
 namespace {
@@ -36,10 +37,7 @@ class Removal {
         if (done == RemoveOutcome::NotOurs) return;  // its folders are not walked either
         for (const std::string& folder : EnclosingFolders(relative)) {
             std::string key;
-            for (const char c : folder)
-                key += IsSeparator(c)
-                           ? '\\'
-                           : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            for (const char c : folder) key += IsSeparator(c) ? '\\' : FoldCase(c);
             if (!known_.insert(key).second) break;  // and so are the ones above it
             folders_.push_back(folder);
         }

@@ -1,12 +1,12 @@
 #include "system/Unit_Settings.h"
 
-#include <cctype>
 #include <string>
 
 #include "installlog/Unit_Paths.h"
 #include "installlog/Unit_Uninstall.h"
 #include "platform/Exceptions.h"
 #include "platform/TRegistry.h"
+#include "platform/WindowsNames.h"
 #include "registrynames/RegistryNames.h"
 
 namespace {
@@ -25,23 +25,13 @@ void WriteDefaultValue(TRegistry& registry, const char* key, const std::string& 
 // The key that holds the given one: its path up to the last backslash.
 std::string ParentKey(const std::string& key) { return key.substr(0, key.rfind('\\')); }
 
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 // Whether the open key's default value is a text naming the file type. Type
 // names compare as key names do, without regard to case; a value of another
 // type names nothing.
 bool DefaultValueNamesFileType(TRegistry& registry) {
     if (!registry.ValueExists("")) return false;
     try {
-        return EqualIgnoringCase(registry.ReadString(""), FileTypeName);
+        return SameNameIgnoringCase(registry.ReadString(""), FileTypeName);
     } catch (const ERegistryException&) {
         return false;
     }

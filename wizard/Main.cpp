@@ -38,6 +38,7 @@
 #include "dialogs/Unit_FullScreenForm.h"
 #include "dialogs/Unit_UninstallOldForm.h"
 #include "dialogs/WindowParents.h"
+#include "extract/CopyingScope.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "install/Unit_FolderProbe.h"
@@ -630,12 +631,8 @@ void TMainForm::InstallConfirmed() {
                 copyingBegan = true;
                 // The copying uses the log only while the progress window is up; it
                 // must not keep a pointer to it afterwards, whatever way this ends.
-                struct Handover {
-                    ~Handover() { ExtractPars.LogFile = nullptr; }
-                } handover;
-                ExtractPars.LogFile = &log;
-                ExtractPars.TargetFolder = folder;
-                ExtractPars.Sources = SetupPars.Sources;
+                TCopyingScope copying;
+                copying.Into(log, folder).From(SetupPars.Sources);
                 const FormInUse<TExtractForm> progress(ExtractForm);
                 StandOver(&*progress, this);
                 const int modalResult = progress->exec();

@@ -23,6 +23,21 @@ class QRadioButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+// The pages in their order.
+enum class TWizardPage : std::uint8_t {
+    Welcome,
+    Licence,
+    InstallFolder,
+    ProgramFolder,
+    Confirmation,
+    Finished
+};
+
+// The wizard state: the installation's, and the page the wizard shows.
+struct TSetupPars : TInstallationPars {
+    TWizardPage Page = TWizardPage::Welcome;
+};
+
 extern TSetupPars SetupPars;
 extern bool OldVersionFound;             // version 1.0 is installed
 extern std::string OldUninstallCommand;  // its uninstall command line

@@ -46,7 +46,7 @@ TEST(FatalErrorText, FullDiskNamesTheReasonAndTheFile) {
 }
 
 TEST(WizardExitCode, FailedPartWayUnlessALaterTryWentThrough) {
-    TSetupPars pars;
+    TInstallationPars pars;
     EXPECT_EQ(WizardExitCode(0, pars), 0);
     pars.FailedPartWay = true;
     EXPECT_EQ(WizardExitCode(0, pars), 1);

@@ -450,6 +450,20 @@ TEST_F(CommandLineTest, RemovalFromAFolderWithoutAPrefixLaysNoneDown) {
     EXPECT_FALSE(fs::exists(Prefix()));
 }
 
+// A prefix's folder that cannot be made (a file stands in its path) is named
+// as such, in the sentence of a prefix that cannot be used.
+TEST_F(CommandLineTest, APrefixFolderThatCannotBeMadeIsNamed) {
+    std::ofstream(temp_.Path() / "a file") << "not a folder";
+    const std::string prefix = (temp_.Path() / "a file" / "prefix").string();
+    const Outcome outcome = Setup({"--unattended", "--accept-licence"}, prefix);
+    EXPECT_EQ(outcome.code, 2) << outcome.err;
+    EXPECT_NE(outcome.err.find("lingora-setup: Setup cannot use the Windows machine (Wine "
+                               "prefix): cannot create the folder " +
+                               prefix + ": "),
+              std::string::npos)
+        << outcome.err;
+}
+
 TEST_F(CommandLineTest, InstallsAndRemovesWithoutADisplay) {
     Outcome outcome = Setup({"--unattended", "--accept-licence", "--group", "Lingora 2"});
     ASSERT_EQ(outcome.code, 0) << outcome.err;
@@ -518,6 +532,24 @@ TEST_F(CommandLineTest, UninstallDirRemovesTheInstallationOfThatFolder) {
     EXPECT_FALSE(fs::exists(installed));
     // The uninstall entry named that folder: it went with it.
     EXPECT_EQ(Setup({"--uninstall"}).code, 3);
+}
+
+// A folder given in another case than the one registered is that folder to
+// Windows, also where the letter that differs is not ASCII: the uninstall entry
+// that names it goes with it.
+TEST_F(CommandLineTest, UninstallDirMatchesTheRegisteredFolderInAnyCaseOfItsLetters) {
+    Outcome outcome =
+        Setup({"--unattended", "--accept-licence", "--dir", "C:\\Programme\\W\u00f6rter"});
+    ASSERT_EQ(outcome.code, 0) << outcome.err;
+    const fs::path installed = Prefix() / "drive_c" / "Programme" / "W\u00f6rter";
+    ASSERT_TRUE(fs::exists(installed / "Uninst.exe"));
+    const std::string entry = "\\\\Uninstall\\\\Lingora]";  // the key's line in system.reg
+    ASSERT_NE(TempFolder::ReadFile(Prefix() / "system.reg").find(entry), std::string::npos);
+    outcome = Setup({"--uninstall", "--dir", "c:\\programme\\w\u00d6rter"});
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_FALSE(fs::exists(installed));
+    EXPECT_EQ(TempFolder::ReadFile(Prefix() / "system.reg").find(entry), std::string::npos)
+        << "the uninstall entry of the folder removed stayed";
 }
 
 // Links planted in the installation and Start-menu folders after the

@@ -32,11 +32,6 @@ namespace {
 
 class DiskImagesTest : public TwoDiskTest {
   protected:
-    void TearDown() override {
-        FirstDiskFolder.clear();
-        ExtractTest::TearDown();
-    }
-
     // A two-disk set of the records in set/, with its digest file, and its
     // images (Rock Ridge and Joliet names) in images/.
     fs::path MakeImages(const std::vector<Record>& records) {
@@ -52,8 +47,7 @@ class DiskImagesTest : public TwoDiskTest {
         return Images() / ("disk" + std::to_string(number) + ".iso");
     }
     void CopyFrom(const std::vector<std::string>& sources) {
-        ExtractPars.Sources = sources;
-        FirstDiskFolder = sources.front();
+        copying_->From(sources).FirstDisk(sources.front());
     }
 };
 

@@ -97,7 +97,6 @@ class DisksTest : public TwoDiskTest {
     void TearDown() override {
         for (auto it = mounted_.rbegin(); it != mounted_.rend(); ++it)
             ::umount2(it->c_str(), MNT_DETACH);
-        FirstDiskFolder.clear();
         ExtractTest::TearDown();
     }
 
@@ -187,7 +186,7 @@ TEST_F(DisksTest, DisksChangedInOneDriveAreTakenWhenMountedAndTheFirstCanBeUnmou
     const fs::path other = MakeSet("other", records, "ffeeddccbbaa99887766554433221100");
     const fs::path drive = temp_.Path() / "cdrom";
     Insert(set, 1, drive);
-    ExtractPars.Sources = {drive.string()};
+    copying_->From({drive.string()});
 
     // Disk 1 out, another set's disk 2 in: refused with the damaged-disk prompt;
     // then the right disk 2, taken when it is mounted.
@@ -213,7 +212,7 @@ TEST_F(DisksTest, DisksAtTheirOwnLabelsAreFoundWithoutAPromptAndAnotherSetsIsPas
     Insert(set, 1, media / "LINGORA_1");
     Insert(other, 2, media / "LINGORA_0");  // mounted first, of another set
     Insert(set, 2, media / "LINGORA_2");
-    ExtractPars.Sources = {(media / "LINGORA_1").string()};
+    copying_->From({(media / "LINGORA_1").string()});
     PromptWatch watch([](QMessageBox*) {}, 500);
     EXPECT_EQ(ExtractForm->exec(), 1);
     EXPECT_TRUE(watch.texts.empty()) << watch.texts.front();
@@ -226,7 +225,7 @@ TEST_F(DisksTest, ADiskMountedWhileThePromptIsShownAtItsOwnLabelGoesOn) {
     const fs::path set = MakeSet("right", records, testset::kSetIdentity);
     const fs::path media = temp_.Path() / "run" / "media" / "bo";
     Insert(set, 1, media / "LINGORA_1");
-    ExtractPars.Sources = {(media / "LINGORA_1").string()};
+    copying_->From({(media / "LINGORA_1").string()});
     PromptWatch watch([&](QMessageBox*) { Insert(set, 2, media / "LINGORA_2"); });
     EXPECT_EQ(ExtractForm->exec(), 1);
     EXPECT_EQ(watch.texts, std::vector<std::string>{kInsert2});

@@ -6,6 +6,7 @@
 
 #include "dialogs/Unit_Constants.h"
 #include "dialogs/Unit_ExitForm.h"
+#include "extract/CopyingScope.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
 #include "platform/CodePage.h"
@@ -28,9 +29,8 @@ void ExtractTest::SetUp() {
     ExtractForm = new TExtractForm();
     ASSERT_TRUE(Files().MakeSureDirectoryPathExists(std::string(kTarget) + "\\"));
     log_ = std::make_unique<TLogFile>(kTarget, "Lingora");
-    ExtractPars.LogFile = log_.get();
-    ExtractPars.TargetFolder = kTarget;
-    ExtractPars.Sources = {volumes_.string()};
+    copying_ = std::make_unique<TCopyingScope>();
+    copying_->Into(*log_, kTarget).From({volumes_.string()}).FirstDisk("");
     ExtractStepObserver = nullptr;
 }
 
@@ -45,7 +45,7 @@ void ExtractTest::TearDown() {
     ExtractStepObserver = nullptr;
     DataFile.reset();
     ResetOutFile();
-    ExtractPars = {};
+    copying_.reset();
     log_.reset();
     platform_.reset();
     std::filesystem::current_path(savedDirectory_);

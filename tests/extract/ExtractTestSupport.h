@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "extract/CopyingScope.h"
 #include "installlog/Unit_Logfile.h"
 #include "platform/Platform.h"
 #include "platform/host/files/HostFileSystem.h"
@@ -22,7 +23,7 @@
 
 // A temporary prefix installed as the platform; the current directory is the
 // volumes' folder; the installation folder is C:\Program Files\Lingora with an
-// open install log in ExtractPars. Its own forms exist, destroyed after it.
+// open install log in the copying's scope (copying_). Its own forms exist, destroyed after it.
 class ExtractTest : public testing::Test {
   protected:
     static constexpr char kTarget[] = "C:\\Program Files\\Lingora";
@@ -50,4 +51,6 @@ class ExtractTest : public testing::Test {
     QuietWindowServices windows_;
     std::unique_ptr<ScopedPlatform> platform_;
     std::unique_ptr<TLogFile> log_;
+    // The copying's seams: into the log and kTarget, from volumes_.
+    std::unique_ptr<TCopyingScope> copying_;
 };

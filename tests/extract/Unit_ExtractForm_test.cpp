@@ -355,9 +355,8 @@ TEST_F(ExtractFormTest, ChildExtractsUntilKilled) {
     InstallPlatform(Platform{&files, nullptr, nullptr, &windows});
     std::filesystem::current_path(parent / "volumes");
     static TLogFile log(kTarget, "Lingora");
-    ExtractPars.LogFile = &log;
-    ExtractPars.TargetFolder = kTarget;
-    ExtractPars.Sources = {(parent / "volumes").string()};
+    static TCopyingScope copying;
+    copying.Into(log, kTarget).From({(parent / "volumes").string()});
     ExtractStepObserver = [](const char*) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     };

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "dialogs/Unit_Constants.h"
+#include "extract/CopyingScope.h"
 #include "extract/Unit_ExtractForm.h"
 #include "platform/Exceptions.h"
 #include "tests/extract/ExtractTestSupport.h"
@@ -219,3 +220,37 @@ TEST_F(ExtractThreadTest, HostileNameWritesNothingOutsideTheFolder) {
 }
 
 }  // namespace
+
+// A scope inside another, left by an exception: each seam it set is back at the
+// outer scope's value (not at a value set in between), and one it did not set
+// keeps what it had.
+TEST_F(ExtractThreadTest, CopyingScopePutsBackWhatItSetWhenLeftByAnException) {
+    copying_->FirstDisk("/media/anna/LINGORA_1");
+    ExtractAborted = true;
+    ASSERT_TRUE(Files().MakeSureDirectoryPathExists("C:\\Elsewhere\\"));
+    TLogFile other("C:\\Elsewhere", "Lingora");
+    struct View : IExtractView {
+        void StepProgress() override {}
+        bool AskForDisk(const std::string&) override { return true; }
+        bool ConfirmAbandon() override { return true; }
+        void Finish(int) override {}
+    } view;
+    try {
+        TCopyingScope inner;
+        EXPECT_FALSE(ExtractAborted) << "a copying starts as not abandoned";
+        inner.Into(other, "C:\\Elsewhere").From({"/a"}).From({"/b"}).View(&view).Stop([] {
+            return true;
+        });
+        EXPECT_EQ(ExtractPars.Sources, std::vector<std::string>{"/b"});
+        EXPECT_EQ(ExtractPars.LogFile, &other);
+        EXPECT_EQ(ExtractView, &view);
+        throw std::runtime_error("left part-way");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(ExtractPars.LogFile, log_.get());
+    EXPECT_EQ(ExtractPars.TargetFolder, kTarget);
+    EXPECT_EQ(ExtractPars.Sources, std::vector<std::string>{volumes_.string()});
+    EXPECT_EQ(ExtractView, nullptr);
+    EXPECT_FALSE(ExtractStopRequested);
+    EXPECT_EQ(FirstDiskFolder, "/media/anna/LINGORA_1");
+}

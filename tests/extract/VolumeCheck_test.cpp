@@ -85,15 +85,10 @@ class VolumeCheckTest : public ExtractTest {
         return bytes;
     }
     int Run(AnsweringView& view) {
-        ExtractView = &view;
+        TCopyingScope copying;
+        copying.View(&view);
         TExtractThread thread;
-        try {
-            thread.Execute();
-        } catch (...) {
-            ExtractView = nullptr;
-            throw;
-        }
-        ExtractView = nullptr;
+        thread.Execute();
         return view.result;
     }
     // The installation is that of an undamaged set.
@@ -270,7 +265,6 @@ TEST_F(VolumeCheckTest, HostileDigestFileGetsThePromptAndCancelEndsWithNothingCo
         EXPECT_EQ(view.asked, std::vector<std::string>{DamagedText(1)});
         EXPECT_NE(VolumeFault.find("Setup.sum"), std::string::npos) << VolumeFault;
         EXPECT_TRUE(ExtractAborted);
-        ExtractAborted = false;
         EXPECT_EQ(InstalledBytes(), 0);
     }
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/WindowsNames.h"
+
 // The path in full form: drive, backslashes only, "." and ".." resolved; a
 // relative path is taken from currentDirectory (itself a full path), "\x" from
 // its drive's root, "D:x" from D's root unless D is the current drive. A ".."
@@ -37,9 +39,6 @@ bool IsValidWindowsName(const std::string& name);
 // extension).
 std::uint32_t CreatableNameError(const std::string& fullPath, bool folder);
 
-// Case folding of Windows-1252 bytes, as Windows compares file names.
-char FoldCase(char c);
-bool SameNameIgnoringCase(const std::string& a, const std::string& b);
 // FindFirstFile's matching: '*' any run, '?' one character, case-insensitive;
 // "*.*" matches everything.
 bool MatchesPattern(const std::string& name, const std::string& pattern);
