@@ -2,7 +2,6 @@
 
 #include <QLabel>
 
-#include "app/Forms.h"
 #include "dialogs/Unit_Constants.h"
 #include "dialogs/Unit_ExitForm.h"
 #include "dialogs/Unit_FullScreenForm.h"
@@ -30,9 +29,31 @@ void WizardFixture::TearDown() {
     platform_.reset();
 }
 
-void WizardFixture::CreateForms() { ::CreateForms(); }
+// The forms in the order in which the program creates them, destroyed in the
+// reverse one (the progress window first).
+void WizardFixture::CreateForms() {
+    MainForm = new TMainForm;
+    ExitForm = new TExitForm;
+    FullScreenForm = new TFullScreenForm;
+    UninstallOldForm = new TUninstallOldForm;
+    ExtractForm = new TExtractForm;
+}
 
-void WizardFixture::DestroyForms() { ::DestroyForms(); }
+namespace {
+template <typename T>
+void Destroy(T*& form) {
+    delete form;
+    form = nullptr;
+}
+}  // namespace
+
+void WizardFixture::DestroyForms() {
+    Destroy(ExtractForm);
+    Destroy(UninstallOldForm);
+    Destroy(FullScreenForm);
+    Destroy(ExitForm);
+    Destroy(MainForm);
+}
 
 void WizardFixture::ShowMainForm() {
     MainForm->show();

@@ -2,7 +2,7 @@
 // plain host files and by the Wine prefix's own: the streams, the errors of a
 // failed open and the copy. The prefix reaches the same folder
 // through its drive Z:, which covers the whole host.
-#include "tools/PlainFileSystem.h"
+#include "platform/host/files/PlainFileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "platform/WinTypes.h"
+#include "tests/support/TempDrive.h"
 #include "tests/support/TempFolder.h"
-#include "tests/support/TempPrefix.h"
 
 namespace fs = std::filesystem;
 
@@ -30,8 +30,8 @@ class ReadingFileSystemContract : public testing::TestWithParam<Variant> {
   protected:
     ReadingFileSystemContract() {
         if (GetParam().onPrefix) {
-            prefix_ = std::make_unique<TempPrefix>();
-            files_ = &prefix_->Machine().Files();
+            prefix_ = std::make_unique<TempDrive>();
+            files_ = &prefix_->Files();
         } else {
             files_ = &plain_;
         }
@@ -47,7 +47,7 @@ class ReadingFileSystemContract : public testing::TestWithParam<Variant> {
 
     TempFolder temp_;
     PlainFileSystem plain_;
-    std::unique_ptr<TempPrefix> prefix_;
+    std::unique_ptr<TempDrive> prefix_;
     IFileSystem* files_ = nullptr;
 };
 
