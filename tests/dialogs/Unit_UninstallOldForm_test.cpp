@@ -18,19 +18,6 @@
 
 namespace {
 
-std::vector<Start> starts;
-
-std::optional<std::string> GetSpecialFolderPath(int) override { return std::nullopt; }
-std::optional<std::string> WindowsPathToHost(const std::string&) override { return std::nullopt; }
-std::optional<std::string> HostPathToWindows(const std::string&) override { return std::nullopt; }
-bool ShellExecute(const std::string& program, const std::string& parameters,
-                  const std::string& folder) override {
-    starts.push_back({program, parameters, folder});
-    return true;
-}
-std::unique_ptr<IShellLinkObject> CreateShellLink() override { return nullptr; }
-};
-
 // Answers the next modal dialog, once it is up, with the given action.
 void WhenModal(std::function<void(QWidget*)> answer) {
     QTimer::singleShot(0, [answer]() {

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "platform/Exceptions.h"
+#include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "platform/host/files/IsoImage.h"
 #include "platform/host/files/PlainFileSystem.h"
@@ -36,14 +37,6 @@ class VolumeToolsTest : public VolumeToolsFixture<VolumeFolders> {
         return tool.exitCode();
     }
 };
-Add("Lingora.exe", records[0].data);
-Add("Sub/Deeper/File.dat", records[1].data);
-Add("Café.txt", records[2].data);
-Add("Empty.txt", "");
-return records;
-}
-}
-;
 
 TEST_F(VolumeToolsTest, HeaderThatWouldNotFitStartsTheNextVolume) {
     Add("A.bin", Pattern(40, 3));

@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "tests/support/TempDrive.h"
 #include "tests/support/TempFolder.h"
@@ -52,17 +51,7 @@ class DataFileTest : public testing::Test {
 
     // The host path of a file below the installation folder (Windows-1252 name).
     std::filesystem::path Installed(const std::string& relative) const {
-        std::filesystem::path path = prefix_ / "drive_c" / "Program Files" / "Lingora";
-        std::string part;
-        for (const char c : relative + "\\") {
-            if (c != '\\') {
-                part += c;
-                continue;
-            }
-            path /= AnsiToUtf8(part);
-            part.clear();
-        }
-        return path;
+        return TempFolder::BelowFolder(prefix_ / "drive_c" / "Program Files" / "Lingora", relative);
     }
     std::string InstalledContent(const std::string& relative) const {
         return TempFolder::ReadFile(Installed(relative));

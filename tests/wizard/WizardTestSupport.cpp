@@ -9,6 +9,7 @@
 #include "extract/Unit_ExtractForm.h"
 #include "platform/TRegistry.h"
 #include "wizard/Main.h"
+#include "wizard/ProgramForms.h"
 
 WizardFixture::WizardFixture(PrefixArch arch)
     : prefix_(arch),
@@ -29,31 +30,9 @@ void WizardFixture::TearDown() {
     platform_.reset();
 }
 
-// The forms in the order in which the program creates them, destroyed in the
-// reverse one (the progress window first).
-void WizardFixture::CreateForms() {
-    MainForm = new TMainForm;
-    ExitForm = new TExitForm;
-    FullScreenForm = new TFullScreenForm;
-    UninstallOldForm = new TUninstallOldForm;
-    ExtractForm = new TExtractForm;
-}
+void WizardFixture::CreateForms() { ::CreateForms(); }
 
-namespace {
-template <typename T>
-void Destroy(T*& form) {
-    delete form;
-    form = nullptr;
-}
-}  // namespace
-
-void WizardFixture::DestroyForms() {
-    Destroy(ExtractForm);
-    Destroy(UninstallOldForm);
-    Destroy(FullScreenForm);
-    Destroy(ExitForm);
-    Destroy(MainForm);
-}
+void WizardFixture::DestroyForms() { ::DestroyForms(); }
 
 void WizardFixture::ShowMainForm() {
     MainForm->show();

@@ -104,4 +104,33 @@ INSTANTIATE_TEST_SUITE_P(, ReadingFileSystemContract,
                              return std::string(info.param.name);
                          });
 
+TEST(PlainFileSystem, AVanishedCurrentDirectoryGivesEmptyNamesNotAnException) {
+    // The interface reports its failures: no std::filesystem error gets out.
+    TempFolder temp;
+    const fs::path saved = fs::current_path();
+    const fs::path gone = temp.Path() / "gone";
+    fs::create_directory(gone);
+    fs::current_path(gone);
+    fs::remove(gone);
+    PlainFileSystem plain;
+    std::string current = "unset", full = "unset";
+    EXPECT_NO_THROW(current = plain.GetCurrentDirectory());
+    EXPECT_NO_THROW(full = plain.GetFullPathName("Setup.d01"));
+    fs::current_path(saved);
+    EXPECT_EQ(current, "");
+    EXPECT_EQ(full, "");
+}
+
+TEST(PlainFileSystem, AVolumeOpenForReadingIsSharedWithNobody) {
+    // As the prefix's files open: a second open of the same volume is refused.
+    TempFolder temp;
+    const std::string volume = temp.WriteFile("Setup.d01", "x").string();
+    PlainFileSystem plain;
+    std::uint32_t error = 0;
+    const auto first = plain.OpenRead(volume, error);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(plain.OpenRead(volume, error), nullptr);
+    EXPECT_EQ(error, win::ERROR_SHARING_VIOLATION);
+}
+
 }  // namespace
