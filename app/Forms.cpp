@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QTimer>
 
+#include "dialogs/Unit_ExitForm.h"
 #include "wizard/Main.h"
 
 void CloseForTheSession() {
