@@ -1,11 +1,8 @@
-// The program's forms: created in their order (the wizard, the exit question,
-// the backdrop, the version-1.0 prompt, the progress window) and destroyed in
-// the reverse one, the progress window first, so that a copying thread that may
-// still wait for it ends before anything else goes.
+// The program's forms (wizard/ProgramForms.h) for the lifetime of a scope, and
+// their closing when the session ends.
 #pragma once
 
-void CreateForms();
-void DestroyForms();
+#include "wizard/ProgramForms.h"
 
 // The forms for the lifetime of a scope.
 class TFormsScope {

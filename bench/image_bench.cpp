@@ -28,8 +28,8 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
+#include "platform/host/files/PlainFileSystem.h"
 #include "tools/DiskImages.h"
-#include "tools/PlainFileSystem.h"
 #include "tools/VolumeSetBuilder.h"
 #include "volumes/VolumeFormat.h"
 

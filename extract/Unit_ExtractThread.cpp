@@ -147,13 +147,20 @@ bool KeepAnswerable() {
 }
 void MakeSearchAnswerable() { disks::WhileProbing = KeepAnswerable; }
 
+// Each extracted file's name goes to the install log (when there is one)
+// before the file is created.
+TDataFile::FileStarting LogLineOf(TLogFile* log) {
+    if (log == nullptr) return {};
+    return [log](const std::string& storedName) { log->WriteLine(storedName); };
+}
+
 // Opens volume number in folder as DataFile; the next disk is looked for there first.
 void OpenVolume(int number, const std::string& folder) {
     const std::string name = VolumeName(number);
     const std::string path =
         disks::FileInFolder(folder, name).value_or(disks::JoinFolder(folder, name));
-    DataFile = std::make_unique<TDataFile>(TDataFile::HostPath{path}, ExtractPars.LogFile,
-                                           ExtractPars.TargetFolder);
+    DataFile = std::make_unique<TDataFile>(
+        TDataFile::HostPath{path}, LogLineOf(ExtractPars.LogFile), ExtractPars.TargetFolder);
     VolumeNumber = number;
     VolumeFolder = disks::NormalFolder(folder);
     diag::Note("opened volume ", VolumeName(number), " in ", diag::Host{VolumeFolder}, " (",

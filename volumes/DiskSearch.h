@@ -42,11 +42,10 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "volumes/DiskFolder.h"
 
 namespace disks {
 
-// folder + "/" + name, without doubling the slash at the root.
-std::string JoinFolder(const std::string& folder, const std::string& name);
 // An absolute host path without "." and doubled and trailing slashes; ".."
 // goes up one name, by the text (for paths resolved already; the source
 // folders that a person names are resolved through the file system, in app/).
@@ -66,10 +65,6 @@ std::vector<std::string> SiblingNames(const std::string& name, int number);
 bool NeverProbed(const MountPoint& mount);
 // Network file systems (NFS, SMB, sshfs, GVFS ...): looked into last.
 bool OverNetwork(const MountPoint& mount);
-
-// A folder for a message, readable whatever bytes it holds: control characters
-// as \t, \n or \xNN, bytes that are not UTF-8 as \xNN, a backslash doubled.
-std::string ReadableFolder(const std::string& folder);
 
 // What the search asks of the machine. Each call may run on a worker thread
 // and may never return (a hung mount): it must keep no state of its caller.
@@ -139,8 +134,6 @@ class TDiskSearch {
     std::vector<std::string> Unanswered() const;
 
     const std::vector<std::string>& Sources() const { return sources_; }
-    const std::string& FirstFolder() const { return first_; }
-    const std::string& LastFolder() const { return last_; }
     const std::string& Identity() const { return identity_; }
 
   private:
@@ -173,10 +166,6 @@ class TDiskSearch {
         std::make_shared<std::vector<std::string>>();
 };
 
-// The host path of the file `name` in a host folder, as the disk shows it (in
-// any case, with a version suffix or none: volume::NamesFile); its exact name
-// first. Nothing when the folder holds none.
-std::optional<std::string> FileInFolder(const std::string& folder, const std::string& name);
 // The probe on the installed platform's host files and mount table. The digest
 // file is read whole and closed again: nothing stays open.
 DiskProbe MachineProbe();

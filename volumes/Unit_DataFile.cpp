@@ -4,12 +4,10 @@
 #include <array>
 #include <cstring>
 
-#include "installlog/Unit_Logfile.h"
-#include "installlog/Unit_Paths.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/Exceptions.h"
 #include "platform/Platform.h"
-#include "volumes/DiskSearch.h"
+#include "volumes/DiskFolder.h"
 
 std::unique_ptr<IFileStream> OutFile;
 std::int32_t OutFileRemaining = 0;
@@ -48,11 +46,11 @@ void CloseOutFile() {
 }
 }  // namespace
 
-TDataFile::TDataFile(const std::string& fileName, TLogFile* logFile,
+TDataFile::TDataFile(const std::string& fileName, FileStarting fileStarting,
                      const std::string& targetFolder)
     : fileName_(fileName),
       buffer_(new char[kReadAhead]),
-      logFile_(logFile),
+      fileStarting_(std::move(fileStarting)),
       targetFolder_(targetFolder) {
     std::uint32_t error = 0;
     stream_ = Files().OpenRead(fileName, error);
@@ -62,10 +60,11 @@ TDataFile::TDataFile(const std::string& fileName, TLogFile* logFile,
     position_ = 0;
 }
 
-TDataFile::TDataFile(const HostPath& volume, TLogFile* logFile, const std::string& targetFolder)
+TDataFile::TDataFile(const HostPath& volume, FileStarting fileStarting,
+                     const std::string& targetFolder)
     : fileName_(disks::ReadableFolder(volume.path)),
       buffer_(new char[kReadAhead]),
-      logFile_(logFile),
+      fileStarting_(std::move(fileStarting)),
       targetFolder_(targetFolder) {
     std::uint32_t error = 0;
     stream_ = Files().OpenHostRead(volume.path, error);
@@ -176,9 +175,10 @@ void TDataFile::StartNextFile(std::int64_t largestSize) {
     std::int32_t size = 0;
     ReadHeader(name, size, largestSize);
 
-    // The log line is in the file before the file it names is created.
-    if (logFile_ != nullptr) logFile_->WriteLine(name);
-    const std::string target = JoinPath(targetFolder_, name);
+    // The name is reported (the log line is in the file) before the file it
+    // names is created.
+    if (fileStarting_) fileStarting_(name);
+    const std::string target = volume::StoredFileTarget(targetFolder_, name);
     const std::string folder = target.substr(0, target.rfind('\\') + 1);
     if (folder != lastFolderMade) {
         // A folder that cannot be made is reported by the file's creation in it.

@@ -1,6 +1,7 @@
 // The reader of one data volume ("Setup.d01" and its successors) and the
 // chunked copy that writes the stored files into the installation folder,
-// logging each one in the install log before it is created.
+// reporting each one's name (which the copying writes to the install log)
+// before it is created.
 //
 // The target file being written lives in the unit (OutFile, OutFileRemaining),
 // not in a TDataFile, because a file's data may run on from one volume into the
@@ -17,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,8 +26,6 @@
 #include "platform/FileSystem.h"
 #include "volumes/VolumeDigest.h"
 #include "volumes/VolumeFormat.h"
-
-class TLogFile;
 
 // The file being extracted: open while OutFileRemaining is above 0.
 extern std::unique_ptr<IFileStream> OutFile;
@@ -42,15 +42,22 @@ using volume::VolumeName;
 
 class TDataFile {
   public:
+    // Called with a file's stored name before the file is created in the
+    // installation folder; an exception it raises ends the copy there, before
+    // the file exists. Empty: nothing is reported.
+    using FileStarting = std::function<void(const std::string& storedName)>;
+
     // Opens the volume for reading, shared with nobody. Raises EFOpenError when
-    // it cannot be opened.
-    TDataFile(const std::string& fileName, TLogFile* logFile, const std::string& targetFolder);
+    // it cannot be opened. The files are written into targetFolder (a Windows
+    // path), each reported to fileStarting first.
+    TDataFile(const std::string& fileName, FileStarting fileStarting,
+              const std::string& targetFolder);
     // A volume on a disk, named by its host path (volumes/DiskSearch.h), which
     // may hold any bytes: opened as a host file, named readably in messages.
     struct HostPath {
         std::string path;
     };
-    TDataFile(const HostPath& volume, TLogFile* logFile, const std::string& targetFolder);
+    TDataFile(const HostPath& volume, FileStarting fileStarting, const std::string& targetFolder);
     ~TDataFile();
     TDataFile(const TDataFile&) = delete;
     TDataFile& operator=(const TDataFile&) = delete;
@@ -113,6 +120,6 @@ class TDataFile {
     std::unique_ptr<char[]> buffer_;
     std::size_t bufferAt_ = 0;
     std::size_t bufferEnd_ = 0;
-    TLogFile* logFile_ = nullptr;
+    FileStarting fileStarting_;
     std::string targetFolder_;
 };

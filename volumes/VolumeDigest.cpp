@@ -12,7 +12,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
-#include "volumes/DiskSearch.h"
+#include "volumes/DiskFolder.h"
 #include "volumes/VolumeFormat.h"
 
 namespace volume {

@@ -40,6 +40,12 @@ std::string StoredNameFault(const std::string& name) {
     return {};
 }
 
+std::string StoredFileTarget(const std::string& folder, const std::string& storedName) {
+    // A stored name without fault neither starts nor ends with a backslash.
+    if (folder.empty() || folder.back() == '\\') return folder + storedName;
+    return folder + '\\' + storedName;
+}
+
 bool NamesFile(const std::string& onDisk, const std::string& name) {
     std::size_t length = onDisk.size();
     const std::size_t semicolon = onDisk.rfind(';');

@@ -38,6 +38,10 @@ bool NamesFile(const std::string& onDisk, const std::string& name);
 // component, no leading backslash, drive or UNC prefix, no ':' or '/', no
 // control character, no empty component, not empty.
 std::string StoredNameFault(const std::string& name);
+// The Windows path at which a stored name without fault is extracted into
+// folder: the two joined by one backslash (none added after an empty folder or
+// one that ends in a backslash, as after a drive root "C:\").
+std::string StoredFileTarget(const std::string& folder, const std::string& storedName);
 
 // The size of a record header on disk for a stored name.
 inline std::int64_t HeaderSize(const std::string& name) {

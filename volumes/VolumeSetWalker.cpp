@@ -7,15 +7,13 @@
 #include "platform/Platform.h"
 #include "platform/SystemMessages.h"
 #include "platform/WinTypes.h"
-#include "volumes/DiskSearch.h"
+#include "volumes/DiskFolder.h"
 #include "volumes/Unit_DataFile.h"
 #include "volumes/VolumeDigest.h"
 
 // The publisher's file system names host paths.
 SetFileLocator InSetFolder(const std::string& folder) {
-    return [folder](const std::string& name) {
-        return folder.empty() ? name : disks::JoinFolder(folder, name);
-    };
+    return [folder](const std::string& name) { return disks::JoinFolder(folder, name); };
 }
 
 SetFileLocator OnSetDisks(const std::vector<std::string>& disks) {
@@ -64,7 +62,8 @@ WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord
                         const SetFileLocator& where) {
     WalkedSet set;
     TVolumeSetWalk walk;
-    auto volume = std::make_unique<TDataFile>(where(volume::VolumeName(1)), nullptr, "");
+    auto volume =
+        std::make_unique<TDataFile>(where(volume::VolumeName(1)), TDataFile::FileStarting(), "");
     set.volumes = 1;
     set.total = walk.Start(*volume);
 
@@ -74,7 +73,7 @@ WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord
         if (!Files().FileExists(name))
             throw Exception(volume->FileName() + " names " + name + " as the next volume (offset " +
                             std::to_string(at) + "), but it is missing");
-        volume = std::make_unique<TDataFile>(name, nullptr, "");
+        volume = std::make_unique<TDataFile>(name, TDataFile::FileStarting(), "");
         ++set.volumes;
     };
 

@@ -1,5 +1,5 @@
 // Walks a volume set as Setup reads it, starting from "Setup.d01" on its disks
-// (host folders or disk images; by default the current directory) and
+// (host folders or disk images, never the current directory) and
 // following the next-volume bytes, without writing anything: each record is
 // checked as the copy checks it, file data is passed over, and the data must
 // add up to the set's total. The platform must be installed.
@@ -51,8 +51,7 @@ struct WalkedSet {
 // Where a walk finds a file of the set by its own name ("Setup.d02"): the full
 // name by which the platform's file system opens it.
 using SetFileLocator = std::function<std::string(const std::string& name)>;
-// The files of a set in one host folder, or in the current directory when the
-// folder is empty.
+// The files of a set in one host folder.
 SetFileLocator InSetFolder(const std::string& folder);
 // The files of a set spread over disks (host folders or disk image files, as
 // the file system reads both): each on the first disk that holds it; a name
@@ -63,11 +62,11 @@ SetFileLocator OnSetDisks(const std::vector<std::string>& disks);
 // EFOpenError when Setup.d01 cannot be opened, and Exception when a volume that
 // the set names is missing.
 WalkedSet WalkVolumeSet(const std::function<void(const WalkedRecord&)>& onRecord,
-                        const SetFileLocator& where = InSetFolder(""));
+                        const SetFileLocator& where);
 
 // Checks each volume that the set's digest file lists against its size and
 // digest, in the order of their numbers. Returns the number of volumes listed,
 // or nothing when there is no digest file. Raises EDamagedDigestFile for a
 // digest file that cannot be read, EDamagedVolume naming the first volume that
 // does not match, and Exception for a listed volume that is missing.
-std::optional<int> CheckVolumeDigests(const SetFileLocator& where = InSetFolder(""));
+std::optional<int> CheckVolumeDigests(const SetFileLocator& where);

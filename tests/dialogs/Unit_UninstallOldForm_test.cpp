@@ -13,32 +13,10 @@
 
 #include "dialogs/Unit_Constants.h"
 #include "platform/Platform.h"
+#include "tests/support/Doubles.h"
 #include "tests/support/LayoutCheck.h"
 
 namespace {
-
-// A shell that records the programs started and knows nothing else.
-class RecordingShell : public IShell {
-  public:
-    struct Start {
-        std::string program, parameters, folder;
-    };
-    std::vector<Start> starts;
-
-    std::optional<std::string> GetSpecialFolderPath(int) override { return std::nullopt; }
-    std::optional<std::string> WindowsPathToHost(const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> HostPathToWindows(const std::string&) override {
-        return std::nullopt;
-    }
-    bool ShellExecute(const std::string& program, const std::string& parameters,
-                      const std::string& folder) override {
-        starts.push_back({program, parameters, folder});
-        return true;
-    }
-    std::unique_ptr<IShellLinkObject> CreateShellLink() override { return nullptr; }
-};
 
 // Answers the next modal dialog, once it is up, with the given action.
 void WhenModal(std::function<void(QWidget*)> answer) {
@@ -102,16 +80,16 @@ TEST_F(UninstallOldFormTest, EnterStartsTheOldUninstallerWithTheSplitCommand) {
     WhenModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Return); });
     EXPECT_TRUE(OfferOldVersionRemoval(Command));
     EXPECT_EQ(form_->result(), TUninstallOldForm::YesResult);
-    ASSERT_EQ(shell_.starts.size(), 1u);
-    EXPECT_EQ(shell_.starts[0].program, "C:\\LINGORA\\UNINST.EXE");
-    EXPECT_EQ(shell_.starts[0].parameters, "C:\\LINGORA\\INSTALL.LOG");
-    EXPECT_EQ(shell_.starts[0].folder, "C:\\LINGORA\\");
+    ASSERT_EQ(shell_.Calls().size(), 1u);
+    EXPECT_EQ(shell_.Calls()[0].program, "C:\\LINGORA\\UNINST.EXE");
+    EXPECT_EQ(shell_.Calls()[0].parameters, "C:\\LINGORA\\INSTALL.LOG");
+    EXPECT_EQ(shell_.Calls()[0].folder, "C:\\LINGORA\\");
 }
 
 TEST_F(UninstallOldFormTest, YesButtonClickStarts) {
     WhenModal([this](QWidget*) { QTest::mouseClick(form_->YesButton, Qt::LeftButton); });
     EXPECT_TRUE(OfferOldVersionRemoval(Command));
-    EXPECT_EQ(shell_.starts.size(), 1u);
+    EXPECT_EQ(shell_.Calls().size(), 1u);
 }
 
 TEST_F(UninstallOldFormTest, NoEscapeAndCloseBoxStartNothing) {
@@ -126,14 +104,14 @@ TEST_F(UninstallOldFormTest, NoEscapeAndCloseBoxStartNothing) {
         EXPECT_FALSE(OfferOldVersionRemoval(Command));
         EXPECT_EQ(form_->result(), TUninstallOldForm::NoResult);
     }
-    EXPECT_TRUE(shell_.starts.empty());
+    EXPECT_TRUE(shell_.Calls().empty());
 }
 
 TEST_F(UninstallOldFormTest, WorksWithoutTheProgramsForm) {
     UninstallOldForm = nullptr;
     WhenModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Return); });
     EXPECT_TRUE(OfferOldVersionRemoval(Command));
-    EXPECT_EQ(shell_.starts.size(), 1u);
+    EXPECT_EQ(shell_.Calls().size(), 1u);
 }
 
 TEST(SplitUninstallCommand, SplitsAtTheFirstBlankUnlessTheProgramIsQuoted) {

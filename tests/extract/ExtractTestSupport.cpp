@@ -9,7 +9,6 @@
 #include "extract/CopyingScope.h"
 #include "extract/Unit_ExtractForm.h"
 #include "extract/Unit_ExtractThread.h"
-#include "platform/CodePage.h"
 #include "platform/host/machine/WinePrefix.h"
 #include "volumes/Unit_DataFile.h"
 
@@ -52,17 +51,7 @@ void ExtractTest::TearDown() {
 }
 
 std::filesystem::path ExtractTest::Installed(const std::string& relative) const {
-    std::filesystem::path path = prefix_ / "drive_c" / "Program Files" / "Lingora";
-    std::string part;
-    for (const char c : relative + "\\") {
-        if (c != '\\') {
-            part += c;
-            continue;
-        }
-        path /= AnsiToUtf8(part);
-        part.clear();
-    }
-    return path;
+    return TempFolder::BelowFolder(prefix_ / "drive_c" / "Program Files" / "Lingora", relative);
 }
 
 std::string ExtractTest::InstalledContent(const std::string& relative) const {

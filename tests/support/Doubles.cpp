@@ -233,6 +233,15 @@ std::unique_ptr<IShellLinkObject> LackingInterfaceShell::CreateShellLink() {
 RecordingShell::RecordingShell(IShell& inner, bool result)
     : ForwardingShell(inner), result_(result) {}
 
+namespace {
+NullShell& NothingKnown() {
+    static NullShell shell;  // keeps no state
+    return shell;
+}
+}  // namespace
+
+RecordingShell::RecordingShell() : RecordingShell(NothingKnown()) {}
+
 bool RecordingShell::ShellExecute(const std::string& program, const std::string& parameters,
                                   const std::string& folder) {
     calls_.push_back(Call{program, parameters, folder});

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,23 @@ class LackingInterfaceShell : public ForwardingShell {
 };
 
 // Records ShellExecute calls instead of starting anything; answers `result`.
+// A shell that knows no folder, maps no path, starts nothing (ShellExecute
+// false) and makes no shortcuts.
+class NullShell : public IShell {
+  public:
+    std::optional<std::string> GetSpecialFolderPath(int) override { return std::nullopt; }
+    std::optional<std::string> WindowsPathToHost(const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> HostPathToWindows(const std::string&) override {
+        return std::nullopt;
+    }
+    bool ShellExecute(const std::string&, const std::string&, const std::string&) override {
+        return false;
+    }
+    std::unique_ptr<IShellLinkObject> CreateShellLink() override { return nullptr; }
+};
+
 class RecordingShell : public ForwardingShell {
   public:
     struct Call {
@@ -123,6 +141,8 @@ class RecordingShell : public ForwardingShell {
         std::string folder;
     };
     explicit RecordingShell(IShell& inner, bool result = true);
+    // Over a NullShell: records the programs started and knows nothing else.
+    RecordingShell();
     bool ShellExecute(const std::string& program, const std::string& parameters,
                       const std::string& folder) override;
     const std::vector<Call>& Calls() const { return calls_; }

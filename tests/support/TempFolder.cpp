@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/CodePage.h"
+
 TempFolder::TempFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "setup-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -35,4 +37,19 @@ std::string TempFolder::ReadFile(const std::filesystem::path& file) {
     std::stringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+std::filesystem::path TempFolder::BelowFolder(const std::filesystem::path& folder,
+                                              const std::string& windowsRelative) {
+    std::filesystem::path path = folder;
+    std::string part;
+    for (const char c : windowsRelative + "\\") {
+        if (c != '\\') {
+            part += c;
+            continue;
+        }
+        path /= AnsiToUtf8(part);
+        part.clear();
+    }
+    return path;
 }

@@ -18,6 +18,10 @@ class TempFolder {
     std::filesystem::path WriteFile(const std::string& relative, const std::string& content) const;
     // The whole content of a host file; empty when it cannot be read.
     static std::string ReadFile(const std::filesystem::path& file);
+    // The host path below a host folder of a relative Windows path (backslashes,
+    // Windows-1252 names), as a prefix's drive lays it out.
+    static std::filesystem::path BelowFolder(const std::filesystem::path& folder,
+                                             const std::string& windowsRelative);
 
   private:
     std::filesystem::path path_;

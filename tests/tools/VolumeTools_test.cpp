@@ -1,5 +1,6 @@
-// The volume-set tool: what it builds is read back by Setup's own copy, its
-// bytes are those of the format, and its check finds what the copy would.
+// The volume-set tool: its bytes are those of the format, and its check finds
+// what the copy would. (That Setup's own copy reads what it builds is tested
+// with the copying, in tests/e2e.)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,13 +8,12 @@
 #include <fstream>
 #include <set>
 
-#include "extract/Unit_ExtractForm.h"
-#include "extract/Unit_ExtractThread.h"
 #include "platform/Exceptions.h"
+#include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "platform/host/files/IsoImage.h"
-#include "tests/extract/ExtractTestSupport.h"
-#include "tools/PlainFileSystem.h"
+#include "platform/host/files/PlainFileSystem.h"
+#include "tests/support/VolumeToolsFixture.h"
 #include "tools/VolumeSetBuilder.h"
 #include "volumes/VolumeSetWalker.h"
 
@@ -25,18 +25,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class VolumeToolsTest : public ExtractTest {
+class VolumeToolsTest : public VolumeToolsFixture<VolumeFolders> {
   protected:
-    fs::path Source() const { return temp_.Path() / "source"; }
-    void Add(const std::string& relativeUtf8, const std::string& content) {
-        temp_.WriteFile("source/" + relativeUtf8, content);
-    }
-    BuildResult Build(std::int64_t volumeSize) {
-        return BuildVolumeSet({Source(), volumes_, volumeSize});
-    }
-    std::string Volume(int number) const {
-        return TempFolder::ReadFile(volumes_ / testset::Name(number));
-    }
     // Runs setupvol; returns its exit code, with its output in output.
     int Run(const QStringList& arguments, std::string* output = nullptr) {
         QProcess tool;
@@ -46,45 +36,7 @@ class VolumeToolsTest : public ExtractTest {
         if (output != nullptr) *output = tool.readAll().toStdString();
         return tool.exitCode();
     }
-    std::vector<Record> SampleFiles() {
-        std::vector<Record> records = {
-            {"Lingora.exe", Pattern(2500, 1)},
-            {"Sub\\Deeper\\File.dat", Pattern(900, 2)},
-            {"Caf\xE9.txt", "caf\xE9"},
-            {"Empty.txt", ""},
-        };
-        Add("Lingora.exe", records[0].data);
-        Add("Sub/Deeper/File.dat", records[1].data);
-        Add("Café.txt", records[2].data);
-        Add("Empty.txt", "");
-        return records;
-    }
 };
-
-TEST_F(VolumeToolsTest, BuiltSetIsTheFormatByteForByteAndSetupCopiesIt) {
-    const auto records = SampleFiles();
-    const BuildResult result = Build(1000);
-    EXPECT_EQ(result.files, 4);
-    EXPECT_EQ(result.total, 2500 + 900 + 4);
-    // Empty files first, then the others in byte order of their stored names.
-    const std::string expected = testset::Stream({records[3], records[2], records[0], records[1]});
-    std::string stream;
-    for (int number = 1; number <= result.volumes; ++number) {
-        const std::string volume = Volume(number);
-        ASSERT_FALSE(volume.empty());
-        EXPECT_LE(volume.size(), 1000u);
-        EXPECT_EQ(static_cast<unsigned char>(volume.back()),
-                  number < result.volumes ? number + 1 : 0);
-        stream += volume.substr(0, volume.size() - 1);
-    }
-    EXPECT_EQ(stream, expected);
-    EXPECT_EQ(result.volumes, 4);
-
-    TExtractThread thread;
-    thread.Execute();
-    EXPECT_EQ(ExtractForm->ModalResult(), 1);
-    for (const Record& record : records) EXPECT_EQ(InstalledContent(record.name), record.data);
-}
 
 TEST_F(VolumeToolsTest, HeaderThatWouldNotFitStartsTheNextVolume) {
     Add("A.bin", Pattern(40, 3));
@@ -400,16 +352,22 @@ TEST_F(VolumeToolsTest, CheckFindsWhatTheCopyRefuses) {
     PlainFileSystem plain;
     ScopedPlatform platform(Platform{&plain, nullptr, nullptr, nullptr});
     testset::WriteVolumes(volumes_, testset::Stream({{"..\\evil.dll", "x"}}), {});
-    EXPECT_THROW(WalkVolumeSet([](const WalkedRecord&) {}), EDamagedVolume);
+    EXPECT_THROW(WalkVolumeSet([](const WalkedRecord&) {}, InSetFolder(volumes_.string())),
+                 EDamagedVolume);
     testset::WriteVolumes(volumes_, testset::Stream(900, {{"A.bin", Pattern(400, 1)}}), {});
-    EXPECT_THROW(WalkVolumeSet([](const WalkedRecord&) {}), EDamagedVolume);
+    EXPECT_THROW(WalkVolumeSet([](const WalkedRecord&) {}, InSetFolder(volumes_.string())),
+                 EDamagedVolume);
     testset::WriteVolumes(volumes_, testset::Stream(400, {{"A.bin", Pattern(400, 1)}, {"B", "x"}}),
                           {});
-    EXPECT_THROW(WalkVolumeSet([](const WalkedRecord&) {}), EDamagedVolume);
+    EXPECT_THROW(WalkVolumeSet([](const WalkedRecord&) {}, InSetFolder(volumes_.string())),
+                 EDamagedVolume);
     testset::WriteVolumes(volumes_, testset::Stream(400, {{"A.bin", Pattern(400, 1)}, {"B", ""}}),
                           {100});
     int records = 0;
-    EXPECT_EQ(WalkVolumeSet([&records](const WalkedRecord&) { ++records; }).volumes, 2);
+    EXPECT_EQ(WalkVolumeSet([&records](const WalkedRecord&) { ++records; },
+                            InSetFolder(volumes_.string()))
+                  .volumes,
+              2);
     EXPECT_EQ(records, 2);
 }
 

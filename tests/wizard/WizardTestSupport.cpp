@@ -2,7 +2,6 @@
 
 #include <QLabel>
 
-#include "app/Forms.h"
 #include "dialogs/Unit_Constants.h"
 #include "dialogs/Unit_ExitForm.h"
 #include "dialogs/Unit_FullScreenForm.h"
@@ -10,6 +9,7 @@
 #include "extract/Unit_ExtractForm.h"
 #include "platform/TRegistry.h"
 #include "wizard/Main.h"
+#include "wizard/ProgramForms.h"
 
 WizardFixture::WizardFixture(PrefixArch arch)
     : prefix_(arch),

@@ -42,8 +42,10 @@ int LockExclusive(int descriptor, std::uint32_t& error) {
     return descriptor;
 }
 
-// Opens and locks a file; -1 with the Windows error on failure. dataSize is the
-// size of the file opened when it is a regular file, -1 for a device.
+}  // namespace
+
+namespace hostfiles {
+
 int OpenLocked(const HostLocation& location, int flags, std::int64_t& dataSize,
                std::uint32_t& error) {
     // A name that was free is created exclusively: what opens is then the new,
@@ -85,6 +87,10 @@ int OpenLocked(const HostLocation& location, int flags, std::int64_t& dataSize,
     error = 0;
     return descriptor;
 }
+
+}  // namespace hostfiles
+
+namespace {
 
 // copy_file_range until count bytes are across or it stops. Returns false when
 // the kernel cannot copy between these files at all (nothing was copied), so
@@ -289,7 +295,7 @@ std::unique_ptr<IFileStream> HostFileSystem::OpenRead(const std::string& path,
         return nullptr;
     }
     std::int64_t dataSize = 0;
-    const int descriptor = OpenLocked(location, O_RDONLY, dataSize, error);
+    const int descriptor = hostfiles::OpenLocked(location, O_RDONLY, dataSize, error);
     if (descriptor < 0) return nullptr;
     return std::make_unique<HostFileStream>(descriptor);
 }
@@ -321,7 +327,7 @@ std::unique_ptr<IFileStream> HostFileSystem::CreateAlways(const std::string& pat
     // Truncate only once the lock is held, so that a file open elsewhere keeps
     // its content when the create is refused.
     std::int64_t dataSize = 0;
-    const int descriptor = OpenLocked(location, O_RDWR | O_CREAT, dataSize, error);
+    const int descriptor = hostfiles::OpenLocked(location, O_RDWR | O_CREAT, dataSize, error);
     if (descriptor < 0) return nullptr;
     if (dataSize > 0 && ::ftruncate(descriptor, 0) != 0) {
         error = WinErrorFromErrno(errno);
@@ -663,7 +669,7 @@ std::unique_ptr<IFileStream> HostFileSystem::OpenHostRead(const std::string& hos
     location.exists = true;
     location.folderExists = true;
     std::int64_t dataSize = 0;
-    const int descriptor = OpenLocked(location, O_RDONLY, dataSize, error);
+    const int descriptor = hostfiles::OpenLocked(location, O_RDONLY, dataSize, error);
     if (descriptor >= 0) return std::make_unique<HostFileStream>(descriptor);
     // A file on a disk image is read from the image itself, unmounted.
     if (error == win::ERROR_FILE_NOT_FOUND || error == win::ERROR_PATH_NOT_FOUND) {

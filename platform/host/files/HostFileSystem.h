@@ -108,3 +108,18 @@ class HostFileSystem : public IFileSystem {
     std::mutex keptMutex_;
     KeptFolder kept_;
 };
+
+namespace hostfiles {
+
+// Opens the file at a host location, with open(2)'s flags, as the host's file
+// systems open files: a name that was free is created exclusively; anything
+// else that may not be a regular file (location.regular false) is opened with
+// O_NONBLOCK, so that a FIFO cannot block the open, and a folder, a FIFO or a
+// socket is refused with ERROR_ACCESS_DENIED; a regular file is locked as
+// above. The descriptor, or -1 with the Windows error (location.folderExists
+// tells a missing file from a missing path). dataSize is the size of the file
+// opened when it is a regular file, -1 for a device.
+int OpenLocked(const HostLocation& location, int flags, std::int64_t& dataSize,
+               std::uint32_t& error);
+
+}  // namespace hostfiles

@@ -11,7 +11,7 @@
 
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
-#include "tests/support/TempPrefix.h"
+#include "tests/support/TempDrive.h"
 
 namespace fs = std::filesystem;
 
@@ -31,7 +31,7 @@ class HostFileLookupTest : public testing::Test {
         return Files().CreateAlways(path, error);
     }
 
-    TempPrefix prefix_;
+    TempDrive prefix_;
 };
 
 // Another program's change that leaves the folder's time unchanged.

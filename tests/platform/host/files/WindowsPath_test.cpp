@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/host/machine/HostProcess.h"
-
 TEST(WindowsPath, FullPathsResolveDotsAndStartWhereWindowsStarts) {
     const std::string cwd = "C:\\Setup\\Disk1";
     struct Case {
@@ -65,12 +63,4 @@ TEST(WindowsPath, NamesFoldAndMatchAsOnWindows) {
     EXPECT_FALSE(SplitFullPath("x\\y").has_value());
     EXPECT_EQ(SplitFullPath("c:\\A\\\\B")->names, (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(SplitFullPath("c:\\A")->drive, 'C');
-}
-
-TEST(CommandLine, SplitsAsWindowsProgramsDo) {
-    EXPECT_EQ(SplitCommandLine("  /u  \"C:\\Program Files\\x.log\" a\\\\\\\"b c\\\\\"d e\" \"\""),
-              (std::vector<std::string>{"/u", "C:\\Program Files\\x.log", "a\\\"b", "c\\d e", ""}));
-    EXPECT_EQ(SplitCommandLine("C:\\dir\\ end\\"),
-              (std::vector<std::string>{"C:\\dir\\", "end\\"}));
-    EXPECT_TRUE(SplitCommandLine("   ").empty());
 }

@@ -2,7 +2,7 @@
 // plain host files and by the Wine prefix's own: the streams, the errors of a
 // failed open and the copy. The prefix reaches the same folder
 // through its drive Z:, which covers the whole host.
-#include "tools/PlainFileSystem.h"
+#include "platform/host/files/PlainFileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "platform/WinTypes.h"
+#include "tests/support/TempDrive.h"
 #include "tests/support/TempFolder.h"
-#include "tests/support/TempPrefix.h"
 
 namespace fs = std::filesystem;
 
@@ -30,8 +30,8 @@ class ReadingFileSystemContract : public testing::TestWithParam<Variant> {
   protected:
     ReadingFileSystemContract() {
         if (GetParam().onPrefix) {
-            prefix_ = std::make_unique<TempPrefix>();
-            files_ = &prefix_->Machine().Files();
+            prefix_ = std::make_unique<TempDrive>();
+            files_ = &prefix_->Files();
         } else {
             files_ = &plain_;
         }
@@ -47,7 +47,7 @@ class ReadingFileSystemContract : public testing::TestWithParam<Variant> {
 
     TempFolder temp_;
     PlainFileSystem plain_;
-    std::unique_ptr<TempPrefix> prefix_;
+    std::unique_ptr<TempDrive> prefix_;
     IFileSystem* files_ = nullptr;
 };
 
@@ -103,5 +103,34 @@ INSTANTIATE_TEST_SUITE_P(, ReadingFileSystemContract,
                          [](const testing::TestParamInfo<Variant>& info) {
                              return std::string(info.param.name);
                          });
+
+TEST(PlainFileSystem, AVanishedCurrentDirectoryGivesEmptyNamesNotAnException) {
+    // The interface reports its failures: no std::filesystem error gets out.
+    TempFolder temp;
+    const fs::path saved = fs::current_path();
+    const fs::path gone = temp.Path() / "gone";
+    fs::create_directory(gone);
+    fs::current_path(gone);
+    fs::remove(gone);
+    PlainFileSystem plain;
+    std::string current = "unset", full = "unset";
+    EXPECT_NO_THROW(current = plain.GetCurrentDirectory());
+    EXPECT_NO_THROW(full = plain.GetFullPathName("Setup.d01"));
+    fs::current_path(saved);
+    EXPECT_EQ(current, "");
+    EXPECT_EQ(full, "");
+}
+
+TEST(PlainFileSystem, AVolumeOpenForReadingIsSharedWithNobody) {
+    // As the prefix's files open: a second open of the same volume is refused.
+    TempFolder temp;
+    const std::string volume = temp.WriteFile("Setup.d01", "x").string();
+    PlainFileSystem plain;
+    std::uint32_t error = 0;
+    const auto first = plain.OpenRead(volume, error);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(plain.OpenRead(volume, error), nullptr);
+    EXPECT_EQ(error, win::ERROR_SHARING_VIOLATION);
+}
 
 }  // namespace

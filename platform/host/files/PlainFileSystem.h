@@ -1,7 +1,9 @@
-// The files of the machine the tool runs on, named by host paths (UTF-8, '/'),
-// for the tool's use of the volume reader. Only what reading a set needs is
-// offered: opening, creating, copying and testing files; folder operations fail
-// with ERROR_NOT_SUPPORTED.
+// The files of the machine, named by host paths (UTF-8, '/'), for the volume
+// reader in the publisher's tool. Only what reading a set needs is offered:
+// opening (as the prefix's files open: no FIFO blocks it, a regular file is not
+// shared; devices are refused), creating, copying and testing files; folder
+// operations fail. A path that cannot be made absolute (the current directory
+// is gone) gives an empty name; nothing here throws.
 #pragma once
 
 #include "platform/FileSystem.h"

@@ -1,4 +1,4 @@
-#include "tools/PlainFileSystem.h"
+#include "platform/host/files/PlainFileSystem.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,6 +10,7 @@
 #include "platform/WinTypes.h"
 #include "platform/host/files/HostErrors.h"
 #include "platform/host/files/HostFileStream.h"
+#include "platform/host/files/HostFileSystem.h"
 #include "platform/host/files/HostFolders.h"
 #include "platform/host/files/IsoImage.h"
 
@@ -17,33 +18,33 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::unique_ptr<IFileStream> Open(const std::string& path, int flags, std::uint32_t& error) {
-    // O_NONBLOCK: a FIFO must not block the open before it is seen for what it
-    // is. Nothing is truncated before the file is known to be a regular one.
-    const int fd = ::open(path.c_str(), (flags & ~O_TRUNC) | O_NONBLOCK | O_CLOEXEC, 0644);
+// Opens as the host's file systems open (no FIFO can block it, a regular file
+// is kept from sharing); only regular files are kept: a device is no volume and
+// no target. A file inside a disk image is read from the image, unmounted.
+std::unique_ptr<IFileStream> Open(const std::string& path, bool create, std::uint32_t& error) {
+    HostLocation location;
+    location.host = path;
+    location.exists = !create;  // a free name is created exclusively
+    std::error_code ignored;
+    const fs::path parent = fs::path(path).parent_path();
+    location.folderExists = parent.empty() || fs::is_directory(parent, ignored);
+    std::int64_t dataSize = 0;
+    const int fd =
+        hostfiles::OpenLocked(location, create ? O_RDWR | O_CREAT : O_RDONLY, dataSize, error);
     if (fd < 0) {
-        const int failure = errno;
-        // A file on a disk image is read from the image itself, unmounted.
-        if ((failure == ENOTDIR || failure == ENOENT) && (flags & O_CREAT) == 0) {
-            if (auto inImage = iso::OpenImagePath(path, error);
-                inImage || error != win::ERROR_PATH_NOT_FOUND)
-                return inImage;
+        if (!create && (error == win::ERROR_FILE_NOT_FOUND || error == win::ERROR_PATH_NOT_FOUND)) {
+            std::uint32_t imageError = 0;
+            if (auto inImage = iso::OpenImagePath(path, imageError); inImage) return inImage;
+            if (imageError != win::ERROR_PATH_NOT_FOUND) error = imageError;
         }
-        // A missing file in a missing folder is a missing path, as Setup says it.
-        std::error_code ignored;
-        const fs::path parent = fs::path(path).parent_path();
-        error = WinErrorFromErrno(failure, parent.empty() || fs::is_directory(parent, ignored));
         return nullptr;
     }
     auto stream = std::make_unique<HostFileStream>(fd);
-    // Only regular files: a folder, a FIFO or a device is no volume and no target.
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    if (dataSize < 0) {
         error = win::ERROR_ACCESS_DENIED;
         return nullptr;
     }
-    if ((flags & O_TRUNC) != 0 && info.st_size > 0 && ::ftruncate(fd, 0) != 0) {
+    if (create && dataSize > 0 && ::ftruncate(fd, 0) != 0) {
         error = WinErrorFromErrno(errno);
         return nullptr;
     }
@@ -55,12 +56,12 @@ std::unique_ptr<IFileStream> Open(const std::string& path, int flags, std::uint3
 
 std::unique_ptr<IFileStream> PlainFileSystem::OpenRead(const std::string& path,
                                                        std::uint32_t& error) {
-    return Open(path, O_RDONLY, error);
+    return Open(path, false, error);
 }
 
 std::unique_ptr<IFileStream> PlainFileSystem::CreateAlways(const std::string& path,
                                                            std::uint32_t& error) {
-    return Open(path, O_RDWR | O_CREAT | O_TRUNC, error);
+    return Open(path, true, error);
 }
 
 CopyOutcome PlainFileSystem::Copy(IFileStream& from, IFileStream& to, std::uint64_t count) {
@@ -95,10 +96,15 @@ std::optional<std::vector<std::string>> PlainFileSystem::HostFolderFiles(
 
 std::vector<MountPoint> PlainFileSystem::MountTable() { return hostfiles::ReadMountTable(); }
 
+// (Empty when the current directory is gone or cannot be read.)
 std::string PlainFileSystem::GetCurrentDirectory() {
-    return std::filesystem::current_path().string();
+    std::error_code failed;
+    const fs::path current = fs::current_path(failed);
+    return failed ? std::string() : current.string();
 }
 
 std::string PlainFileSystem::GetFullPathName(const std::string& path) {
-    return std::filesystem::absolute(path).lexically_normal().string();
+    std::error_code failed;
+    const fs::path absolute = fs::absolute(path, failed);
+    return failed ? std::string() : absolute.lexically_normal().string();
 }

@@ -10,8 +10,8 @@
 #include "platform/Platform.h"
 #include "platform/WinTypes.h"
 #include "tests/support/ShellCommand.h"
+#include "tests/support/TempDrive.h"
 #include "tests/support/TempFolder.h"
-#include "tests/support/TempPrefix.h"
 
 namespace fs = std::filesystem;
 
@@ -83,7 +83,7 @@ TEST_F(IsoImageTest, EveryRecordedNameOpensExactlyTheFilesBytes) {
 
 TEST_F(IsoImageTest, TheKernelsCopyStopsAtTheFilesEnd) {
     const fs::path image = Image("disk.iso", "-R");
-    TempPrefix prefix;
+    TempDrive prefix;
     std::uint32_t error = 0;
     const auto from = iso::OpenInImage(image, "Setup.d01", error);
     ASSERT_NE(from, nullptr);
