@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/Exceptions.h"
-#include "platform/host/files/WindowsPath.h"
+#include "platform/WindowsNames.h"
 
 // ---- the Nth write fails ----
 
