@@ -5,11 +5,11 @@
 #include <system_error>
 
 #include "app/DiagnosticLogFile.h"
-#include "platform/ExitCodes.h"
 #include "app/StartUp.h"
 #include "dialogs/Unit_Constants.h"
 #include "install/Unit_Installation.h"
 #include "platform/Exceptions.h"
+#include "platform/ExitCodes.h"
 #include "platform/host/machine/HostMachine.h"
 #include "platform/host/machine/PrefixLock.h"
 #include "platform/host/machine/WinePrefix.h"
