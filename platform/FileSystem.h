@@ -104,8 +104,9 @@ class IFileSystem {
     // at or below base: each name of relative is looked up in the folder reached
     // before it, and a name on the way that is a link gives NotOurs. A last name
     // that is a link is removed as the link when a file is asked for. Links in
-    // base itself are followed. A relative path with a ".." name, a drive or a
-    // leading backslash gives NotOurs.
+    // base itself are followed. A relative path with a ".." name, a drive, a
+    // leading backslash or a name Windows cannot hold (a control character such
+    // as NUL, or one of <>"|?*) gives NotOurs.
     virtual RemoveOutcome RemoveBelow(const std::string& base, const std::string& relative,
                                       bool folder) = 0;
     // Creates one folder whose parent exists.

@@ -233,6 +233,10 @@ TEST_P(FileSystemContract, RemoveBelowNeverFollowsALinkBelowItsBase) {
               RemoveOutcome::NotOurs);
     EXPECT_EQ(Files().RemoveBelow("C:\\Base", "C:\\Outside\\Kept.txt", false),
               RemoveOutcome::NotOurs);
+    // A NUL ends a host name: "..\0" must not become the folder above the base.
+    const char nulParent[] = "..\0\\Outside\\Kept.txt";
+    EXPECT_EQ(Files().RemoveBelow("C:\\Base", std::string(nulParent, sizeof nulParent - 1), false),
+              RemoveOutcome::NotOurs);
     EXPECT_TRUE(fs::exists(DriveC() / "Outside" / "Kept.txt"));
 
     EXPECT_EQ(Files().RemoveBelow("C:\\Base", "Pointer.txt", false), RemoveOutcome::Removed);

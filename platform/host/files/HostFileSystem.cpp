@@ -203,7 +203,9 @@ bool CopyThroughPipe(HostFileStream& from, HostFileStream& to, std::uint64_t cou
 }
 
 // The names of a relative Windows path ('\' or '/' between them, empty names
-// and "." dropped); nothing when it is rooted, holds a drive or climbs out.
+// and "." dropped); nothing when it is rooted, holds a drive, climbs out, or
+// holds a name that Windows cannot hold (a NUL would end the host's name early:
+// "..\0x" would be the parent folder).
 std::optional<std::vector<std::string>> RelativeNames(const std::string& relative) {
     if (!relative.empty() && (relative.front() == '\\' || relative.front() == '/'))
         return std::nullopt;
@@ -215,7 +217,10 @@ std::optional<std::vector<std::string>> RelativeNames(const std::string& relativ
         if (end == std::string::npos) end = relative.size();
         std::string name = relative.substr(start, end - start);
         if (IsParentName(name)) return std::nullopt;
-        if (!name.empty() && name != ".") names.push_back(std::move(name));
+        if (!name.empty() && name != ".") {
+            if (!IsValidWindowsName(name)) return std::nullopt;
+            names.push_back(std::move(name));
+        }
         start = end + 1;
     }
     return names;
